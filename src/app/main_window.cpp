@@ -1,0 +1,257 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/main_window_layout.h"
+#include "components/link_label.h"
+#include "components/look.h"
+#include "components/msg_box.h"
+#include "components/paths.h"
+#include "components/twips.h"
+#include "components/web_browser.h"
+#include "help/quick_help.h"
+#include "intake/welcome.h"
+#include "tools/insert_code.h"
+#include "tools/pro_options.h"
+
+namespace {
+
+const QString kEditPage = QStringLiteral("Edit Page");
+const QString kSaveDiscard = QStringLiteral("Save / Discard Changes");
+
+template <typename W>
+W* named(W* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+}  // namespace
+
+Form2::Form2(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("Form2"));
+  buildControls();
+  qApp->installEventFilter(this);
+  Form_Load();
+}
+
+Form2::~Form2() { qApp->removeEventFilter(this); }
+
+void Form2::buildControls() {
+  const double dpi = twips::dpiOf(this);
+  resize(twips::toPixels(16395, dpi), twips::toPixels(10815, dpi));
+
+  Picture2 = named(new QWidget(this), "Picture2");
+  look::setBackground(Picture2, QColor(64, 64, 64));
+  twips::place(Picture2, 0, 0, 16395, 870);
+
+  lblAppName = named(new QLabel(Picture2), "lblAppName");
+  lblAppName->setFont(look::font(QStringLiteral("Trebuchet MS"), 15.75, true));
+  look::setTextColor(lblAppName, Qt::white);
+  twips::place(lblAppName, 495, 225, 5505, 375);
+
+  cmdPro = named(new QPushButton(QStringLiteral("PRO Version Options"), Picture2), "cmdPro");
+  twips::place(cmdPro, 12895, 180, 2940, 420);
+
+  Combo1 = named(new QComboBox(this), "Combo1");
+  Combo1->setEditable(true);
+  // Entries come only from the file intake; typing never adds one.
+  Combo1->setInsertPolicy(QComboBox::NoInsert);
+  twips::place(Combo1, 405, 1035, 8197, 315);
+
+  Command5 = named(new QPushButton(QStringLiteral("+"), this), "Command5");
+  twips::place(Command5, 8702, 945, 465, 420);
+  Command2 = named(new QPushButton(kEditPage, this), "Command2");
+  twips::place(Command2, 9267, 945, 2175, 420);
+  Command1 =
+      named(new QPushButton(QStringLiteral("Add HTML Code (Buy Button etc)"), this), "Command1");
+  twips::place(Command1, 11542, 945, 3615, 420);
+
+  lblHelp = named(new LinkLabel(QStringLiteral("Help"), this), "lblHelp");
+  lblHelp->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
+  look::setTextColor(lblHelp, QColor(0, 128, 0));
+  twips::place(lblHelp, 15257, 990, 735, 240);
+
+  WebBrowser1 = named(new WebBrowser(this), "WebBrowser1");
+  twips::place(WebBrowser1, 405, 1440, 15585, 7575);
+
+  frShortcuts = named(
+      new QGroupBox(QStringLiteral("Shortcuts (Remember to click the \"Edit Page\" Button First)"),
+                    this),
+      "frShortcuts");
+  frShortcuts->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true));
+  twips::place(frShortcuts, 405, 9270, 15585, 1050);
+  Label1 = named(
+      new QLabel(QStringLiteral("Paste: CTRL + V   Undo: CTRL + Z    Bold: CTRL + B   Underline: "
+                                "CTRL + U   Italics: CTRL + I   Preview In Default Browser: CTRL + "
+                                "N (Need to Save Your Changes Before)."),
+                 frShortcuts),
+      "Label1");
+  Label1->setFont(QFont());
+  twips::place(Label1, 360, 315, 14460, 240);
+  Label2 = named(new QLabel(QStringLiteral("Notice: Some pages may look different in this browser "
+                                           "than how you see them under Google Chrome or Firefox "
+                                           "but it's ok."),
+                            frShortcuts),
+                 "Label2");
+  Label2->setFont(QFont());
+  look::setTextColor(Label2, QColor(0, 64, 0));
+  twips::place(Label2, 360, 585, 15585, 240);
+
+  Timer1 = named(new QTimer(this), "Timer1");
+  Timer1->setInterval(100);
+  Timer1->setSingleShot(true);
+
+  connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
+  connect(WebBrowser1, &WebBrowser::DownloadComplete, this, &Form2::WebBrowser1_DownloadComplete);
+  connect(Command5, &QPushButton::clicked, this, &Form2::Command5_Click);
+  connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+  connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+  connect(cmdPro, &QPushButton::clicked, this, &Form2::cmdPro_Click);
+  connect(lblHelp, &LinkLabel::clicked, this, &Form2::lblHelp_Click);
+  // A chosen entry shows its page, whether the user chose it or another
+  // window set the selection; choosing the entry already selected shows it too.
+  connect(Combo1, &QComboBox::currentIndexChanged, this, [this] {
+    indexJustChanged_ = true;
+    QTimer::singleShot(0, this, [this] { indexJustChanged_ = false; });
+    Combo1_Click();
+  });
+  connect(Combo1, &QComboBox::activated, this, [this] {
+    if (!indexJustChanged_) Combo1_Click();
+    indexJustChanged_ = false;
+  });
+}
+
+void Form2::Form_Load() {
+  WebBrowser1->setSilent(true);
+  Combo1->clear();
+  Combo1->setEditText(QString());
+  WebBrowser1->Navigate2(paths::besideExecutableAsIs(QStringLiteral("blank.html")));
+  setWindowTitle(QString::fromLatin1(kProductName) + QStringLiteral(" ") +
+                 QString::fromLatin1(kVersion));
+  lblAppName->setText(QString::fromLatin1(kProductName));
+  Timer1->start();
+}
+
+QString Form2::currentPage() const { return Combo1->currentText(); }
+
+bool Form2::welcomeShowing() const { return welcome_ && welcome_->isVisible(); }
+
+bool Form2::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) {
+    // Only a return from another window of the program refreshes the
+    // preview; a return from another application or a message box does not.
+    QWidget* previous = lastActiveWindow_;
+    lastActiveWindow_ = this;
+    if (previous && previous != this && !qobject_cast<QMessageBox*>(previous)) Form_Activate();
+  }
+  return QWidget::event(event);
+}
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::WindowActivate && watched != this && watched->isWidgetType()) {
+    auto* w = static_cast<QWidget*>(watched);
+    if (w->isWindow()) lastActiveWindow_ = w;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void Form2::Form_Activate() {
+  raise();
+  if (welcomeShowing()) return;
+  if (Command2->text() == kEditPage && Combo1->count() > 0) WebBrowser1->Navigate2(currentPage());
+}
+
+void Form2::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  Form_Resize();
+}
+
+void Form2::Form_Resize() {
+  const double dpi = twips::dpiOf(this);
+  auto tw = [dpi](int px) { return twips::fromPixels(px, dpi); };
+  auto px = [dpi](int t) { return twips::toPixels(t, dpi); };
+
+  MainWindowMetrics m;
+  m.comboLeft = tw(Combo1->x());
+  m.command5Width = tw(Command5->width());
+  m.command2Width = tw(Command2->width());
+  m.command1Width = tw(Command1->width());
+  const MainWindowLayout l = layoutForWidth(tw(frameGeometry().width()), m);
+
+  WebBrowser1->resize(px(l.browserWidth), WebBrowser1->height());
+  frShortcuts->resize(px(l.shortcutsWidth), frShortcuts->height());
+  Combo1->resize(px(l.comboWidth), Combo1->height());
+  Command5->move(px(l.command5Left), Command5->y());
+  Command2->move(px(l.command2Left), Command2->y());
+  Command1->move(px(l.command1Left), Command1->y());
+  lblHelp->move(px(l.lblHelpLeft), lblHelp->y());
+  cmdPro->move(px(l.cmdProLeft), cmdPro->y());
+  // The header band spans the window, whatever its width.
+  Picture2->resize(width(), Picture2->height());
+}
+
+void Form2::Timer1_Timer() {
+  Timer1->stop();
+  Command5_Click();
+}
+
+void Form2::Combo1_Click() {
+  if (welcomeShowing()) return;
+  WebBrowser1->Navigate2(currentPage());
+}
+
+void Form2::WebBrowser1_DownloadComplete() {
+  WebBrowser1->setDesignMode(Command2->text() == kEditPage ? QStringLiteral("off")
+                                                           : QStringLiteral("On"));
+}
+
+void Form2::Command5_Click() {
+  if (welcome_) return;
+  welcome_ = new frmdropfiles(Combo1, this);
+  welcome_->exec();
+}
+
+bool Form2::refuseWithoutPage() {
+  if (!currentPage().isEmpty()) return false;
+  MsgBox(QStringLiteral("Please add a page before."), MsgButtons::OkOnly, MsgIcon::Information,
+         QStringLiteral("Missing Info"), this);
+  return true;
+}
+
+void Form2::Command1_Click() {
+  if (refuseWithoutPage()) return;
+  if (!insertCode_) insertCode_ = new Form3(Combo1, WebBrowser1, this);
+  insertCode_->show();
+  insertCode_->raise();
+  insertCode_->activateWindow();
+}
+
+void Form2::cmdPro_Click() {
+  if (refuseWithoutPage()) return;
+  if (proOptions_) return;
+  proOptions_ = new frmPRO(Combo1, WebBrowser1, this);
+  proOptions_->exec();
+}
+
+void Form2::lblHelp_Click() {
+  if (quickHelp_) return;
+  quickHelp_ = new frmQuickHelp(this);
+  quickHelp_->exec();
+}
+
+void Form2::Command2_Click() {
+  // The edit-and-save cycle.
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+  // The Insert Code window closes with the main window.
+  if (insertCode_) insertCode_->close();
+  QWidget::closeEvent(event);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "components/text_buffer.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class LinkLabel;
+class WebBrowser;
+class frmdropfiles;
+class Form3;
+class frmPRO;
+class frmQuickHelp;
+
+// The main window: page list, preview, the commands that open the other
+// windows, and the edit-and-save button. It lives for the whole run.
+class Form2 final : public QWidget {
+  Q_OBJECT
+ public:
+  explicit Form2(QWidget* parent = nullptr);
+  ~Form2() override;
+
+  static constexpr auto kProductName = "Quorvane";
+  static constexpr auto kVersion = "2.5.5";
+
+  // The current page: the page list's text, read afresh at every use.
+  QString currentPage() const;
+  // Whether the welcome window is showing; asking never creates it.
+  bool welcomeShowing() const;
+
+ public slots:
+  void Form_Load();
+  void Form_Activate();
+  void Form_Resize();
+  void Timer1_Timer();
+  void Combo1_Click();
+  void WebBrowser1_DownloadComplete();
+  void Command5_Click();
+  void Command1_Click();
+  void cmdPro_Click();
+  void lblHelp_Click();
+  void Command2_Click();
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildControls();
+  bool refuseWithoutPage();
+
+  QWidget* Picture2 = nullptr;
+  QLabel* lblAppName = nullptr;
+  QPushButton* cmdPro = nullptr;
+  QComboBox* Combo1 = nullptr;
+  QPushButton* Command5 = nullptr;
+  QPushButton* Command2 = nullptr;
+  QPushButton* Command1 = nullptr;
+  LinkLabel* lblHelp = nullptr;
+  WebBrowser* WebBrowser1 = nullptr;
+  QGroupBox* frShortcuts = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* Label2 = nullptr;
+  QTimer* Timer1 = nullptr;
+  TextBuffer txtSource;
+
+  QPointer<frmdropfiles> welcome_;
+  QPointer<Form3> insertCode_;
+  QPointer<frmPRO> proOptions_;
+  QPointer<frmQuickHelp> quickHelp_;
+
+  // The last of the program's windows to become active, so that activation
+  // can tell a return from another window of ours from one from elsewhere.
+  QPointer<QWidget> lastActiveWindow_;
+  bool indexJustChanged_ = false;
+};

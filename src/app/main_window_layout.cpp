@@ -1,0 +1,17 @@
+#include "app/main_window_layout.h"
+
+#include <algorithm>
+
+MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m) {
+  const int w = std::max(outerWidth, 0);
+  MainWindowLayout l;
+  l.browserWidth = std::max(w - 1000, 0);
+  l.shortcutsWidth = std::max(w - 1000, 0);
+  l.comboWidth = w / 2;
+  l.command5Left = m.comboLeft + l.comboWidth + 100;
+  l.command2Left = l.command5Left + m.command5Width + 100;
+  l.command1Left = l.command2Left + m.command2Width + 100;
+  l.lblHelpLeft = l.command1Left + m.command1Width + 100;
+  l.cmdProLeft = std::max(w - 3500, 0);
+  return l;
+}

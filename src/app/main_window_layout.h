@@ -1,0 +1,27 @@
+#pragma once
+
+// Where the main window's resizable controls go for a given outer width, all
+// in twips. Everything not listed keeps its designed place.
+struct MainWindowMetrics final {
+  int comboLeft = 405;
+  int command5Width = 465;
+  int command2Width = 2175;
+  int command1Width = 3615;
+};
+
+struct MainWindowLayout final {
+  int browserWidth = 0;
+  int shortcutsWidth = 0;
+  int comboWidth = 0;
+  int command5Left = 0;
+  int command2Left = 0;
+  int command1Left = 0;
+  int lblHelpLeft = 0;
+  int cmdProLeft = 0;
+};
+
+// Widths follow the window less 1000 twips; the page list takes half the
+// window; the buttons and the Help link follow it 100 twips apart; the Pro
+// button stays 3500 short of the outer width. A window too narrow for that
+// gets zero widths and lefts, never negative ones.
+MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m = {});

@@ -1,0 +1,15 @@
+#include "components/engine_environment.h"
+
+#include <QCoreApplication>
+#include <QtGlobal>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+void prepareEngineEnvironment() {
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#ifdef Q_OS_UNIX
+  // Chromium will not start as root with its sandbox on.
+  if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
+}

@@ -1,0 +1,5 @@
+#pragma once
+
+// Must run before QApplication is created: the browser engine needs shared GL
+// contexts, and refuses to start as root unless its sandbox is turned off.
+void prepareEngineEnvironment();

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "components/status.h"
+#include "components/text_buffer.h"
+
+// The only way page, template and switch files are read and written.
+namespace vFile {
+
+// Reads the whole file into target (text and encoding). On failure target is
+// left unchanged.
+[[nodiscard]] Status LoadText(TextBuffer& target, const QString& path);
+
+// Makes source's text the whole content of the file, in source's encoding,
+// atomically. On failure the file is left exactly as it was.
+[[nodiscard]] Status SaveText(const TextBuffer& source, const QString& path);
+
+// The pure halves of LoadText/SaveText, for callers holding bytes already.
+TextBuffer decode(const QByteArray& bytes);
+QByteArray encode(const TextBuffer& source);
+
+}  // namespace vFile

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWebEnginePage>
+
+class QWebEngineProfile;
+
+// The page behind the preview: decides what a page may do and where it may go.
+class WebPage final : public QWebEnginePage {
+  Q_OBJECT
+ public:
+  explicit WebPage(QObject* parent = nullptr);
+
+  bool silent = false;
+
+  // The one profile all previews share: kept in memory, with local reads
+  // through fetch/XHR blocked.
+  static QWebEngineProfile* sharedProfile();
+
+ protected:
+  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+  QWebEnginePage* createWindow(WebWindowType type) override;
+  void javaScriptAlert(const QUrl& origin, const QString& msg) override;
+  bool javaScriptConfirm(const QUrl& origin, const QString& msg) override;
+  bool javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& defaultValue,
+                        QString* result) override;
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                const QString&) override {}
+};

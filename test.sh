@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir "${QV_BUILD_DIR:-build}" --output-on-failure "$@"
