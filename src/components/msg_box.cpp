@@ -1,6 +1,7 @@
 #include "components/msg_box.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -74,4 +75,10 @@ MsgAnswer MsgBox(const QString& prompt, MsgButtons buttons, MsgIcon icon, const 
   if (buttons == MsgButtons::SaveDiscardCancel) return MsgAnswer::Cancel;
   if (buttons == MsgButtons::SaveDiscard) return MsgAnswer::Save;
   return MsgAnswer::Ok;
+}
+
+void FileErrorMsg(const QString& verb, const QString& path, const QString& why, QWidget* parent) {
+  const QString name = path.isEmpty() ? QStringLiteral("the page") : QFileInfo(path).fileName();
+  MsgBox(QStringLiteral("Could not %1 %2: %3.\n\n%4").arg(verb, name, why, path),
+         MsgButtons::OkOnly, MsgIcon::Critical, QStringLiteral("File Error"), parent);
 }

@@ -23,6 +23,11 @@ struct MsgBoxCall final {
 MsgAnswer MsgBox(const QString& prompt, MsgButtons buttons, MsgIcon icon, const QString& title,
                  QWidget* parent = nullptr);
 
+// The one form of every file failure, e.g. "Could not save sales.htm: the file
+// is read-only." (title "File Error", critical icon). verb is "read" or "save".
+void FileErrorMsg(const QString& verb, const QString& path, const QString& why,
+                  QWidget* parent = nullptr);
+
 using MsgBoxHandler = std::function<MsgAnswer(const MsgBoxCall&)>;
 // Installs a handler in place of the dialog; an empty one restores the dialog.
 void setMsgBoxHandler(MsgBoxHandler handler);
