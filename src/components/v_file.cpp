@@ -134,7 +134,9 @@ Status SaveText(const TextBuffer& source, const QString& path) {
   }
   const QFileInfo info(target);
   if (info.isDir()) return Status::failure(QStringLiteral("it is a folder, not a file"));
-  if (info.exists() && !info.isWritable())
+  // A file without write permission is refused even where the user could
+  // override it (root): someone protected it on purpose.
+  if (info.exists() && (!info.isWritable() || !(info.permissions() & QFile::WriteOwner)))
     return Status::failure(QStringLiteral("the file is read-only"));
   if (!info.dir().exists()) return Status::failure(QStringLiteral("its folder does not exist"));
 

@@ -1,0 +1,157 @@
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEngineView>
+
+#include "components/web_browser.h"
+#include "support/test_files.h"
+#include "support/test_main.h"
+
+namespace {
+
+// Runs one asynchronous read of the browser and waits for its answer.
+QString readSync(const std::function<void(std::function<void(const QString&)>)>& read) {
+  QString result;
+  QEventLoop loop;
+  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+  read([&](const QString& value) {
+    result = value;
+    loop.quit();
+  });
+  loop.exec();
+  return result;
+}
+
+// Loads a page and waits until its scripts have reported by setting the title.
+QString titleAfterLoading(WebBrowser& browser, const QString& path, const QString& untilPrefix) {
+  QSignalSpy titles(browser.view(), &QWebEngineView::titleChanged);
+  browser.Navigate2(path);
+  while (!browser.view()->title().startsWith(untilPrefix))
+    if (!titles.wait(20000)) break;
+  return browser.view()->title();
+}
+
+}  // namespace
+
+// The preview: loads plain file paths, reports every finished load, and keeps
+// untrusted pages away from the user's files and the web.
+class TestWebBrowser final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    opened.clear();
+    WebBrowser::setExternalOpener([this](const QUrl& url) { opened << url; });
+  }
+
+  void loadsAPlainPathAndReportsIt() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("my page ø.htm");
+    testfiles::write(path, "<html><head></head><body><p>Hello</p></body></html>");
+    WebBrowser browser;
+    QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
+    browser.Navigate2(path);
+    QVERIFY(done.wait(20000));
+    QCOMPARE(done.size(), 1);
+    QCOMPARE(browser.LocationPath(), path);
+    QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>Hello</p>"));
+
+    browser.setDesignMode(QStringLiteral("On"));
+    QCOMPARE(readSync([&](auto cb) { browser.readDesignMode(cb); }), QStringLiteral("on"));
+    browser.setDesignMode(QStringLiteral("off"));
+    QCOMPARE(readSync([&](auto cb) { browser.readDesignMode(cb); }), QStringLiteral("off"));
+  }
+
+  void badPathsStillEndTheLoad_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing file") << "missing.htm";
+    QTest::newRow("folder") << "folder.htm";
+    QTest::newRow("binary file") << "binary.htm";
+  }
+  void badPathsStillEndTheLoad() {
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("folder.htm");
+    testfiles::write(dir.filePath("binary.htm"), QByteArray("\x00\x01\xFF\xFE\x89PNG", 8));
+    WebBrowser browser;
+    QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
+    browser.Navigate2(dir.filePath(name));
+    QVERIFY(done.wait(20000));
+  }
+
+  void silentSuppressesPageDialogs() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("dialogs.htm");
+    testfiles::write(path,
+                     "<script>alert('a'); var c = confirm('b'); var p = prompt('c', 'd');"
+                     "document.title = 'after:' + c + ':' + p;</script>");
+    WebBrowser browser;
+    browser.setSilent(true);
+    QCOMPARE(titleAfterLoading(browser, path, "after:"), QStringLiteral("after:false:null"));
+  }
+
+  void pagesCannotReadOtherLocalFiles() {
+    QTemporaryDir dir;
+    testfiles::write(dir.filePath("secret.txt"), "SECRET");
+    testfiles::write(dir.filePath("pic.svg"),
+                     "<svg xmlns='http://www.w3.org/2000/svg' width='7' height='5'></svg>");
+    const QString path = dir.filePath("reader.htm");
+    testfiles::write(path, R"(<img id="i" src="pic.svg"><script>
+      const results = {};
+      function report(k, v) { results[k] = v;
+        if (Object.keys(results).length === 3)
+          document.title = 'done fetch=' + results.fetch + ' xhr=' + results.xhr + ' img=' + results.img; }
+      fetch('secret.txt').then(r => r.text()).then(t => report('fetch', t), () => report('fetch', 'blocked'));
+      const x = new XMLHttpRequest();
+      x.onload = () => report('xhr', x.responseText);
+      x.onerror = () => report('xhr', 'blocked');
+      try { x.open('GET', 'secret.txt'); x.send(); } catch (e) { report('xhr', 'blocked'); }
+      const i = document.getElementById('i');
+      if (i.complete) report('img', i.naturalWidth); else i.onload = () => report('img', i.naturalWidth);
+      i.onerror = () => report('img', 'failed');
+    </script>)");
+    WebBrowser browser;
+    QCOMPARE(titleAfterLoading(browser, path, "done "),
+             QStringLiteral("done fetch=blocked xhr=blocked img=7"));
+  }
+
+  void pagesOpenNoPopups() {
+    QTemporaryDir dir;
+    testfiles::write(dir.filePath("other.htm"), "<p>other</p>");
+    const QString path = dir.filePath("popup.htm");
+    testfiles::write(path,
+                     "<script>var w = window.open('other.htm');"
+                     "document.title = 'popup:' + (w === null);</script>");
+    WebBrowser browser;
+    QCOMPARE(titleAfterLoading(browser, path, "popup:"), QStringLiteral("popup:true"));
+    QVERIFY(opened.isEmpty());
+  }
+
+  void webLinksOpenInTheDefaultBrowser() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("links.htm");
+    testfiles::write(path,
+                     "<a id='web' href='https://example.com/offer'>web</a>"
+                     "<a id='tab' target='_blank' href='http://example.org/tab'>tab</a>");
+    WebBrowser browser;
+    browser.resize(400, 300);
+    browser.show();
+    QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
+    browser.Navigate2(path);
+    QVERIFY(done.wait(20000));
+    QTest::mouseClick(browser.view()->focusProxy(), Qt::LeftButton, {}, QPoint(12, 14));
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 20000);
+    QCOMPARE(opened.first(), QUrl("https://example.com/offer"));
+    // The preview stays on the local page.
+    QCOMPARE(browser.LocationPath(), path);
+  }
+
+ private:
+  QList<QUrl> opened;
+};
+
+QV_TEST_MAIN(TestWebBrowser)
+#include "test_web_browser.moc"
