@@ -93,14 +93,14 @@ void Form2::buildControls() {
                                 "N (Need to Save Your Changes Before)."),
                  frShortcuts),
       "Label1");
-  Label1->setFont(QFont());
+  Label1->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25));
   twips::place(Label1, 360, 315, 14460, 240);
   Label2 = named(new QLabel(QStringLiteral("Notice: Some pages may look different in this browser "
                                            "than how you see them under Google Chrome or Firefox "
                                            "but it's ok."),
                             frShortcuts),
                  "Label2");
-  Label2->setFont(QFont());
+  Label2->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25));
   look::setTextColor(Label2, QColor(0, 64, 0));
   twips::place(Label2, 360, 585, 15585, 240);
 
