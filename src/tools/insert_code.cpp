@@ -82,14 +82,17 @@ void Form3::buildControls() {
                                 "inside your document. "),
                  Frame1),
       "Label6");
-  Label6->setFont(font());
+  // The frame's caption is bold, its texts are not.
+  QFont plain = Frame1->font();
+  plain.setBold(false);
+  Label6->setFont(plain);
   Label6->setWordWrap(true);
   twips::place(Label6, 180, 330, 8520, 660);
   Label7 = named(new QLabel(QStringLiteral("Then enter the HTML code that will be used to replace "
                                            "your tag and click the \"Insert HTML Code\" button."),
                             Frame1),
                  "Label7");
-  Label7->setFont(font());
+  Label7->setFont(plain);
   Label7->setWordWrap(true);
   twips::place(Label7, 180, 1035, 8520, 495);
 
