@@ -1,12 +1,19 @@
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include "app/main_window.h"
+#include "components/web_browser.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -23,6 +30,7 @@ class InsertCodeOpeningTest final : public QObject {
   void secondOpeningRaisesTheSameWindow();
   void reopeningStartsFromInitialTexts();
   void closesWithMainWindow();
+  void pastedCodeShowsInTheMainWindow();
 
  private:
   void clickOpen() {
@@ -98,6 +106,39 @@ void InsertCodeOpeningTest::closesWithMainWindow() {
   main_->close();
   QVERIFY(!window || !window->isVisible());
   QTRY_VERIFY(window.isNull());
+}
+
+// As a user would: open the window, paste the code, insert, and the main
+// window's preview shows the rewritten page.
+void InsertCodeOpeningTest::pastedCodeShowsInTheMainWindow() {
+  auto* browser = main_->findChild<WebBrowser*>(QStringLiteral("WebBrowser1"));
+  const QString page = main_->findChild<QComboBox*>(QStringLiteral("Combo1"))->currentText();
+  // The start page first, so that its end of loading is not taken for ours.
+  QTRY_VERIFY_WITH_TIMEOUT(browser->LocationPath().endsWith(QStringLiteral("blank.html")) &&
+                               !browser->view()->page()->isLoading(),
+                           15000);
+  clickOpen();
+  Form3* window = openWindows().first();
+  auto* code = window->findChild<QPlainTextEdit*>(QStringLiteral("txtToReplace"));
+  QGuiApplication::clipboard()->setText(
+      QStringLiteral("<a id=\"buy\" href=\"https://pay.example\">Buy</a>"));
+  code->setFocus();
+  QTest::keyClick(code, Qt::Key_V, Qt::ControlModifier);
+  QVERIFY(code->toPlainText().startsWith(QStringLiteral("<a id=")));
+
+  MsgBoxRecorder rec;
+  QSignalSpy loaded(browser, &WebBrowser::DownloadComplete);
+  QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command1")), Qt::LeftButton);
+  QCOMPARE(rec.calls.size(), 1);
+  QCOMPARE(rec.calls[0].prompt, QStringLiteral("Done!"));
+  QVERIFY(loaded.wait(15000));
+  QCOMPARE(browser->LocationPath(), page);
+  QString markup;
+  browser->readMarkup([&markup](const QString& m) { markup = m; });
+  QTRY_VERIFY(!markup.isEmpty());
+  QVERIFY2(
+      markup.contains(QStringLiteral("<p><a id=\"buy\" href=\"https://pay.example\">Buy</a></p>")),
+      qPrintable(markup));
 }
 
 QV_TEST_MAIN(InsertCodeOpeningTest)
