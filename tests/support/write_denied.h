@@ -23,11 +23,12 @@ class WriteDenied final {
         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     for (const QString& p : open) remember(p, QFile::permissions(p) | enterBits);
     for (const QString& p : paths) remember(p, QFile::permissions(p) & ~writeBits);
-    active_ = geteuid() != 0 || setresuid(kNobody, kNobody, 0) == 0;
+    dropped_ = geteuid() == 0 && setresuid(kNobody, kNobody, 0) == 0;
+    active_ = geteuid() != 0;
   }
   ~WriteDenied() {
     // A test process left without its rights would fail in confusing ways.
-    if (getuid() == kNobody && setresuid(0, 0, 0) != 0) std::abort();
+    if (dropped_ && setresuid(0, 0, 0) != 0) std::abort();
     for (auto it = saved_.crbegin(); it != saved_.crend(); ++it)
       QFile::setPermissions(it->first, it->second);
   }
@@ -47,5 +48,6 @@ class WriteDenied final {
   }
 
   QList<QPair<QString, QFile::Permissions>> saved_;
+  bool dropped_ = false;
   bool active_ = false;
 };
