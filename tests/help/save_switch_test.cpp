@@ -2,11 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "components/paths.h"
-#include "support/test_files.h"
 #include "support/test_main.h"
 
 class SaveSwitchTest final : public QObject {
@@ -15,8 +13,6 @@ class SaveSwitchTest final : public QObject {
   void switchPath_data();
   void switchPath();
   void besideThisProgram();
-  void turnOnAndOff_data();
-  void turnOnAndOff();
 };
 
 void SaveSwitchTest::switchPath_data() {
@@ -46,50 +42,6 @@ void SaveSwitchTest::switchPath() {
 void SaveSwitchTest::besideThisProgram() {
   QCOMPARE(saveswitch::path(),
            QDir::toNativeSeparators(QCoreApplication::applicationDirPath() + "/save.alt"));
-}
-
-void SaveSwitchTest::turnOnAndOff_data() {
-  QTest::addColumn<QString>("before");  // "", "file", "empty", "folder"
-  QTest::addColumn<bool>("on");
-  QTest::addColumn<bool>("ok");
-  QTest::addColumn<QString>("after");  // "", "Text1", "old", "folder"
-
-  QTest::newRow("on: file created") << "" << true << true << "Text1";
-  QTest::newRow("on: file rewritten") << "file" << true << true << "Text1";
-  QTest::newRow("on: empty file rewritten") << "empty" << true << true << "Text1";
-  QTest::newRow("on: a folder of that name is refused") << "folder" << true << false << "folder";
-  QTest::newRow("off: file deleted") << "file" << false << true << "";
-  QTest::newRow("off: empty file deleted") << "empty" << false << true << "";
-  QTest::newRow("off: nothing there, nothing done") << "" << false << true << "";
-  QTest::newRow("off: a folder of that name is never deleted")
-      << "folder" << false << true << "folder";
-}
-
-void SaveSwitchTest::turnOnAndOff() {
-  QFETCH(QString, before);
-  QFETCH(bool, on);
-  QFETCH(bool, ok);
-  QFETCH(QString, after);
-
-  QTemporaryDir dir;
-  const QString file = dir.filePath(QStringLiteral("save.alt"));
-  if (before == u"file") testfiles::write(file, "old");
-  if (before == u"empty") testfiles::write(file, "");
-  if (before == u"folder") {
-    QDir(dir.path()).mkpath(QStringLiteral("save.alt/inside"));
-  }
-
-  const Status status = on ? saveswitch::turnOn({QStringLiteral("Text1"), TextEncoding::Utf8}, file)
-                           : saveswitch::turnOff(file);
-  QCOMPARE(status.ok(), ok);
-  if (!ok) QVERIFY(!status.why().isEmpty());
-  if (after.isEmpty()) {
-    QVERIFY(!QFileInfo::exists(file));
-  } else if (after == u"folder") {
-    QVERIFY(QFileInfo(file + "/inside").isDir());
-  } else {
-    QCOMPARE(testfiles::read(file), after.toUtf8());
-  }
 }
 
 QV_TEST_MAIN(SaveSwitchTest)

@@ -42,7 +42,6 @@ class TagReplaceTest final : public QObject {
  private slots:
   void replaceTag_data();
   void replaceTag();
-  void secondInsertionFindsOnlyTagsTheFirstBroughtIn();
   void manyTagsInOnePass();
   void linkHtml_data();
   void linkHtml();
@@ -97,15 +96,6 @@ void TagReplaceTest::replaceTag() {
   QFETCH(QString, code);
   QFETCH(QString, expected);
   QCOMPARE(tagreplace::replaceTag(page, tag, code), expected);
-}
-
-void TagReplaceTest::secondInsertionFindsOnlyTagsTheFirstBroughtIn() {
-  const QString page = QStringLiteral("<p>[BUYBUTTON]</p>");
-  const QString once = tagreplace::replaceTag(page, kTag, "<b>[BUYBUTTON]</b>");
-  QCOMPARE(tagreplace::replaceTag(once, kTag, "X"), QStringLiteral("<p><b>X</b></p>"));
-
-  const QString plain = tagreplace::replaceTag(page, kTag, "<b>buy</b>");
-  QCOMPARE(tagreplace::replaceTag(plain, kTag, "X"), plain);
 }
 
 void TagReplaceTest::manyTagsInOnePass() {
