@@ -1,6 +1,10 @@
 #include "help/save_switch.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include "components/paths.h"
+#include "components/v_file.h"
 #include "components/v_tools.h"
 
 namespace saveswitch {
@@ -8,5 +12,30 @@ namespace saveswitch {
 QString path() { return paths::besideExecutable(QStringLiteral("save.alt")); }
 
 bool isOn() { return vTools::Exists(path(), false); }
+
+namespace {
+
+// The usual cause, in the user's words: a program installed for all users
+// sits in a folder only an administrator may change.
+Status explained(const QString& file, Status failure) {
+  if (!QFileInfo(QFileInfo(file).absolutePath()).isWritable())
+    return Status::failure(QStringLiteral("the program's folder is read-only"));
+  return failure;
+}
+
+}  // namespace
+
+Status turnOn(const TextBuffer& content, const QString& file) {
+  Status saved = vFile::SaveText(content, file);
+  if (saved || vTools::Exists(file, false)) return Status::success();
+  return explained(file, std::move(saved));
+}
+
+Status turnOff(const QString& file) {
+  if (!vTools::Exists(file, false)) return Status::success();
+  QFile switchFile(file);
+  if (!switchFile.remove()) return explained(file, Status::failure(switchFile.errorString()));
+  return Status::success();
+}
 
 }  // namespace saveswitch

@@ -1,12 +1,164 @@
 #include "tools/insert_code.h"
 
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextDocument>
 
+#include "components/msg_box.h"
+#include "components/twips.h"
+#include "components/v_file.h"
 #include "components/web_browser.h"
+#include "tools/tag_replace.h"
+
+namespace {
+
+template <typename W>
+W* named(W* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+
+QLabel* boldLabel(const QString& text, QWidget* parent, const char* name) {
+  auto* label = named(new QLabel(text, parent), name);
+  QFont f = label->font();
+  f.setBold(true);
+  label->setFont(f);
+  return label;
+}
+
+}  // namespace
 
 Form3::Form3(QComboBox* pageList, WebBrowser* browser, QWidget* parent)
     : QDialog(parent), pageList_(pageList), browser_(browser) {
   setObjectName(QStringLiteral("Form3"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Insert Code"));
+  buildControls();
+}
+
+void Form3::buildControls() {
+  setFixedSize(twips::toPixels(9360, twips::dpiOf(this)),
+               twips::toPixels(7320, twips::dpiOf(this)));
+
+  Label1 = boldLabel(QStringLiteral("Tag to Find:"), this, "Label1");
+  twips::place(Label1, 240, 285, 1320, 255);
+  txtToFind = named(new QLineEdit(QStringLiteral("[BUYBUTTON]"), this), "txtToFind");
+  twips::place(txtToFind, 1560, 240, 2775, 315);
+
+  Label2 = boldLabel(QStringLiteral("Replace with the following HTML code:"), this, "Label2");
+  twips::place(Label2, 240, 720, 6000, 255);
+  txtToReplace = named(new QPlainTextEdit(this), "txtToReplace");
+  txtToReplace->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // A text box, not an editor: Tab moves on to the next control.
+  txtToReplace->setTabChangesFocus(true);
+  twips::place(txtToReplace, 240, 1005, 8880, 2415);
+
+  Label3 = boldLabel(QStringLiteral("Want to Add a Link to the HTML Code?"), this, "Label3");
+  twips::place(Label3, 240, 3600, 6000, 255);
+  Label4 = named(new QLabel(QStringLiteral("Enter the URL:"), this), "Label4");
+  twips::place(Label4, 240, 3915, 3495, 225);
+  txtLinkUrl = named(new QLineEdit(QStringLiteral("http://"), this), "txtLinkUrl");
+  twips::place(txtLinkUrl, 240, 4155, 3495, 315);
+  Label5 = named(new QLabel(QStringLiteral("Enter the Link Title:"), this), "Label5");
+  twips::place(Label5, 3855, 3915, 2655, 225);
+  txtLinkTitle = named(new QLineEdit(this), "txtLinkTitle");
+  twips::place(txtLinkTitle, 3855, 4155, 2655, 315);
+  Command3 = named(new QPushButton(QStringLiteral("Add Link to HTML Code"), this), "Command3");
+  twips::place(Command3, 6630, 4110, 2490, 405);
+
+  Frame1 = named(new QGroupBox(QStringLiteral("Instructions"), this), "Frame1");
+  QFont bold = Frame1->font();
+  bold.setBold(true);
+  Frame1->setFont(bold);
+  twips::place(Frame1, 240, 4740, 8880, 1695);
+  Label6 = named(
+      new QLabel(QStringLiteral("You can use this module to insert a buy button code or any other "
+                                "kind of code (opt-in form code etc).  To use this function, first "
+                                "insert the tag ([BUYBUTTON] or another one that you can create), "
+                                "inside your document. "),
+                 Frame1),
+      "Label6");
+  // The frame's caption is bold, its texts are not.
+  QFont plain = Frame1->font();
+  plain.setBold(false);
+  Label6->setFont(plain);
+  Label6->setWordWrap(true);
+  twips::place(Label6, 180, 330, 8520, 660);
+  Label7 = named(new QLabel(QStringLiteral("Then enter the HTML code that will be used to replace "
+                                           "your tag and click the \"Insert HTML Code\" button."),
+                            Frame1),
+                 "Label7");
+  Label7->setFont(plain);
+  Label7->setWordWrap(true);
+  twips::place(Label7, 180, 1035, 8520, 495);
+
+  Command1 = named(new QPushButton(QStringLiteral("Insert HTML Code"), this), "Command1");
+  twips::place(Command1, 2640, 6600, 2280, 495);
+  Command2 = named(new QPushButton(QStringLiteral("Close"), this), "Command2");
+  twips::place(Command2, 5040, 6600, 1680, 495);
+
+  // Enter in a text box must not start a rewrite of the page by itself.
+  for (QPushButton* b : {Command1, Command2, Command3}) {
+    b->setAutoDefault(false);
+    b->setDefault(false);
+  }
+
+  setTabOrder(txtToReplace, txtToFind);
+  setTabOrder(txtToFind, txtLinkUrl);
+  setTabOrder(txtLinkUrl, txtLinkTitle);
+  setTabOrder(txtLinkTitle, Command3);
+  setTabOrder(Command3, Command1);
+  setTabOrder(Command1, Command2);
+  txtToReplace->setFocus();
+
+  connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+  connect(Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
+}
+
+QString Form3::codeText() const {
+  // toPlainText() would turn no-break spaces into plain ones; the raw text
+  // keeps every character and only marks line breaks as paragraph separators.
+  QString text = txtToReplace->document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  return text;
+}
+
+void Form3::Command1_Click() {
+  if (!pageList_) return;
+  // Read once: nothing can change the current page within this click, and the
+  // file that was read must be the one written.
+  const QString page = pageList_->currentText();
+
+  if (const Status read = vFile::LoadText(txtHTMLFile, page); !read) {
+    FileErrorMsg(QStringLiteral("read"), page, read.why(), this);
+    return;
+  }
+  txtHTMLFile.text = tagreplace::replaceTag(txtHTMLFile.text, txtToFind->text(), codeText());
+  const Status saved = vFile::SaveText(txtHTMLFile, page);
+  // The page may be large; the window holds no text between two insertions.
+  txtHTMLFile = TextBuffer{};
+  if (!saved) {
+    FileErrorMsg(QStringLiteral("save"), page, saved.why(), this);
+    return;
+  }
+  if (browser_) browser_->Navigate2(page);
+  MsgBox(QStringLiteral("Done!"), MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Done"),
+         this);
+}
+
+void Form3::Command2_Click() { close(); }
+
+void Form3::Command3_Click() {
+  const QString url = txtLinkUrl->text();
+  const QString title = txtLinkTitle->text();
+  // insertText replaces the selection, or inserts at the caret, and leaves the
+  // caret behind the inserted text.
+  QTextCursor cursor = txtToReplace->textCursor();
+  cursor.insertText(tagreplace::linkHtml(url, title));
+  txtToReplace->setTextCursor(cursor);
 }

@@ -1,0 +1,16 @@
+#include "tools/tag_replace.h"
+
+#include "components/v_parser.h"
+
+namespace tagreplace {
+
+QString replaceTag(const QString& page, const QString& tag, const QString& code) {
+  return vParser::ReplaceAll(page, tag, code, 0);
+}
+
+QString linkHtml(const QString& url, const QString& title) {
+  return QStringLiteral("<a href=\"") + url + QStringLiteral("\">") + title +
+         QStringLiteral("</a>");
+}
+
+}  // namespace tagreplace
