@@ -13,13 +13,12 @@ void OleDropTarget::alsoServe(QWidget* part) {
   part->installEventFilter(this);
 }
 
-bool OleDropTarget::eventFilter(QObject* watched, QEvent* event) {
+bool OleDropTarget::eventFilter(QObject*, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
   auto* drop = static_cast<QDropEvent*>(event);
-  // A disabled control takes no drop; a copy never lets the source delete
-  // what was dragged.
-  if (!static_cast<QWidget*>(watched)->isEnabled() || !(drop->possibleActions() & Qt::CopyAction)) {
+  // Taken as a copy, so the source never deletes what was dragged.
+  if (!(drop->possibleActions() & Qt::CopyAction)) {
     drop->ignore();
     return true;
   }

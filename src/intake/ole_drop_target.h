@@ -6,10 +6,10 @@
 class QMimeData;
 class QWidget;
 
-// Makes widgets a drop target with handling of our own: while a widget is
-// enabled, every drag over it is accepted as a copy and each drop goes to
-// `onDrop`; the widget's own drop handling never runs. Lives as long as the
-// first widget it serves.
+// Makes widgets a drop target with handling of our own: every drag over them
+// is accepted as a copy and each drop goes to `onDrop`; the widgets' own drop
+// handling never runs. (Qt hands a drop over a disabled widget to its
+// parent.) Lives as long as the first widget it serves.
 class OleDropTarget final : public QObject {
   Q_OBJECT
  public:
