@@ -15,7 +15,9 @@ void DragAcceptFiles(QWidget* window, bool accept) {
   // Qt delivers drops only to widgets that accept them.
   window->setAcceptDrops(accept);
 #ifdef Q_OS_WIN
-  ::DragAcceptFiles(reinterpret_cast<HWND>(window->winId()), accept ? TRUE : FALSE);
+  // Turning drops off never creates a native window just for that.
+  const WId id = accept ? window->winId() : window->internalWinId();
+  if (id) ::DragAcceptFiles(reinterpret_cast<HWND>(id), accept ? TRUE : FALSE);
 #endif
 }
 
