@@ -37,6 +37,7 @@ W* named(W* widget, const char* name) {
 Form2::Form2(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form2"));
   buildControls();
+  setUpDrops();
   qApp->installEventFilter(this);
   Form_Load();
 }

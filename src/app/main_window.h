@@ -8,6 +8,7 @@
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QMimeData;
 class QPushButton;
 class QTimer;
 class LinkLabel;
@@ -33,6 +34,11 @@ class Form2 final : public QWidget {
   // Whether the welcome window is showing; asking never creates it.
   bool welcomeShowing() const;
 
+  // Drops onto the window's surface and onto the page list: both replace the
+  // list with every dropped path; only a surface drop selects (and shows) one.
+  void Form_OLEDragDrop(const QMimeData* Data);
+  void Combo1_OLEDragDrop(const QMimeData* Data);
+
  public slots:
   void Form_Load();
   void Form_Activate();
@@ -54,6 +60,8 @@ class Form2 final : public QWidget {
 
  private:
   void buildControls();
+  void setUpDrops();
+  void replacePageList(const QMimeData* Data);
   bool refuseWithoutPage();
 
   QWidget* Picture2 = nullptr;
