@@ -148,9 +148,9 @@ bool Form2::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) {
     // Only a return from another window of the program refreshes the
     // preview; a return from another application or a message box does not.
-    QWidget* previous = lastActiveWindow_;
-    lastActiveWindow_ = this;
-    if (previous && previous != this && !qobject_cast<QMessageBox*>(previous)) Form_Activate();
+    const bool fromOurWindow = returningFromOurWindow_;
+    returningFromOurWindow_ = false;
+    if (fromOurWindow) Form_Activate();
   }
   return QWidget::event(event);
 }
@@ -158,7 +158,7 @@ bool Form2::event(QEvent* event) {
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::WindowActivate && watched != this && watched->isWidgetType()) {
     auto* w = static_cast<QWidget*>(watched);
-    if (w->isWindow()) lastActiveWindow_ = w;
+    if (w->isWindow()) returningFromOurWindow_ = !qobject_cast<QMessageBox*>(w);
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -84,8 +84,9 @@ class Form2 final : public QWidget {
   QPointer<frmPRO> proOptions_;
   QPointer<frmQuickHelp> quickHelp_;
 
-  // The last of the program's windows to become active, so that activation
-  // can tell a return from another window of ours from one from elsewhere.
-  QPointer<QWidget> lastActiveWindow_;
+  // Whether the window active before this one was another window of the
+  // program (not a message box): only a return from one reloads the preview.
+  // A flag, not a pointer: the window that closed is often deleted already.
+  bool returningFromOurWindow_ = false;
   bool indexJustChanged_ = false;
 };

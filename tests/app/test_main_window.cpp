@@ -185,6 +185,13 @@ class TestMainWindow final : public QObject {
     activate(&other);
     QVERIFY(!loadsOnCall([&] { activate(form.get()); }));
     edit->setText(QStringLiteral("Edit Page"));
+    // A window that deletes itself on closing is gone before the main window
+    // hears that it is active again.
+    auto* closing = new QDialog(form.get());
+    activate(closing);
+    delete closing;
+    QVERIFY(loadsOnCall([&] { activate(form.get()); }));
+    QVERIFY(showAndWait([] {}));
     combo->clear();
     activate(&other);
     QVERIFY(!loadsOnCall([&] { activate(form.get()); }));
