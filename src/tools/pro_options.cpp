@@ -102,6 +102,7 @@ void frmPRO::buildControls() {
     const QString index = QString::number(i);
     vMenu[i] = named(new vFrame(this), QStringLiteral("vMenu_") + index);
     vMenu[i]->setLeft(kPanelLeft);
+    if (i == 0) vMenu[i]->setTop(kFirstPanelTop);
     vMenu[i]->setWidth(kPanelWidth);
     vMenu[i]->setExpanded(i == 2);
     vMenu[i]->setExpandedvalue(kOpenHeights[i]);
