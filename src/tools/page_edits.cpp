@@ -2,6 +2,8 @@
 
 #include <QStringMatcher>
 #include <array>
+#include <cstring>
+#include <vector>
 
 #include "components/v_parser.h"
 
@@ -10,13 +12,46 @@ namespace pageedits {
 namespace {
 
 const QString kHeadClose = QStringLiteral("</head>");
+constexpr qsizetype kTagLength = 7;  // every closing head tag variant
 
-// The first of the variants that occurs anywhere in text, in the given order.
-template <std::size_t N>
-std::optional<QString> firstVariantIn(const QString& text, const std::array<QString, N>& variants) {
-  for (const QString& v : variants)
-    if (text.contains(v, Qt::CaseSensitive)) return v;
-  return std::nullopt;
+// The closing head tags written in one of the three forms, by form, in one
+// pass: a search for '/' is fast, and each hit needs only a short look around.
+enum HeadForm { Capitalised, Upper, Lower, kForms };
+using HeadTags = std::array<std::vector<qsizetype>, kForms>;
+
+HeadTags closingHeadTags(QStringView text) {
+  HeadTags found;
+  for (qsizetype slash = text.indexOf(u'/'); slash >= 0; slash = text.indexOf(u'/', slash + 1)) {
+    if (slash == 0 || text[slash - 1] != u'<' || slash + kTagLength - 1 > text.size()) continue;
+    const QStringView name = text.mid(slash + 1, kTagLength - 2);
+    if (name == u"head>")
+      found[Lower].push_back(slash - 1);
+    else if (name == u"HEAD>")
+      found[Upper].push_back(slash - 1);
+    else if (name == u"Head>")
+      found[Capitalised].push_back(slash - 1);
+  }
+  return found;
+}
+
+// text with the tag at each position replaced by replacement, edited in
+// place: a big page is neither copied nor searched again.
+QString spliceAll(QString text, const std::vector<qsizetype>& at, QStringView replacement) {
+  const qsizetype grow = replacement.size() - kTagLength;  // never negative
+  const qsizetype oldSize = text.size();
+  text.resize(oldSize + grow * qsizetype(at.size()));
+  QChar* data = text.data();
+  qsizetype end = oldSize;  // of the stretch still to move
+  qsizetype to = text.size();
+  for (auto it = at.rbegin(); it != at.rend(); ++it) {
+    const qsizetype tail = *it + kTagLength;
+    to -= end - tail;
+    std::memmove(data + to, data + tail, (end - tail) * sizeof(QChar));
+    to -= replacement.size();
+    std::memcpy(data + to, replacement.data(), replacement.size() * sizeof(QChar));
+    end = *it;
+  }
+  return text;
 }
 
 // Removes the title elements that stand wholly before limit (open tag in one
@@ -58,12 +93,11 @@ QString withoutHeadTitles(const QString& page, qsizetype limit) {
 
 }  // namespace
 
-std::optional<QString> insertHeadCode(const QString& page, const QString& code) {
-  static const std::array<QString, 3> variants{QStringLiteral("</Head>"), QStringLiteral("</HEAD>"),
-                                               kHeadClose};
-  const std::optional<QString> found = firstVariantIn(page, variants);
-  if (!found) return std::nullopt;
-  return vParser::ReplaceAll(page, *found, code + kHeadClose, 0);
+std::optional<QString> insertHeadCode(QString page, const QString& code) {
+  const HeadTags tags = closingHeadTags(page);
+  for (const HeadForm form : {Capitalised, Upper, Lower})
+    if (!tags[form].empty()) return spliceAll(std::move(page), tags[form], code + kHeadClose);
+  return std::nullopt;
 }
 
 QString titleElement(const QString& text) {
@@ -82,14 +116,21 @@ QString titleElement(const QString& text) {
   return QStringLiteral("<title>") + escaped + QStringLiteral("</title>");
 }
 
-std::optional<QString> updatePageTitle(const QString& page, const QString& title) {
-  static const std::array<QString, 2> variants{QStringLiteral("</HEAD>"), kHeadClose};
-  const std::optional<QString> found = firstVariantIn(page, variants);
-  if (!found) return std::nullopt;
+std::optional<QString> updatePageTitle(QString page, const QString& title) {
+  const HeadTags tags = closingHeadTags(page);
+  const HeadForm form = !tags[Upper].empty() ? Upper : Lower;
+  if (tags[form].empty()) return std::nullopt;
   // Every title before the last closing head tag goes, so the titles put
   // before each occurrence by an earlier update are all replaced.
-  const QString stripped = withoutHeadTitles(page, page.lastIndexOf(*found));
-  return vParser::ReplaceAll(stripped, *found, titleElement(title) + kHeadClose, 0);
+  QString stripped = withoutHeadTitles(page, tags[form].back());
+  const QString element = titleElement(title) + kHeadClose;
+  if (stripped.size() == page.size()) {
+    stripped.clear();  // shares page's text; let page be edited in place
+    return spliceAll(std::move(page), tags[form], element);
+  }
+  page.clear();
+  const std::vector<qsizetype> at = closingHeadTags(stripped)[form];
+  return spliceAll(std::move(stripped), at, element);
 }
 
 QString fillBackTemplate(const QString& templateText, const QString& url) {

@@ -268,7 +268,8 @@ frmPRO::Outcome frmPRO::InsertHeadCode(const QString& sCodeToInsert) {
     FileErrorMsg(QStringLiteral("read"), source, read.why(), this);
     return Outcome::FileFailed;
   }
-  std::optional<QString> edited = pageedits::insertHeadCode(txtHTMLFile.text, sCodeToInsert);
+  std::optional<QString> edited =
+      pageedits::insertHeadCode(std::move(txtHTMLFile.text), sCodeToInsert);
   if (!edited) return Outcome::NoHeadTag;
   txtHTMLFile.text = std::move(*edited);
 
@@ -302,7 +303,8 @@ void frmPRO::UpdatePageTitle() {
     FileErrorMsg(QStringLiteral("read"), source, read.why(), this);
     return;
   }
-  std::optional<QString> edited = pageedits::updatePageTitle(txtHTMLFile.text, Text1->text());
+  std::optional<QString> edited =
+      pageedits::updatePageTitle(std::move(txtHTMLFile.text), Text1->text());
   if (!edited) return;  // no closing head tag: silently nothing
   txtHTMLFile.text = std::move(*edited);
 

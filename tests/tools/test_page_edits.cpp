@@ -56,6 +56,9 @@ void PageEditsTest::insertHeadCode_data() {
       "<head></Head></head>");
   row("CRLF and other bytes kept", "\xEF\xBB\xBF<head>\r\n<meta>\r\n</head>\r\n" + kByteE9, "X",
       "\xEF\xBB\xBF<head>\r\n<meta>\r\nX</head>\r\n" + kByteE9);
+  row("tag is the whole page", "</head>", "X", "X</head>");
+  row("tags side by side, page ends with one", "a</HEAD></HEAD>", "X", "aX</head>X</head>");
+  none("tag cut short at the end", "/<head></head");
   none("no closing head tag", "<html><head><title>t</title><body></body></html>");
   none("other mix of cases", "<head></hEAD>");
   none("blank before the bracket", "<head></head >");
