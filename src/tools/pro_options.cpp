@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 
 #include "components/link_label.h"
@@ -33,10 +34,24 @@ const QColor kDarkGreen = look::fromBgr(0x006400);
 const QColor kRed = look::fromBgr(0x0000FF);
 const QColor kLightYellow = look::fromBgr(0xC0FFFF);
 
+// The design's face, else the nearest in width that the system has.
 QFont windowFont(bool bold = false) {
   QFont f = look::font(QStringLiteral("MS Sans Serif"), 8.25, bold);
+  f.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                 QStringLiteral("Tahoma"), QStringLiteral("Arial"),
+                 QStringLiteral("Liberation Sans"), QStringLiteral("Helvetica"),
+                 QStringLiteral("Nimbus Sans")});
   f.setStyleHint(QFont::SansSerif);
   return f;
+}
+
+// A one-line label grows to the left (and down) when the face at hand is
+// bigger than the design's, so that none of its text is cut off.
+void keepWholeLine(QLabel* l) {
+  const QRect g = l->geometry();
+  const int width = std::max(g.width(), l->fontMetrics().horizontalAdvance(l->text()) + 4);
+  const int height = std::max(g.height(), l->fontMetrics().height());
+  l->setGeometry(g.right() + 1 - width, g.top(), width, height);
 }
 
 template <typename W>
@@ -154,6 +169,7 @@ void frmPRO::buildHeadCodePanel() {
                        5760, 60, 5595, 240);
   hint->setWordWrap(false);
   hint->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  keepWholeLine(hint);
   look::setTextColor(hint, kDarkGreen);
   label(p, "Label7", QStringLiteral("Add Your Code Here:"), 945, 765, 8520, 465, true);
   txtRetargeting = named(new QPlainTextEdit(p), QStringLiteral("txtRetargeting"));
@@ -171,6 +187,7 @@ void frmPRO::buildBackButtonPanel() {
             135, 3795, 195);
   lblNotAvailable->setWordWrap(false);
   lblNotAvailable->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  keepWholeLine(lblNotAvailable);
   look::setTextColor(lblNotAvailable, kRed);
   lblNotAvailable->hide();
   label(

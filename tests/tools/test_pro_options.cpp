@@ -50,7 +50,7 @@ class ProOptionsTest final : public QObject {
   void hundredMegabytePage();
 
  private:
-  frmPRO* open(QWidget* browserOwner = nullptr);
+  frmPRO* open();
   void setTemplate(bool present, const QByteArray& bytes = {});
   QString writePage(const QString& name, const QByteArray& bytes);
   void showOtherPage();
@@ -105,7 +105,7 @@ void ProOptionsTest::cleanup() {
   setTemplate(true, shipped());
 }
 
-frmPRO* ProOptionsTest::open(QWidget*) {
+frmPRO* ProOptionsTest::open() {
   auto* w = new frmPRO(&pageList_, browser_);
   w->show();
   return w;
@@ -204,7 +204,7 @@ void ProOptionsTest::reopeningStartsAfresh() {
   child<QLineEdit>(w, "txtBackRedirect")->setText(QStringLiteral("http://changed"));
   child<QPlainTextEdit>(w, "txtRetargeting")->setPlainText(QStringLiteral("changed"));
   click(w, "lblMenu_0");
-  w->close();
+  QTest::keyClick(w, Qt::Key_Escape);
   QTRY_VERIFY(w.isNull());
 
   w = open();
