@@ -453,6 +453,8 @@ void ProOptionsTest::corpusPagesKeepEveryOtherByte_data() {
 }
 
 void ProOptionsTest::corpusPagesKeepEveryOtherByte() {
+  if (testfiles::corpusPages().isEmpty())
+    QSKIP(qPrintable(QStringLiteral("no corpus at %1").arg(testfiles::corpusDir())));
   QFETCH(QString, page);
   QFETCH(int, action);
 
