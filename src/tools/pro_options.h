@@ -1,17 +1,63 @@
 #pragma once
 
 #include <QDialog>
+#include <array>
 
+#include "components/text_buffer.h"
+
+class LinkLabel;
 class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
 class WebBrowser;
+class vFrame;
 
-// The Pro options window: head code, back-button redirect and page title.
+// The Pro options window: page title, head code and back-button redirect,
+// each in a collapsible panel, all acting on the current page's file.
 class frmPRO final : public QDialog {
   Q_OBJECT
  public:
   frmPRO(QComboBox* pageList, WebBrowser* browser, QWidget* parent = nullptr);
 
  private:
+  enum class Outcome { Written, NoHeadTag, FileFailed };
+
+  void buildControls();
+  void buildTitlePanel();
+  void buildHeadCodePanel();
+  void buildBackButtonPanel();
+  void Form_Load();
+  void loadBackTemplate();
+
+  void lblMenu_Click(int Index);
+  void cmdUpdate_Click(int Index);
+  void Command2_Click();
+
+  Outcome InsertHeadCode(const QString& sCodeToInsert);
+  void insertAndReport(const QString& code);
+  void UpdatePageTitle();
+  void backButtonAction();
+
+  QString currentPage() const;
+  // Keeps the controls of a closed panel out of sight and out of the tab order.
+  void showOpenPanelsOnly();
+
   QComboBox* pageList_;
   WebBrowser* browser_;
+
+  std::array<vFrame*, 3> vMenu{};
+  std::array<LinkLabel*, 3> lblMenu{};
+  std::array<QPushButton*, 3> cmdUpdate{};
+  QPushButton* Command2 = nullptr;
+
+  QLineEdit* Text1 = nullptr;
+  QPlainTextEdit* txtRetargeting = nullptr;
+  QLineEdit* txtBackRedirect = nullptr;
+  QLabel* lblNotAvailable = nullptr;
+
+  TextBuffer txtHTMLFile;
+  TextBuffer txtBackControl;
+  TextBuffer txtBackControlParsed;
 };
