@@ -1,5 +1,6 @@
 #include "components/page_text.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <array>
@@ -89,31 +90,44 @@ QByteArray windows1252(const QString& text) {
 }
 
 // Any other charset through the platform's converter. It reports that some
-// character could not be written but not which, so a piece that fails is
-// redone a character at a time.
+// character could not be written but not which, and keeps reporting it, so a
+// piece that fails is redone a character at a time with fresh converters
+// (one per distinct character).
 std::optional<QByteArray> throughConverter(const QString& text, const QString& charset) {
   const QByteArray name = charset.toLatin1();
-  QStringEncoder encoder(name.constData(), QStringConverter::Flag::Stateless);
-  if (!encoder.isValid()) return std::nullopt;
+  const auto converter = [&name] {
+    return QStringEncoder(name.constData(), QStringConverter::Flag::Stateless);
+  };
+  if (!converter().isValid()) return std::nullopt;
   constexpr qsizetype kPiece = 4096;
+  QHash<char32_t, QByteArray> single;
   QByteArray out;
   out.reserve(text.size());
   for (qsizetype from = 0; from < text.size();) {
     qsizetype len = std::min(kPiece, text.size() - from);
     if (from + len < text.size() && text.at(from + len - 1).isHighSurrogate()) --len;
-    const QStringView piece = QStringView(text).mid(from, len);
-    encoder.resetState();
-    QByteArray bytes = encoder.encode(piece);
+    const QString piece = text.mid(from, len);
+    QStringEncoder encoder = converter();
+    const QByteArray bytes = encoder.encode(piece);
     if (!encoder.hasError()) {
       out += bytes;
     } else {
-      forEachCodePoint(piece.toString(), [&](char32_t cp, qsizetype at, int units) {
-        encoder.resetState();
-        const QByteArray one = encoder.encode(piece.mid(at, units));
-        if (encoder.hasError() || one.isEmpty())
+      forEachCodePoint(piece, [&](char32_t cp, qsizetype at, int units) {
+        if (cp < 0x80) {
+          out += char(cp);
+          return;
+        }
+        auto known = single.find(cp);
+        if (known == single.end()) {
+          QStringEncoder one = converter();
+          QByteArray encoded = one.encode(QStringView(piece).mid(at, units));
+          if (one.hasError() || encoded.isEmpty()) encoded.clear();
+          known = single.insert(cp, encoded);
+        }
+        if (known->isEmpty())
           appendReference(out, cp);
         else
-          out += one;
+          out += *known;
       });
     }
     from += len;
