@@ -60,9 +60,26 @@ bool typeInto(WebBrowser* browser, const QString& selector, const QString& text)
   browser->window()->show();
   browser->window()->activateWindow();
   browser->view()->setFocus();
+  // Keys reach the page only once the engine's input widget and the
+  // document both hold the focus.
+  if (!waitFor([&] {
+        QWidget* input = browser->view()->focusProxy();
+        return input && input->hasFocus() &&
+               js(browser, QStringLiteral("document.hasFocus()")).toBool();
+      }))
+    return false;
+  // The first match that shows some text; else the first element holding
+  // text of its own; else the body.
   js(browser, QStringLiteral(R"(
 (function () {
-  var target = document.querySelector('%1') || document.body;
+  var hasText = function (el) { return el.textContent.trim() !== ''; };
+  var ownText = function (el) {
+    return Array.prototype.some.call(el.childNodes, function (n) {
+      return n.nodeType === 3 && n.data.trim() !== '';
+    });
+  };
+  var target = Array.prototype.find.call(document.querySelectorAll('%1'), hasText) ||
+      Array.prototype.find.call(document.body.querySelectorAll('*'), ownText) || document.body;
   var range = document.createRange();
   range.selectNodeContents(target);
   range.collapse(false);

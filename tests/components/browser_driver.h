@@ -23,9 +23,9 @@ QString designMode(WebBrowser* browser);
 // Polls cond on timer events until it holds; false on time-out.
 bool waitFor(const std::function<bool()>& cond, int timeoutMs = 15000);
 
-// Puts the caret at the end of the first element matching selector (or the
-// body) and types text with key events (non-ASCII text through the
-// editor's insertText command); waits until the markup shows it.
+// Puts the caret at the end of the first element matching selector that
+// shows text (else the first element with text of its own, else the body) and types text with key
+// events (non-ASCII text through the editor's insertText command); waits until the markup shows it.
 bool typeInto(WebBrowser* browser, const QString& selector, const QString& text);
 
 }  // namespace driver
