@@ -195,6 +195,39 @@ void BM_EditCycle(benchmark::State& state) {
   state.counters["saved_bytes"] = double(QFile(path).size());
 }
 
+// The same pages only loaded, for the memory the engine needs anyway (run
+// it in a process of its own: peaks only grow).
+void BM_LoadOnly(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("page.htm"));
+  QFile out(path);
+  const QByteArray original = pageOfSize(state.range(0));
+  if (!out.open(QIODevice::WriteOnly) || out.write(original) != original.size()) {
+    state.SkipWithError("cannot write the page");
+    return;
+  }
+  out.close();
+  WebBrowser browser;
+  browser.resize(800, 600);
+  browser.show();
+  for (auto _ : state) {
+    QElapsedTimer clock;
+    clock.start();
+    browser.Navigate2(path);
+    waitLoaded(&browser);
+    state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+  }
+  state.counters["peak_MB"] = peakMegabytesOverProcesses();
+}
+
+BENCHMARK(BM_LoadOnly)
+    ->Arg(100 * 1024)
+    ->Arg(1024 * 1024)
+    ->Arg(10 * 1024 * 1024)
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_EditCycle)
     ->Arg(100 * 1024)
     ->Arg(1024 * 1024)

@@ -68,6 +68,14 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     if (std::exchange(designAfterLoad_, false) && documentOk_) setDesignMode(QStringLiteral("On"));
     emit DownloadComplete();
   });
+  // A renderer that died took the document and its edits with it; what is
+  // shown now is nothing anyone could save or leave with a question.
+  connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
+    tracked_ = false;
+    page_->holdsEdits = false;
+    documentOk_ = false;
+    leaving_ = false;
+  });
   // Preview in the default browser; the main window's shortcut list promises it.
   auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
   preview->setContext(Qt::WindowShortcut);
