@@ -102,7 +102,7 @@ void WebBrowser::Navigate2(const QString& path) {
   offerSave(MsgButtons::SaveDiscard, [this](Leave leave) {
     leaving_ = false;
     const QString next = std::exchange(pendingPath_, {});
-    if (leave == Leave::Go)
+    if (leave == Leave::Go && !next.isEmpty())
       startLoad(QUrl::fromLocalFile(QFileInfo(next).absoluteFilePath()), pageScripts_);
   });
 }
