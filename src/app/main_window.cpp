@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/edit_captions.h"
 #include "app/main_window_layout.h"
 #include "components/link_label.h"
 #include "components/look.h"
@@ -22,9 +23,6 @@
 #include "tools/pro_options.h"
 
 namespace {
-
-const QString kEditPage = QStringLiteral("Edit Page");
-const QString kSaveDiscard = QStringLiteral("Save / Discard Changes");
 
 template <typename W>
 W* named(W* widget, const char* name) {
@@ -111,6 +109,7 @@ void Form2::buildControls() {
 
   connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
   connect(WebBrowser1, &WebBrowser::DownloadComplete, this, &Form2::WebBrowser1_DownloadComplete);
+  connect(WebBrowser1, &WebBrowser::EditsKept, this, &Form2::keepEditing);
   connect(Command5, &QPushButton::clicked, this, &Form2::Command5_Click);
   connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
   connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
@@ -245,14 +244,4 @@ void Form2::lblHelp_Click() {
   if (quickHelp_) return;
   quickHelp_ = new frmQuickHelp(this);
   quickHelp_->exec();
-}
-
-void Form2::Command2_Click() {
-  // The edit-and-save cycle.
-}
-
-void Form2::closeEvent(QCloseEvent* event) {
-  // The Insert Code window closes with the main window.
-  if (insertCode_) insertCode_->close();
-  QWidget::closeEvent(event);
 }

@@ -63,6 +63,11 @@ class Form2 final : public QWidget {
   void setUpDrops();
   void replacePageList(const QMimeData* Data);
   bool refuseWithoutPage();
+  // The edit-and-save cycle (main_window_edit.cpp).
+  void showEditingState(bool editing);
+  void saveByQuestion(const QString& page);
+  void endSaveByQuestion(const QString& page);
+  void keepEditing();
 
   QWidget* Picture2 = nullptr;
   QLabel* lblAppName = nullptr;

@@ -1,12 +1,16 @@
 #include "components/web_browser.h"
 
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
+#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineScript>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "components/v_file.h"
 #include "components/web_page.h"
 
 namespace {
@@ -17,8 +21,28 @@ WebBrowser::UrlOpener& opener() {
 }
 
 // The program's own scripts run in a world of their own: they see the page's
-// document but the page's scripts cannot see or tamper with them.
+// document but the page's scripts cannot see or tamper with them, and they
+// run even when the page's scripts are off.
 constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
+
+// Any change to the document after it became editable marks it changed:
+// typing, pasting, undo, bold and the like all change the DOM.
+const QString kEnterDesignMode = QStringLiteral(R"(
+(function () {
+  if (!window.__quorvaneEdits) {
+    var edits = window.__quorvaneEdits = { changed: false };
+    new MutationObserver(function () { edits.changed = true; }).observe(document,
+        { subtree: true, childList: true, attributes: true, characterData: true });
+  }
+  document.designMode = 'On';
+})())");
+const QString kChanged =
+    QStringLiteral("!!(window.__quorvaneEdits && window.__quorvaneEdits.changed)");
+const QString kForget =
+    QStringLiteral("if (window.__quorvaneEdits) window.__quorvaneEdits.changed = false;");
+const QString kPageAndCharset = QStringLiteral(
+    "({ charset: document.characterSet, markup: document.documentElement ? "
+    "document.documentElement.outerHTML : '' })");
 
 }  // namespace
 
@@ -32,7 +56,30 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   // Files dropped on the preview are meant for the window around it.
   view_->setAcceptDrops(false);
   layout->addWidget(view_);
-  connect(view_, &QWebEngineView::loadFinished, this, [this](bool) { emit DownloadComplete(); });
+  connect(view_, &QWebEngineView::loadStarted, this, [this] {
+    // Whatever starts a load, the document it replaces is gone.
+    tracked_ = false;
+    page_->holdsEdits = false;
+    documentOk_ = false;
+    traits_.reset();
+  });
+  connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    documentOk_ = ok && page_->url().isLocalFile();
+    if (std::exchange(designAfterLoad_, false) && documentOk_) setDesignMode(QStringLiteral("On"));
+    emit DownloadComplete();
+  });
+  // A renderer that died took the document and its edits with it; what is
+  // shown now is nothing anyone could save or leave with a question.
+  connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
+    tracked_ = false;
+    page_->holdsEdits = false;
+    documentOk_ = false;
+    leaving_ = false;
+  });
+  // Preview in the default browser; the main window's shortcut list promises it.
+  auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
+  preview->setContext(Qt::WindowShortcut);
+  connect(preview, &QShortcut::activated, this, &WebBrowser::openShownPageExternally);
 }
 
 WebBrowser::~WebBrowser() = default;
@@ -43,7 +90,31 @@ void WebBrowser::setSilent(bool silent) { page_->silent = silent; }
 
 void WebBrowser::Navigate2(const QString& path) {
   if (path.isEmpty()) return;
-  view_->load(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+  // A request made while the user is being asked replaces any earlier one.
+  pendingPath_ = path;
+  if (leaving_) return;
+  if (!tracked_) {
+    startLoad(QUrl::fromLocalFile(QFileInfo(std::exchange(pendingPath_, {})).absoluteFilePath()),
+              pageScripts_);
+    return;
+  }
+  leaving_ = true;
+  offerSave(MsgButtons::SaveDiscard, [this](Leave leave) {
+    leaving_ = false;
+    const QString next = std::exchange(pendingPath_, {});
+    if (leave == Leave::Go && !next.isEmpty())
+      startLoad(QUrl::fromLocalFile(QFileInfo(next).absoluteFilePath()), pageScripts_);
+  });
+}
+
+void WebBrowser::startLoad(const QUrl& url, bool scripts) {
+  tracked_ = false;
+  page_->holdsEdits = false;
+  documentOk_ = false;
+  traits_.reset();
+  documentScripts_ = scripts;
+  page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
+  view_->load(url);
 }
 
 QString WebBrowser::LocationPath() const {
@@ -52,8 +123,25 @@ QString WebBrowser::LocationPath() const {
 }
 
 void WebBrowser::setDesignMode(const QString& value) {
-  const QString quoted = value == u"On" ? QStringLiteral("'On'") : QStringLiteral("'off'");
-  page_->runJavaScript(QStringLiteral("document.designMode = %1;").arg(quoted), kWorld);
+  if (value != u"On") {
+    // Edits made so far stay watched: the document still holds them.
+    page_->runJavaScript(QStringLiteral("document.designMode = 'off';"), kWorld);
+    return;
+  }
+  // An error page or an empty view has nothing of the user's to edit.
+  if (!documentOk_) return;
+  if (documentScripts_) {
+    designAfterLoad_ = true;
+    startLoad(page_->url(), false);
+    return;
+  }
+  if (!tracked_) {
+    editedPath_ = LocationPath();
+    fileTraits();
+    tracked_ = true;
+    page_->holdsEdits = true;
+  }
+  page_->runJavaScript(kEnterDesignMode, kWorld);
 }
 
 void WebBrowser::readDesignMode(std::function<void(const QString&)> done) const {
@@ -61,10 +149,122 @@ void WebBrowser::readDesignMode(std::function<void(const QString&)> done) const 
                        [done = std::move(done)](const QVariant& v) { done(v.toString()); });
 }
 
+void WebBrowser::setPageScripts(bool on) { pageScripts_ = on; }
+
 void WebBrowser::readMarkup(std::function<void(const QString&)> done) const {
   page_->runJavaScript(
       QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"), kWorld,
       [done = std::move(done)](const QVariant& v) { done(v.toString()); });
+}
+
+const pagetext::FileTraits& WebBrowser::fileTraits() {
+  if (!traits_) {
+    // Read when the document becomes editable: the doctype and the bytes
+    // the document was made from, not what the file holds by the time of saving.
+    QFile file(LocationPath());
+    traits_ = file.open(QIODevice::ReadOnly) ? pagetext::traitsOf(file.readAll())
+                                             : pagetext::FileTraits{};
+  }
+  return *traits_;
+}
+
+void WebBrowser::readPageText(PageTextDone done) {
+  if (!documentOk_) {
+    done(Status::failure(QStringLiteral("the page is not open in the browser")), TextBuffer{});
+    return;
+  }
+  const pagetext::FileTraits traits = fileTraits();
+  page_->runJavaScript(
+      kPageAndCharset, kWorld, [traits, done = std::move(done)](const QVariant& v) {
+        const QVariantMap page = v.toMap();
+        const QString markup = page.value(QStringLiteral("markup")).toString();
+        const QString charset = page.value(QStringLiteral("charset")).toString();
+        if (markup.isEmpty()) {
+          done(Status::failure(QStringLiteral("the browser holds no document")), TextBuffer{});
+          return;
+        }
+        const auto bytes = pagetext::savedBytes(traits, markup, charset);
+        if (!bytes) {
+          done(Status::failure(
+                   QStringLiteral("its character set (%1) cannot be written").arg(charset)),
+               TextBuffer{});
+          return;
+        }
+        done(Status::success(), vFile::decode(*bytes));
+      });
+}
+
+void WebBrowser::readChanged(std::function<void(bool)> done) const {
+  if (!tracked_) {
+    done(false);
+    return;
+  }
+  page_->runJavaScript(kChanged, kWorld,
+                       [done = std::move(done)](const QVariant& v) { done(v.toBool()); });
+}
+
+void WebBrowser::forgetEdits() {
+  if (tracked_) page_->runJavaScript(kForget, kWorld);
+}
+
+void WebBrowser::offerSave(MsgButtons buttons, std::function<void(Leave)> done) {
+  QPointer<WebBrowser> self(this);
+  readChanged([self, buttons, done = std::move(done)](bool changed) {
+    if (!self) return;
+    if (!changed) {
+      done(Leave::Go);
+      return;
+    }
+    const QString path = self->editedPath_;
+    const MsgAnswer answer =
+        MsgBox(QStringLiteral("Save changes to %1?").arg(QFileInfo(path).fileName()), buttons,
+               MsgIcon::Question, QStringLiteral("Save"), self->window());
+    if (!self) return;
+    if (answer == MsgAnswer::Discard) {
+      done(Leave::Go);
+    } else if (answer == MsgAnswer::Cancel) {
+      done(Leave::Stay);
+    } else {
+      self->saveTo(path, [done](bool saved) { done(saved ? Leave::Go : Leave::Stay); });
+    }
+  });
+}
+
+void WebBrowser::saveTo(const QString& path, std::function<void(bool saved)> done) {
+  QPointer<WebBrowser> self(this);
+  readPageText([self, path, done = std::move(done)](const Status& read, const TextBuffer& text) {
+    if (!self) return;
+    const Status status = read ? vFile::SaveText(text, path) : read;
+    if (!status) {
+      FileErrorMsg(QStringLiteral("save"), path, status.why(), self->window());
+      emit self->EditsKept();
+      done(false);
+      return;
+    }
+    self->forgetEdits();
+    done(true);
+  });
+}
+
+bool WebBrowser::readyToClose(std::function<void()> closeAgain) {
+  if (closeApproved_ || !tracked_) return true;
+  if (leaving_) return false;
+  leaving_ = true;
+  QPointer<WebBrowser> self(this);
+  offerSave(MsgButtons::SaveDiscardCancel, [self, closeAgain = std::move(closeAgain)](Leave leave) {
+    if (!self) return;
+    self->leaving_ = false;
+    if (leave == Leave::Stay) return;
+    self->closeApproved_ = true;
+    closeAgain();
+    if (self) self->closeApproved_ = false;
+  });
+  return false;
+}
+
+void WebBrowser::openShownPageExternally() {
+  const QString path = LocationPath();
+  if (!path.isEmpty()) openExternally(QUrl::fromLocalFile(path));
 }
 
 void WebBrowser::setExternalOpener(UrlOpener o) { opener() = std::move(o); }

@@ -4,6 +4,12 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
+
+#include "components/msg_box.h"
+#include "components/page_text.h"
+#include "components/status.h"
+#include "components/text_buffer.h"
 
 class QUrl;
 class QWebEngineView;
@@ -13,6 +19,10 @@ class WebPage;
 // operations the windows use. Pages come from others and are untrusted: they
 // cannot read local files through fetch/XHR, open pop-ups, or leave the
 // preview for the web (a clicked web link opens in the default browser).
+//
+// A document in design mode is never left with unsaved edits unasked: leaving
+// it (Navigate2, closing the program) offers to save them to the file it came
+// from, and a save that fails keeps the document and its edits where they are.
 class WebBrowser final : public QWidget {
   Q_OBJECT
  public:
@@ -24,18 +34,40 @@ class WebBrowser final : public QWidget {
   void setSilent(bool silent);
 
   // Loads a plain file path; an empty path does nothing. Every load ends with
-  // DownloadComplete, also a failed one.
+  // DownloadComplete, also a failed one. When the document shown was changed
+  // in design mode, the user is first asked whether to save it; the load
+  // waits for the answer and does not happen at all if saving fails.
   void Navigate2(const QString& path);
 
   // The file path of the document shown now, empty when it is not a file.
   QString LocationPath() const;
 
   // "On" makes the whole document editable in place, "off" read-only again.
+  // A document whose scripts ran is loaded again without them before it
+  // becomes editable, so nothing a script wrote can end up in the file.
   void setDesignMode(const QString& value);
   void readDesignMode(std::function<void(const QString&)> done) const;
 
+  // Whether the page's own scripts run in the documents loaded from now on.
+  void setPageScripts(bool on);
+  bool pageScripts() const { return pageScripts_; }
+
   // The root element's markup as the engine holds it now.
   void readMarkup(std::function<void(const QString&)> done) const;
+
+  // The shown document as its file should hold it: the file's own doctype,
+  // the root element's markup with every edit, in the page's charset.
+  using PageTextDone = std::function<void(const Status&, const TextBuffer&)>;
+  void readPageText(PageTextDone done);
+
+  // Whether the shown document was changed since it became editable.
+  void readChanged(std::function<void(bool)> done) const;
+  // The user has saved or discarded the edits: leaving asks nothing now.
+  void forgetEdits();
+
+  // Closing the program: true when the document may go now. Otherwise the
+  // user is asked (Save, Discard, Cancel) and closeAgain runs once it may go.
+  bool readyToClose(std::function<void()> closeAgain);
 
   QWebEngineView* view() const { return view_; }
 
@@ -46,8 +78,28 @@ class WebBrowser final : public QWidget {
 
  signals:
   void DownloadComplete();
+  // Saving a changed document failed, so it was not left: its edits stay.
+  void EditsKept();
 
  private:
+  enum class Leave { Go, Stay };
+  void startLoad(const QUrl& url, bool scripts);
+  void offerSave(MsgButtons buttons, std::function<void(Leave)> done);
+  void saveTo(const QString& path, std::function<void(bool saved)> done);
+  const pagetext::FileTraits& fileTraits();
+  void openShownPageExternally();
+
   QWebEngineView* view_ = nullptr;
   WebPage* page_ = nullptr;
+
+  bool pageScripts_ = true;
+  bool documentScripts_ = true;  // whether scripts ran in the document shown
+  bool documentOk_ = false;      // a page file was loaded (not an error page)
+  bool tracked_ = false;         // edits of the shown document are watched
+  bool designAfterLoad_ = false;
+  bool leaving_ = false;  // a question or save for the shown document is under way
+  bool closeApproved_ = false;
+  QString pendingPath_;
+  QString editedPath_;  // the file the document being edited came from
+  std::optional<pagetext::FileTraits> traits_;
 };

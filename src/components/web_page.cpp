@@ -76,6 +76,7 @@ QWebEngineProfile* WebPage::sharedProfile() {
 WebPage::WebPage(QObject* parent) : QWebEnginePage(sharedProfile(), parent) {}
 
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+  if (holdsEdits && isMainFrame) return false;
   if (isLocal(url)) return true;
   // The preview stays on local pages: a web link the user clicked opens in
   // the default browser, anything a script started is dropped.

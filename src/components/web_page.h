@@ -11,6 +11,9 @@ class WebPage final : public QWebEnginePage {
   explicit WebPage(QObject* parent = nullptr);
 
   bool silent = false;
+  // The document holds edits that only WebBrowser may decide to leave: the
+  // page's own reloads, back and forward are refused meanwhile.
+  bool holdsEdits = false;
 
   // The one profile all previews share: kept in memory, with local reads
   // through fetch/XHR blocked.

@@ -1,0 +1,260 @@
+// The edit-and-save cycle on big pages, against the time the engine takes
+// just to load the same page: "Edit Page" until the page is editable, and
+// "Save / Discard Changes" until the file is written, by both save methods.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include "app/main_window.h"
+#include "components/engine_environment.h"
+#include "components/msg_box.h"
+#include "components/web_browser.h"
+#include "help/save_switch.h"
+
+namespace {
+
+QByteArray pageOfSize(qsizetype bytes) {
+  QByteArray page =
+      "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Big</title>"
+      "<script>document.title = 'changed by script';</script></head>\n<body>\n";
+  for (int i = 0; page.size() < bytes; ++i)
+    page += "<p id=\"p" + QByteArray::number(i) +
+            "\">Order today and get the <b>bonus pack</b> free: caf\xC3\xA9 \xE2\x80\x94 "
+            "<a href=\"#top\">more</a> of what you need, delivered instantly.</p>\n";
+  page += "</body>\n</html>\n";
+  return page;
+}
+
+// Waits for a signal already connected to loop.quit(), or for the time-out.
+void runLoop(QEventLoop& loop, int timeoutMs = 120000) {
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+QVariant js(WebBrowser* browser, const QString& script) {
+  QVariant result;
+  QEventLoop loop;
+  browser->view()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                         [&](const QVariant& v) {
+                                           result = v;
+                                           loop.quit();
+                                         });
+  runLoop(loop);
+  return result;
+}
+
+bool waitLoaded(WebBrowser* browser) {
+  QSignalSpy spy(browser, &WebBrowser::DownloadComplete);
+  return spy.wait(120000);
+}
+
+double peakMegabytesOf(const QString& pid) {
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmHWM:"))
+      return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+  return 0;
+}
+
+double peakMegabytesOfThisProcess() {
+  return peakMegabytesOf(QString::number(QCoreApplication::applicationPid()));
+}
+
+// Resident memory peak of this process and every engine process it started,
+// each process's own peak summed.
+double peakMegabytesOverProcesses() {
+  const QString self = QString::number(QCoreApplication::applicationPid());
+  QStringList family{self};
+  const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+  for (int grew = 1; grew;) {
+    grew = 0;
+    for (const QString& pid : all) {
+      if (family.contains(pid)) continue;
+      QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+      if (!stat.open(QIODevice::ReadOnly)) continue;
+      const QByteArray line = stat.readAll();
+      const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+      if (fields.size() > 1 && family.contains(QString::fromLatin1(fields[1]))) {
+        family << pid;
+        grew = 1;
+      }
+    }
+  }
+  double megabytes = 0;
+  for (const QString& pid : family) megabytes += peakMegabytesOf(pid);
+  return megabytes;
+}
+
+void BM_EditCycle(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("page.htm"));
+  const QByteArray original = pageOfSize(state.range(0));
+  QFile out(path);
+  if (!out.open(QIODevice::WriteOnly) || out.write(original) != original.size()) {
+    state.SkipWithError("cannot write the page");
+    return;
+  }
+  out.close();
+
+  Form2 form;
+  form.findChild<QTimer*>("Timer1")->stop();
+  form.show();
+  auto* browser = form.findChild<WebBrowser*>("WebBrowser1");
+  auto* edit = form.findChild<QPushButton*>("Command2");
+  waitLoaded(browser);  // the start page
+  // The page list holds the page, as after the welcome window.
+  form.findChild<QComboBox*>("Combo1")->addItem(path);
+  waitLoaded(browser);
+
+  bool written = false;
+  setMsgBoxHandler([&](const MsgBoxCall& call) {
+    if (call.prompt == u"Done!") written = true;
+    if (call.buttons == MsgButtons::YesNo) return MsgAnswer::Yes;
+    if (call.buttons == MsgButtons::SaveDiscard) return MsgAnswer::Save;
+    return MsgAnswer::Ok;
+  });
+  const auto typeSomething = [&] {
+    js(browser, QStringLiteral("var p = document.getElementById('p0'); var r = "
+                               "document.createRange(); r.selectNodeContents(p); "
+                               "r.collapse(false); getSelection().removeAllRanges(); "
+                               "getSelection().addRange(r); "
+                               "document.execCommand('insertText', false, 'zebra');"));
+  };
+  const auto enterEditing = [&] {
+    QElapsedTimer clock;
+    clock.start();
+    QSignalSpy loaded(browser, &WebBrowser::DownloadComplete);
+    edit->click();
+    loaded.wait(120000);
+    // Editable: the design mode the main window set once the load ended.
+    js(browser, QStringLiteral("document.designMode"));
+    return clock.nsecsElapsed() / 1e9;
+  };
+
+  double load = 0, enter = 0, saveAlt = 0, saveNormal = 0, reloads = 0;
+  for (auto _ : state) {
+    QElapsedTimer clock;
+    clock.start();
+    browser->Navigate2(path);
+    waitLoaded(browser);
+    const double thisLoad = clock.nsecsElapsed() / 1e9;
+    load += thisLoad;
+
+    // Alternative method: until "Done!" says the file is written.
+    enter += enterEditing();
+    typeSomething();
+    QFile(saveswitch::path()).open(QIODevice::WriteOnly);
+    written = false;
+    clock.restart();
+    {
+      QSignalSpy reloaded(browser, &WebBrowser::DownloadComplete);
+      edit->click();
+      QEventLoop loop;
+      QTimer poll;
+      QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (written) loop.quit();
+      });
+      poll.start(1);
+      runLoop(loop);
+      saveAlt += clock.nsecsElapsed() / 1e9;
+      reloaded.wait(120000);
+    }
+    QFile::remove(saveswitch::path());
+
+    // Normal method: the offer saves, then the reload starts.
+    enter += enterEditing();
+    typeSomething();
+    clock.restart();
+    {
+      QEventLoop loop;
+      QObject::connect(browser->view(), &QWebEngineView::loadStarted, &loop, &QEventLoop::quit);
+      QSignalSpy reloaded(browser, &WebBrowser::DownloadComplete);
+      edit->click();
+      runLoop(loop);
+      saveNormal += clock.nsecsElapsed() / 1e9;
+      reloaded.wait(120000);
+      reloads += clock.nsecsElapsed() / 1e9;
+    }
+    state.SetIterationTime(thisLoad);
+  }
+  setMsgBoxHandler({});
+  const double n = double(state.iterations());
+  state.counters["load_s"] = load / n;
+  state.counters["edit_s"] = enter / (2 * n);
+  state.counters["save_alt_s"] = saveAlt / n;
+  state.counters["save_normal_s"] = saveNormal / n;
+  state.counters["edit_x_load"] = enter / (2 * load);
+  state.counters["alt_x_load"] = saveAlt / load;
+  state.counters["normal_x_load"] = saveNormal / load;
+  state.counters["normal_and_reload_x_load"] = reloads / load;
+  state.counters["peak_MB"] = peakMegabytesOverProcesses();
+  state.counters["peak_main_MB"] = peakMegabytesOfThisProcess();
+  state.counters["saved_bytes"] = double(QFile(path).size());
+}
+
+// The same pages only loaded, for the memory the engine needs anyway (run
+// it in a process of its own: peaks only grow).
+void BM_LoadOnly(benchmark::State& state) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("page.htm"));
+  QFile out(path);
+  const QByteArray original = pageOfSize(state.range(0));
+  if (!out.open(QIODevice::WriteOnly) || out.write(original) != original.size()) {
+    state.SkipWithError("cannot write the page");
+    return;
+  }
+  out.close();
+  WebBrowser browser;
+  browser.resize(800, 600);
+  browser.show();
+  for (auto _ : state) {
+    QElapsedTimer clock;
+    clock.start();
+    browser.Navigate2(path);
+    waitLoaded(&browser);
+    state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+  }
+  state.counters["peak_MB"] = peakMegabytesOverProcesses();
+  state.counters["peak_main_MB"] = peakMegabytesOfThisProcess();
+}
+
+BENCHMARK(BM_LoadOnly)
+    ->Arg(100 * 1024)
+    ->Arg(1024 * 1024)
+    ->Arg(10 * 1024 * 1024)
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_EditCycle)
+    ->Arg(100 * 1024)
+    ->Arg(1024 * 1024)
+    ->Arg(10 * 1024 * 1024)
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  prepareEngineEnvironment();
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,92 @@
+// The edit-and-save cycle of the main window: the edit button and closing
+// while a page is being edited.
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QPushButton>
+
+#include "app/edit_captions.h"
+#include "app/main_window.h"
+#include "components/msg_box.h"
+#include "components/v_file.h"
+#include "components/web_browser.h"
+#include "help/save_switch.h"
+#include "tools/insert_code.h"
+
+void Form2::showEditingState(bool editing) {
+  Command2->setText(editing ? kSaveDiscard : kEditPage);
+  for (QWidget* control : {static_cast<QWidget*>(Command5), static_cast<QWidget*>(Combo1),
+                           static_cast<QWidget*>(Command1)})
+    control->setEnabled(!editing);
+  // A page being edited is the file's own markup: its scripts stay off.
+  WebBrowser1->setPageScripts(!editing);
+}
+
+void Form2::Command2_Click() {
+  const QString page = currentPage();
+  if (page.isEmpty()) {
+    MsgBox(QStringLiteral("Please add one or more web pages (.htm / .html files) to edit first."),
+           MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Missing Info"), this);
+    return;
+  }
+  if (Command2->text() == kEditPage) {
+    showEditingState(true);
+    WebBrowser1->Navigate2(page);
+    return;
+  }
+  showEditingState(false);
+  if (saveswitch::isOn())
+    saveByQuestion(page);
+  else
+    // Leaving the changed document makes the browser offer to save it.
+    WebBrowser1->Navigate2(page);
+}
+
+void Form2::saveByQuestion(const QString& page) {
+  if (MsgBox(QStringLiteral("Save changes?"), MsgButtons::YesNo, MsgIcon::Question,
+             QStringLiteral("Save"), this) != MsgAnswer::Yes) {
+    endSaveByQuestion(page);
+    return;
+  }
+  QPointer<Form2> self(this);
+  WebBrowser1->readPageText([self, page](const Status& read, const TextBuffer& text) {
+    if (!self) return;
+    if (!read) {
+      // Nothing is shown that could be saved, so there are no edits to keep.
+      FileErrorMsg(QStringLiteral("save"), page, read.why(), self);
+      return;
+    }
+    self->txtSource = text;
+    if (const Status saved = vFile::SaveText(self->txtSource, page); !saved) {
+      FileErrorMsg(QStringLiteral("save"), page, saved.why(), self);
+      // The edits are still in the editor: stay there so they can be saved.
+      self->showEditingState(true);
+      return;
+    }
+    self->endSaveByQuestion(page);
+  });
+}
+
+void Form2::endSaveByQuestion(const QString& page) {
+  MsgBox(QStringLiteral("Done!"), MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Done"),
+         this);
+  // The user has answered already; the reload must not ask a second time.
+  WebBrowser1->forgetEdits();
+  WebBrowser1->Navigate2(page);
+}
+
+void Form2::keepEditing() {
+  if (Command2->text() == kEditPage) showEditingState(true);
+}
+
+void Form2::closeEvent(QCloseEvent* event) {
+  QPointer<Form2> self(this);
+  if (!WebBrowser1->readyToClose([self] {
+        if (self) self->close();
+      })) {
+    event->ignore();
+    return;
+  }
+  // The Insert Code window closes with the main window.
+  if (insertCode_) insertCode_->close();
+  QWidget::closeEvent(event);
+}
