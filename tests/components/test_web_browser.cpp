@@ -59,7 +59,9 @@ class TestWebBrowser final : public QObject {
     QCOMPARE(browser.LocationPath(), path);
     QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>Hello</p>"));
 
+    // The page's scripts ran, so it is loaded again without them first.
     browser.setDesignMode(QStringLiteral("On"));
+    QVERIFY(done.wait(20000));
     QCOMPARE(readSync([&](auto cb) { browser.readDesignMode(cb); }), QStringLiteral("on"));
     browser.setDesignMode(QStringLiteral("off"));
     QCOMPARE(readSync([&](auto cb) { browser.readDesignMode(cb); }), QStringLiteral("off"));
