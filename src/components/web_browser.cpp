@@ -246,6 +246,26 @@ void WebBrowser::saveTo(const QString& path, std::function<void(bool saved)> don
   });
 }
 
+void WebBrowser::settleEdits(std::function<void(bool)> done) {
+  if (!tracked_) {
+    done(true);
+    return;
+  }
+  if (leaving_) {
+    done(false);
+    return;
+  }
+  leaving_ = true;
+  QPointer<WebBrowser> self(this);
+  offerSave(MsgButtons::SaveDiscardCancel, [self, done = std::move(done)](Leave leave) {
+    if (!self) return;
+    self->leaving_ = false;
+    // Saved or discarded: reloading the rewritten file asks nothing more.
+    if (leave == Leave::Go) self->forgetEdits();
+    done(leave == Leave::Go);
+  });
+}
+
 bool WebBrowser::readyToClose(std::function<void()> closeAgain) {
   if (closeApproved_ || !tracked_) return true;
   if (leaving_) return false;

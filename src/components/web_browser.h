@@ -65,6 +65,14 @@ class WebBrowser final : public QWidget {
   // The user has saved or discarded the edits: leaving asks nothing now.
   void forgetEdits();
 
+  // Before another window rewrites a page's file: edits made in the editor
+  // are first saved (Save), dropped (Discard) or the rewrite is called off
+  // (Cancel), so that neither the edits nor the rewrite silently overwrite the
+  // other. done(true) means go on; it runs at once when nothing is edited.
+  void settleEdits(std::function<void(bool proceed)> done);
+  // Whether the document shown has been made editable since it was loaded.
+  bool editing() const { return tracked_; }
+
   // Closing the program: true when the document may go now. Otherwise the
   // user is asked (Save, Discard, Cancel) and closeAgain runs once it may go.
   bool readyToClose(std::function<void()> closeAgain);

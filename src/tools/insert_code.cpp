@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTextDocument>
 
@@ -129,6 +130,20 @@ QString Form3::codeText() const {
 }
 
 void Form3::Command1_Click() {
+  if (!pageList_) return;
+  if (!browser_) {
+    insertIntoCurrentPage();
+    return;
+  }
+  // Unsaved edits of the page in the main window are settled first, so the
+  // insertion and the edits cannot overwrite each other.
+  QPointer<Form3> self(this);
+  browser_->settleEdits([self](bool proceed) {
+    if (self && proceed) self->insertIntoCurrentPage();
+  });
+}
+
+void Form3::insertIntoCurrentPage() {
   if (!pageList_) return;
   // Read once: nothing can change the current page within this click, and the
   // file that was read must be the one written.

@@ -28,6 +28,7 @@ class Form3 final : public QDialog {
 
  private:
   void buildControls();
+  void insertIntoCurrentPage();
   // The code box's text exactly as typed or pasted.
   QString codeText() const;
 

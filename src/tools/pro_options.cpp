@@ -1,10 +1,12 @@
 #include "tools/pro_options.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
@@ -260,6 +262,19 @@ void frmPRO::showOpenPanelsOnly() {
 }
 
 void frmPRO::cmdUpdate_Click(int Index) {
+  if (!browser_) {
+    runAction(Index);
+    return;
+  }
+  // Unsaved edits of the page in the main window are settled first, so the
+  // rewrite and the edits cannot overwrite each other.
+  QPointer<frmPRO> self(this);
+  browser_->settleEdits([self, Index](bool proceed) {
+    if (self && proceed) self->runAction(Index);
+  });
+}
+
+void frmPRO::runAction(int Index) {
   switch (Index) {
     case 0:
       UpdatePageTitle();
@@ -326,8 +341,14 @@ void frmPRO::UpdatePageTitle() {
   txtHTMLFile.text = std::move(*edited);
 
   const QString target = currentPage();
-  if (const Status saved = vFile::SaveText(txtHTMLFile, target); !saved)
+  if (const Status saved = vFile::SaveText(txtHTMLFile, target); !saved) {
     FileErrorMsg(QStringLiteral("save"), target, saved.why(), this);
+    return;
+  }
+  // The title shows at the next viewing; but an editor still holding the old
+  // file would write it back, so one that is editing the page shows it again.
+  if (browser_ && browser_->editing() && QFileInfo(browser_->LocationPath()) == QFileInfo(target))
+    browser_->Navigate2(target);
 }
 
 void frmPRO::backButtonAction() {

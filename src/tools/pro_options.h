@@ -36,6 +36,7 @@ class frmPRO final : public QDialog {
   void Command2_Click();
 
   Outcome InsertHeadCode(const QString& sCodeToInsert);
+  void runAction(int Index);
   void insertAndReport(const QString& code);
   void UpdatePageTitle();
   void backButtonAction();

@@ -2,6 +2,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -16,6 +18,7 @@
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "tools/insert_code.h"
 
 namespace {
 
@@ -60,6 +63,8 @@ class EditCycleTest final : public QObject {
   void closing();
   void corpusPage_data();
   void corpusPage();
+  void toolRewriteWhileEditing_data();
+  void toolRewriteWhileEditing();
 
  private:
   QPushButton* button(const char* name) { return form_->findChild<QPushButton*>(name); }
@@ -337,6 +342,55 @@ void EditCycleTest::corpusPage() {
   // The editor may tidy collapsible whitespace where the user typed.
   QCOMPARE(QString(after.value(2)).remove(QStringLiteral("Quorvaneword")).simplified(),
            before.value(2).simplified());
+}
+
+void EditCycleTest::toolRewriteWhileEditing_data() {
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("keepsTyped");
+  QTest::addColumn<bool>("keepsCode");
+  QTest::newRow("save the edits first") << int(MsgAnswer::Save) << true << true;
+  QTest::newRow("discard the edits") << int(MsgAnswer::Discard) << false << true;
+  QTest::newRow("cancel the insertion") << int(MsgAnswer::Cancel) << false << false;
+}
+
+// The Insert Code window stays open and usable while the main window edits
+// the same page: its rewrite and the unsaved edits must not undo each other.
+void EditCycleTest::toolRewriteWhileEditing() {
+  QFETCH(int, answer);
+  QFETCH(bool, keepsTyped);
+  QFETCH(bool, keepsCode);
+  testfiles::write(page_,
+                   "<html><head><title>T</title></head>"
+                   "<body><p id=\"first\">Buy now</p><p>[BUYBUTTON]</p></body></html>");
+  QVERIFY(showPage(page_));
+  QTest::mouseClick(button("Command1"), Qt::LeftButton);
+  auto* tool = form_->findChild<Form3*>("Form3");
+  QVERIFY(tool);
+  tool->findChild<QPlainTextEdit*>("txtToReplace")->setPlainText("<b>PAY</b>");
+  {
+    MsgBoxRecorder none;
+    QVERIFY(pressEdit());
+  }
+  QTRY_COMPARE(driver::designMode(browser()), QStringLiteral("on"));
+  QVERIFY(driver::typeInto(browser(), "#first", " Typed"));
+
+  MsgBoxRecorder rec;
+  rec.queue({MsgAnswer(answer)});
+  QSignalSpy loaded(browser(), &WebBrowser::DownloadComplete);
+  QTest::mouseClick(tool->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+  QVERIFY(driver::waitFor([&] { return !rec.calls.isEmpty(); }));
+  QCOMPARE(rec.calls[0].prompt, QStringLiteral("Save changes to sales.htm?"));
+  if (keepsCode) QVERIFY(!loaded.isEmpty() || loaded.wait(30000));
+  const QByteArray file = testfiles::read(page_);
+  QCOMPARE(file.contains(" Typed"), keepsTyped);
+  QCOMPARE(file.contains("<b>PAY</b>"), keepsCode);
+  QCOMPARE(file.contains("[BUYBUTTON]"), !keepsCode);
+  QCOMPARE(prompts(rec).count(QStringLiteral("Save changes to sales.htm?")), 1);
+  QCOMPARE(prompts(rec).contains(QStringLiteral("Done!")), keepsCode);
+  if (!keepsCode) {  // cancelled: still editing, the edits still there
+    QVERIFY(browser()->editing());
+    QVERIFY(driver::markup(browser()).contains(" Typed"));
+  }
 }
 
 QV_TEST_MAIN(EditCycleTest)
