@@ -57,13 +57,17 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   view_->setAcceptDrops(false);
   layout->addWidget(view_);
   connect(view_, &QWebEngineView::loadStarted, this, [this] {
-    // Whatever starts a load, the document it replaces is gone.
+    // A document holding edits refuses every navigation of its own (a meta
+    // refresh, a reload): it stays, and so does what is known about it.
+    if (page_->holdsEdits) return;
+    // Whatever else starts a load, the document it replaces is gone.
     tracked_ = false;
     page_->holdsEdits = false;
     documentOk_ = false;
     traits_.reset();
   });
   connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
     documentOk_ = ok && page_->url().isLocalFile();
     if (std::exchange(designAfterLoad_, false) && documentOk_) setDesignMode(QStringLiteral("On"));
     emit DownloadComplete();

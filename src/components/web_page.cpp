@@ -93,7 +93,14 @@ void WebPage::javaScriptAlert(const QUrl& origin, const QString& msg) {
 }
 
 bool WebPage::javaScriptConfirm(const QUrl& origin, const QString& msg) {
-  return silent ? false : QWebEnginePage::javaScriptConfirm(origin, msg);
+  // The engine asks a page's leave-this-page question (beforeunload) with this
+  // fixed text. Silent answers it "leave": the program, not the page, decides
+  // when the preview moves on. A page's own confirm() gets "cancel".
+  static const QString leaveQuestion = QCoreApplication::translate(
+      "QWebEnginePage",
+      "Are you sure you want to leave this page? Changes that you made may not be saved.");
+  if (silent) return msg == leaveQuestion;
+  return QWebEnginePage::javaScriptConfirm(origin, msg);
 }
 
 bool WebPage::javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& defaultValue,

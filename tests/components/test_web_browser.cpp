@@ -95,6 +95,29 @@ class TestWebBrowser final : public QObject {
     QCOMPARE(titleAfterLoading(browser, path, "after:"), QStringLiteral("after:false:null"));
   }
 
+  void aLeavePageHandlerDoesNotHoldThePreview() {
+    QTemporaryDir dir;
+    const QString exitPopup = dir.filePath("exit.htm");
+    testfiles::write(exitPopup,
+                     "<script>addEventListener('beforeunload', function (e) {"
+                     "e.preventDefault(); e.returnValue = 'Wait!'; });</script>"
+                     "<p style='height:300px'>Offer</p>");
+    const QString next = dir.filePath("next.htm");
+    testfiles::write(next, "<p>next</p>");
+    WebBrowser browser;
+    browser.setSilent(true);
+    browser.resize(400, 300);
+    browser.show();
+    QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
+    browser.Navigate2(exitPopup);
+    QVERIFY(done.wait(20000));
+    // The handler only counts once the visitor has touched the page.
+    QTest::mouseClick(browser.view()->focusProxy(), Qt::LeftButton, {}, QPoint(20, 20));
+    browser.Navigate2(next);
+    QVERIFY(done.wait(20000));
+    QCOMPARE(browser.LocationPath(), next);
+  }
+
   void pagesCannotReadOtherLocalFiles() {
     QTemporaryDir dir;
     testfiles::write(dir.filePath("secret.txt"), "SECRET");

@@ -46,6 +46,7 @@ class WebBrowserEditTest final : public QObject {
   void ctrlNOpensShownPage();
   void charsetKept_data();
   void charsetKept();
+  void pageNavigationKeepsEdits();
 
  private:
   QString write(const QString& name, const QByteArray& bytes);
@@ -249,6 +250,27 @@ void WebBrowserEditTest::charsetKept() {
   const QByteArray bytes = testfiles::read(path);
   QVERIFY2(bytes.startsWith(start), bytes.constData());
   QVERIFY2(bytes.contains(saved), bytes.constData());
+}
+
+// A page that refreshes itself must not take the edits with it, nor make
+// the browser forget that it holds them.
+void WebBrowserEditTest::pageNavigationKeepsEdits() {
+  write("other.htm", "<p>other</p>");
+  const QString path = write("refresh.htm",
+                             "<html><head><meta http-equiv=\"refresh\" content=\"1;url=other.htm\">"
+                             "</head><body><p id=\"first\">Hello</p></body></html>");
+  QVERIFY(edit(path));
+  QVERIFY(driver::typeInto(browser_.get(), "#first", " there"));
+  QSignalSpy finished(browser_->view(), &QWebEngineView::loadFinished);
+  QVERIFY(finished.wait(20000));  // the refused refresh
+  QVERIFY(browser_->editing());
+  QCOMPARE(browser_->LocationPath(), path);
+  QVERIFY(driver::markup(browser_.get()).contains("Hello there"));
+
+  MsgBoxRecorder rec(MsgAnswer::Save);
+  QVERIFY(driver::load(browser_.get(), write("next.htm", "<p>next</p>")));
+  QCOMPARE(rec.calls.size(), 1);
+  QVERIFY(testfiles::read(path).contains("Hello there"));
 }
 
 QV_TEST_MAIN(WebBrowserEditTest)
