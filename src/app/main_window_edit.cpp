@@ -2,6 +2,7 @@
 // while a page is being edited.
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QPushButton>
 
 #include "app/edit_captions.h"
@@ -47,17 +48,24 @@ void Form2::saveByQuestion(const QString& page) {
     endSaveByQuestion(page);
     return;
   }
+  // The markup belongs to the file it was loaded from. That is the current
+  // page, unless a drop replaced the page list while a save of the edited
+  // page failed: then writing it to the current page would overwrite another.
+  const QString shown = WebBrowser1->LocationPath();
+  const QString target = shown.isEmpty() || QFileInfo(shown) == QFileInfo(page) ? page : shown;
   QPointer<Form2> self(this);
-  WebBrowser1->readPageText([self, page](const Status& read, const TextBuffer& text) {
+  WebBrowser1->readPageText([self, page, target](const Status& read, const TextBuffer& text) {
     if (!self) return;
     if (!read) {
-      // Nothing is shown that could be saved, so there are no edits to keep.
-      FileErrorMsg(QStringLiteral("save"), page, read.why(), self);
+      FileErrorMsg(QStringLiteral("save"), target, read.why(), self);
+      // A document that could not be turned into the file's text may still
+      // hold the edits: stay in editing so they are not left unprotected.
+      if (self->WebBrowser1->editing()) self->showEditingState(true);
       return;
     }
     self->txtSource = text;
-    if (const Status saved = vFile::SaveText(self->txtSource, page); !saved) {
-      FileErrorMsg(QStringLiteral("save"), page, saved.why(), self);
+    if (const Status saved = vFile::SaveText(self->txtSource, target); !saved) {
+      FileErrorMsg(QStringLiteral("save"), target, saved.why(), self);
       // The edits are still in the editor: stay there so they can be saved.
       self->showEditingState(true);
       return;

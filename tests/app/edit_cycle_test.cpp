@@ -63,6 +63,7 @@ class EditCycleTest final : public QObject {
   void closing();
   void corpusPage_data();
   void corpusPage();
+  void alternativeSaveWritesTheEditedFile();
   void toolRewriteWhileEditing_data();
   void toolRewriteWhileEditing();
 
@@ -342,6 +343,34 @@ void EditCycleTest::corpusPage() {
   // The editor may tidy collapsible whitespace where the user typed.
   QCOMPARE(QString(after.value(2)).remove(QStringLiteral("Quorvaneword")).simplified(),
            before.value(2).simplified());
+}
+
+// The page list can come to name another page while one is being edited (a
+// drop replaced it and leaving the edited page failed); the edits still
+// belong to the page they were made in.
+void EditCycleTest::alternativeSaveWritesTheEditedFile() {
+  const QString other = dir_->filePath(QStringLiteral("other.htm"));
+  testfiles::write(other, "<p>other</p>");
+  QVERIFY(showPage(page_));
+  {
+    MsgBoxRecorder none;
+    QVERIFY(pressEdit());
+  }
+  QTRY_COMPARE(driver::designMode(browser()), QStringLiteral("on"));
+  QVERIFY(driver::typeInto(browser(), "#first", " Typed"));
+  {
+    const QSignalBlocker quiet(combo());
+    combo()->clear();
+    combo()->addItem(other);
+    combo()->setEditText(other);
+  }
+  setSwitch(true);
+  MsgBoxRecorder rec(MsgAnswer::Yes);
+  QSignalSpy loaded(browser(), &WebBrowser::DownloadComplete);
+  QTest::mouseClick(button("Command2"), Qt::LeftButton);
+  QVERIFY(driver::waitFor([&] { return prompts(rec).contains(QStringLiteral("Done!")); }));
+  QVERIFY(testfiles::read(page_).contains(" Typed"));
+  QCOMPARE(testfiles::read(other), QByteArray("<p>other</p>"));
 }
 
 void EditCycleTest::toolRewriteWhileEditing_data() {
