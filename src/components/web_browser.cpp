@@ -264,8 +264,10 @@ void WebBrowser::settleEdits(std::function<void(bool)> done) {
   offerSave(MsgButtons::SaveDiscardCancel, [self, done = std::move(done)](Leave leave) {
     if (!self) return;
     self->leaving_ = false;
-    // Saved or discarded: reloading the rewritten file asks nothing more.
-    if (leave == Leave::Go) self->forgetEdits();
+    // Saved or discarded: the editor shows the file again, so discarded
+    // edits cannot come back with a later save, and no reload asks again.
+    if (leave == Leave::Go)
+      self->startLoad(QUrl::fromLocalFile(self->editedPath_), self->pageScripts_);
     done(leave == Leave::Go);
   });
 }

@@ -346,8 +346,10 @@ void frmPRO::UpdatePageTitle() {
     return;
   }
   // The title shows at the next viewing; but an editor still holding the old
-  // file would write it back, so one that is editing the page shows it again.
-  if (browser_ && browser_->editing() && QFileInfo(browser_->LocationPath()) == QFileInfo(target))
+  // file would write it back, so while the main window edits the page (page
+  // scripts are off then) it shows the page again.
+  if (browser_ && !browser_->pageScripts() &&
+      QFileInfo(browser_->LocationPath()) == QFileInfo(target))
     browser_->Navigate2(target);
 }
 

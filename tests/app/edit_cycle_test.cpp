@@ -19,6 +19,7 @@
 #include "support/test_files.h"
 #include "support/test_main.h"
 #include "tools/insert_code.h"
+#include "tools/pro_options.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ class EditCycleTest final : public QObject {
   void corpusPage_data();
   void corpusPage();
   void alternativeSaveWritesTheEditedFile();
+  void discardedEditsLeaveTheEditor();
   void toolRewriteWhileEditing_data();
   void toolRewriteWhileEditing();
 
@@ -371,6 +373,30 @@ void EditCycleTest::alternativeSaveWritesTheEditedFile() {
   QVERIFY(driver::waitFor([&] { return prompts(rec).contains(QStringLiteral("Done!")); }));
   QVERIFY(testfiles::read(page_).contains(" Typed"));
   QCOMPARE(testfiles::read(other), QByteArray("<p>other</p>"));
+}
+
+// Discarding the edits for a tool that then writes nothing (no closing head
+// tag here) must not leave them in the editor for a later save.
+void EditCycleTest::discardedEditsLeaveTheEditor() {
+  testfiles::write(page_, "<html><body><p id=\"first\">Buy now</p></body></html>");
+  QVERIFY(showPage(page_));
+  {
+    MsgBoxRecorder none;
+    QVERIFY(pressEdit());
+  }
+  QTRY_COMPARE(driver::designMode(browser()), QStringLiteral("on"));
+  QVERIFY(driver::typeInto(browser(), "#first", " Typed"));
+
+  frmPRO pro(combo(), browser(), form_.get());
+  MsgBoxRecorder rec;
+  rec.queue({MsgAnswer::Discard});
+  QSignalSpy loaded(browser(), &WebBrowser::DownloadComplete);
+  QTest::mouseClick(pro.findChild<QPushButton*>("cmdUpdate_1"), Qt::LeftButton);
+  QVERIFY(driver::waitFor([&] { return rec.calls.size() == 2; }));
+  QCOMPARE(rec.calls[1].title, QStringLiteral("Broken HTML File"));
+  QVERIFY(!loaded.isEmpty() || loaded.wait(30000));
+  QVERIFY(!driver::markup(browser()).contains(" Typed"));
+  QCOMPARE(button("Command2")->text(), kSaveDiscard);
 }
 
 void EditCycleTest::toolRewriteWhileEditing_data() {
