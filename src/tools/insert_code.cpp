@@ -126,6 +126,7 @@ QString Form3::codeText() const {
   // keeps every character and only marks line breaks as paragraph separators.
   QString text = txtToReplace->document()->toRawText();
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));  // Shift+Enter
   return text;
 }
 

@@ -50,6 +50,7 @@ class InsertCodeTest final : public QObject {
   void insertion_data();
   void insertion();
   void worksOnThePageCurrentAtEachClick();
+  void typedLineBreaksArePlainLineBreaks();
   void failure_data();
   void failure();
   void linkBuilder_data();
@@ -248,6 +249,22 @@ void InsertCodeTest::insertion() {
                ->toRawText()
                .replace(QChar::ParagraphSeparator, QLatin1Char('\n')),
            code);
+}
+
+void InsertCodeTest::typedLineBreaksArePlainLineBreaks() {
+  const QString path = dir_.filePath(QStringLiteral("typed.htm"));
+  testfiles::write(path, "x[BUYBUTTON]y");
+  pageList_->setEditText(path);
+  auto* box = child<QPlainTextEdit>(form_, "txtToReplace");
+  box->setFocus();
+  QTest::keyClicks(box, "a");
+  QTest::keyClick(box, Qt::Key_Return);
+  QTest::keyClicks(box, "b");
+  QTest::keyClick(box, Qt::Key_Return, Qt::ShiftModifier);
+  QTest::keyClicks(box, "c");
+  MsgBoxRecorder rec;
+  click("Command1");
+  QCOMPARE(testfiles::read(path), QByteArray("xa\nb\ncy"));
 }
 
 void InsertCodeTest::worksOnThePageCurrentAtEachClick() {

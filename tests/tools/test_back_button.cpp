@@ -71,14 +71,19 @@ QString shownFile(const WebBrowser& browser) {
 void BackButtonTest::backLeadsToTarget_data() {
   QTest::addColumn<bool>("insert");
   QTest::addColumn<QString>("landsOn");
+  QTest::addColumn<QString>("query");
   QTest::newRow("no redirect: back to where the visitor came from")
-      << false << QStringLiteral("start.html");
-  QTest::newRow("redirect inserted: back to the target") << true << QStringLiteral("target.html");
+      << false << QStringLiteral("start.html") << QString();
+  QTest::newRow("redirect inserted: back to the target")
+      << true << QStringLiteral("target.html") << QString();
+  QTest::newRow("address with quotes, ampersands and angle brackets")
+      << true << QStringLiteral("target.html") << QStringLiteral("?a=\"x\"&b=<y>'z'");
 }
 
 void BackButtonTest::backLeadsToTarget() {
   QFETCH(bool, insert);
   QFETCH(QString, landsOn);
+  QFETCH(QString, query);
 
   QTemporaryDir dir;
   QVERIFY(dir.isValid());
@@ -102,7 +107,7 @@ void BackButtonTest::backLeadsToTarget() {
     MsgBoxRecorder rec;
     auto* w = new frmPRO(&pageList, nullptr);
     w->findChild<QLineEdit*>(QStringLiteral("txtBackRedirect"))
-        ->setText(QUrl::fromLocalFile(target).toString());
+        ->setText(QUrl::fromLocalFile(target).toString() + query);
     QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("cmdUpdate_2")), Qt::LeftButton);
     QCOMPARE(rec.calls.size(), 1);
     QCOMPARE(rec.calls[0].prompt, QStringLiteral("Done!"));
