@@ -231,21 +231,14 @@ void BM_LoadOnly(benchmark::State& state) {
   state.counters["peak_main_MB"] = peakMegabytesOfThisProcess();
 }
 
-BENCHMARK(BM_LoadOnly)
-    ->Arg(100 * 1024)
-    ->Arg(1024 * 1024)
-    ->Arg(10 * 1024 * 1024)
-    ->UseManualTime()
-    ->Iterations(2)
-    ->Unit(benchmark::kMillisecond);
+// The same page sizes and settings for the load and the edit cycle.
+void pageSizes(benchmark::internal::Benchmark* b) {
+  b->Arg(100 * 1024)->Arg(1024 * 1024)->Arg(10 * 1024 * 1024);
+  b->UseManualTime()->Iterations(2)->Unit(benchmark::kMillisecond);
+}
 
-BENCHMARK(BM_EditCycle)
-    ->Arg(100 * 1024)
-    ->Arg(1024 * 1024)
-    ->Arg(10 * 1024 * 1024)
-    ->UseManualTime()
-    ->Iterations(2)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadOnly)->Apply(pageSizes);
+BENCHMARK(BM_EditCycle)->Apply(pageSizes);
 
 }  // namespace
 
