@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -21,6 +23,9 @@ class WriteDenied final {
         QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
     constexpr auto enterBits =
         QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    // nobody must reach the paths at all: a private folder above them (a
+    // clone made with mktemp -d, say) would hide the files, not protect them.
+    for (const QString& p : paths + open) openAncestors(p);
     for (const QString& p : open) remember(p, QFile::permissions(p) | enterBits);
     for (const QString& p : paths) remember(p, QFile::permissions(p) & ~writeBits);
     dropped_ = geteuid() == 0 && setresuid(kNobody, kNobody, 0) == 0;
@@ -41,6 +46,15 @@ class WriteDenied final {
 
  private:
   static constexpr uid_t kNobody = 65534;
+
+  void openAncestors(const QString& path) {
+    for (QDir d = QFileInfo(path).absoluteDir(); !d.isRoot(); d.cdUp()) {
+      // Group too: the process keeps root's group while it acts as nobody.
+      const QFile::Permissions p = QFile::permissions(d.path());
+      const auto enter = QFile::ExeGroup | QFile::ExeOther;
+      if ((p & enter) != enter) remember(d.path(), p | enter);
+    }
+  }
 
   void remember(const QString& path, QFile::Permissions now) {
     saved_.append({path, QFile::permissions(path)});
