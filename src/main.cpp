@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "app/main_window.h"
 #include "components/engine_environment.h"
@@ -7,6 +8,9 @@ int main(int argc, char* argv[]) {
   prepareEngineEnvironment();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvane"));
+  // Installed, the desktop finds the launcher and icon by these names.
+  QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quorvane")));
   Form2 window;
   window.show();
   return app.exec();

@@ -19,7 +19,8 @@ namespace {
 // sits in a folder only an administrator may change.
 Status explained(const QString& file, Status failure) {
   if (!QFileInfo(QFileInfo(file).absolutePath()).isWritable())
-    return Status::failure(QStringLiteral("the program's folder is read-only"));
+    return Status::failure(QStringLiteral(
+        "the program's folder is read-only (only an administrator can change this switch)"));
   return failure;
 }
 

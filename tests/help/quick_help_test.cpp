@@ -270,6 +270,8 @@ void QuickHelpTest::readOnlyProgramFolder() {
   QCOMPARE(rec.calls.size(), 1);
   const QString prompt = rec.calls[0].prompt;
   QVERIFY2(prompt.startsWith(message), qPrintable(prompt));
+  // As for a system-wide install, the user learns who can change the switch.
+  QVERIFY2(prompt.contains(QStringLiteral("only an administrator")), qPrintable(prompt));
   // The full path follows, so the user can tell an administrator.
   QVERIFY2(prompt.endsWith(switchFile()), qPrintable(prompt));
 }

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Builds the Debian package (when the build is newer than it), installs it
+# into this machine with apt, starts the installed program under Xvfb and
+# checks that its main window and the welcome window appear.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+# Windows on a real (virtual) X display, whatever the tests asked for.
+unset QT_QPA_PLATFORM
+
+build_dir=${QV_BUILD_DIR:-build}
+out_dir=$build_dir/package
+title='Quorvane 2.5.5'
+sudo_cmd=""
+[ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+
+deb=$(ls "$out_dir"/quorvane_*.deb 2>/dev/null | head -n 1 || true)
+if [ -z "$deb" ] || [ -n "$(find "$build_dir/src/quorvane" "$build_dir/CPackConfig.cmake" \
+    resources packaging -newer "$deb" -print -quit)" ]; then
+  echo "Building the package"
+  rm -f "$out_dir"/quorvane_*.deb
+  cpack --config "$build_dir/CPackConfig.cmake" -B "$out_dir" >"$out_dir.log" 2>&1 ||
+    { cat "$out_dir.log"; exit 1; }
+  deb=$(ls "$out_dir"/quorvane_*.deb)
+fi
+
+# Install when this package is not the one in place, or its files were changed.
+stamp=$out_dir/installed.sha256
+sum=$(sha256sum "$deb" | cut -d' ' -f1)
+if [ "$(cat "$stamp" 2>/dev/null)" != "$sum" ] ||
+   ! dpkg-query -W -f='${Status}' quorvane 2>/dev/null | grep -q "ok installed" ||
+   [ -n "$(dpkg --verify quorvane 2>&1)" ]; then
+  echo "Installing $deb"
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --reinstall \
+    --no-install-recommends "$(realpath "$deb")" >"$out_dir/install.log" 2>&1 ||
+    { cat "$out_dir/install.log"; exit 1; }
+  echo "$sum" >"$stamp"
+fi
+
+program=$(command -v quorvane || true)
+if [ "$program" != /usr/bin/quorvane ]; then
+  echo "FAIL: the package did not put quorvane on the PATH (found '$program')" >&2
+  exit 1
+fi
+
+# Under Xvfb: the main window, then the welcome window over it; Esc closes the
+# welcome window; then the program is ended.
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -u
+  title=$1
+  cd "$(mktemp -d)"
+  /usr/bin/quorvane >program.log 2>&1 &
+  pid=$!
+  fail() { echo "FAIL: $*" >&2; cat program.log >&2; kill "$pid" 2>/dev/null; exit 1; }
+  main=$(timeout 60 xdotool search --sync --onlyvisible --name "^${title//./\\.}\$" | head -n 1)
+  [ -n "$main" ] || fail "no window titled \"$title\""
+  welcome=$(timeout 30 xdotool search --sync --onlyvisible --name "^Welcome\$" | head -n 1)
+  [ -n "$welcome" ] || fail "no welcome window"
+  xdotool windowfocus --sync "$welcome" key Escape
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "^Welcome\$" >/dev/null || break
+    sleep 0.1
+  done
+  xdotool search --onlyvisible --name "^Welcome\$" >/dev/null && fail "Esc left the welcome window open"
+  kill -0 "$pid" 2>/dev/null || fail "the program ended by itself"
+  kill "$pid"
+  wait "$pid" 2>/dev/null
+  echo "Installed program showed \"$title\" and the welcome window"
+' check "$title"

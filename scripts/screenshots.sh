@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Makes the README's screenshots from the real program under Xvfb: the
+# welcome window as it opens, and the main window showing a real page brought
+# in through the welcome window's folder picker. Writes docs/screenshots/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+# Windows on a real (virtual) X display, whatever the tests asked for.
+unset QT_QPA_PLATFORM
+
+corpus=${QV_CORPUS_DIR:-../shared/corpus}
+page_folder=$corpus/01-bs5-landing-page
+out=docs/screenshots
+build_dir=${QV_BUILD_DIR:-build}
+
+tools=(xvfb xauth xdotool imagemagick openbox)
+missing=()
+for p in "${tools[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ -f "$build_dir/CMakeCache.txt" ]; then
+  cmake --build "$build_dir" --target quorvane quorvane_beside_exe
+else
+  ./scripts/setup.sh
+fi
+program=$(realpath "$build_dir/src/quorvane")
+
+# The program never writes a page unless told to, but it gets a copy anyway.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$page_folder" "$work/pages"
+mkdir -p "$out"
+out=$(realpath "$out")
+
+xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
+  set -euo pipefail
+  program=$1 pages=$2 out=$3
+  openbox >/dev/null 2>&1 &
+  # The picker starts in the working folder: the copied pages.
+  cd "$pages"
+  "$program" >/dev/null 2>&1 &
+  pid=$!
+  trap "kill $pid 2>/dev/null || true" EXIT
+  main=$(timeout 60 xdotool search --sync --onlyvisible --name "^Quorvane 2\.5\.5\$" | head -n 1)
+  welcome=$(timeout 30 xdotool search --sync --onlyvisible --name "^Welcome\$" | head -n 1)
+  sleep 2
+  import -silent -frame -window "$welcome" "$out/welcome.png"
+
+  # "Don'"'"'t Want to Use Drag and Drop? Click Here", then "Ok": positions in
+  # pixels (96 dpi) of the link and the button inside the window.
+  xdotool mousemove --window "$welcome" 645 17 click 1
+  sleep 1
+  xdotool mousemove --window "$welcome" 338 525 click 1
+  sleep 1
+  xdotool windowsize "$main" 1100 760 windowmove "$main" 40 30
+  sleep 6
+  import -silent -frame -window "$main" "$out/main-window.png"
+' screenshots "$program" "$work/pages" "$out"
+echo "Wrote $out/welcome.png and $out/main-window.png"
