@@ -32,9 +32,9 @@ fi
 program=$(realpath "$build_dir/src/quorvane")
 
 # The program never writes a page unless told to, but it gets a copy anyway.
-work=$(mktemp -d)
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-demo.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-cp -r "$page_folder" "$work/pages"
+cp -r "$page_folder" "$work/my-product"
 mkdir -p "$out"
 out=$(realpath "$out")
 
@@ -57,9 +57,11 @@ xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
   xdotool mousemove --window "$welcome" 645 17 click 1
   sleep 1
   xdotool mousemove --window "$welcome" 338 525 click 1
-  sleep 1
-  xdotool windowsize "$main" 1100 760 windowmove "$main" 40 30
   sleep 6
+  if xdotool search --onlyvisible --name "^Welcome\$" >/dev/null; then
+    echo "The picker did not hand the page over: the welcome window is still open" >&2
+    exit 1
+  fi
   import -silent -frame -window "$main" "$out/main-window.png"
-' screenshots "$program" "$work/pages" "$out"
+' screenshots "$program" "$work/my-product" "$out"
 echo "Wrote $out/welcome.png and $out/main-window.png"
