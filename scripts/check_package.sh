@@ -13,6 +13,8 @@ title='Quorvane 2.5.5'
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 
+# Brings the program and the package settings up to date (quick when they are).
+cmake --build "$build_dir" --target quorvane >/dev/null
 deb=$(ls "$out_dir"/quorvane_*.deb 2>/dev/null | head -n 1 || true)
 if [ -z "$deb" ] || [ -n "$(find "$build_dir/src/quorvane" "$build_dir/CPackConfig.cmake" \
     resources packaging -newer "$deb" -print -quit)" ]; then
@@ -22,6 +24,15 @@ if [ -z "$deb" ] || [ -n "$(find "$build_dir/src/quorvane" "$build_dir/CPackConf
     { cat "$out_dir.log"; exit 1; }
   deb=$(ls "$out_dir"/quorvane_*.deb)
 fi
+
+# The engine starts a helper program no library pulls in by itself.
+depends=$(dpkg-deb -f "$deb" Depends)
+for need in libqt6webenginecore6-bin libqt6webenginewidgets6; do
+  if ! grep -qw -- "$need" <<<"$depends"; then
+    echo "FAIL: the package does not depend on $need: $depends" >&2
+    exit 1
+  fi
+done
 
 # Install when this package is not the one in place, or its files were changed.
 stamp=$out_dir/installed.sha256
@@ -41,6 +52,16 @@ if [ "$program" != /usr/bin/quorvane ]; then
   echo "FAIL: the package did not put quorvane on the PATH (found '$program')" >&2
   exit 1
 fi
+# The program looks for its files in the folder the link resolves to.
+home=$(dirname "$(readlink -f "$program")")
+for f in "$home/blank.html" "$home/b.cfg" /usr/share/applications/quorvane.desktop \
+    /usr/share/icons/hicolor/scalable/apps/quorvane.svg \
+    /usr/share/icons/hicolor/48x48/apps/quorvane.png; do
+  if [ ! -f "$f" ]; then
+    echo "FAIL: the package did not install $f" >&2
+    exit 1
+  fi
+done
 
 # Under Xvfb: the main window, then the welcome window over it; Esc closes the
 # welcome window; then the program is ended.
