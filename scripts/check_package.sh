@@ -68,7 +68,9 @@ done
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -u
   title=$1
-  cd "$(mktemp -d)"
+  here=$(mktemp -d)
+  trap "rm -rf \"$here\"" EXIT
+  cd "$here"
   /usr/bin/quorvane >program.log 2>&1 &
   pid=$!
   fail() { echo "FAIL: $*" >&2; cat program.log >&2; kill "$pid" 2>/dev/null; exit 1; }
