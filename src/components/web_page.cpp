@@ -77,11 +77,12 @@ WebPage::WebPage(QObject* parent) : QWebEnginePage(sharedProfile(), parent) {}
 
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
   if (holdsEdits && isMainFrame) return false;
-  if (isLocal(url)) return true;
   // The preview stays on local pages: a web link the user clicked opens in
   // the default browser, anything a script started is dropped.
-  if (type == NavigationTypeLinkClicked && isMainFrame) WebBrowser::openExternally(url);
-  return !isMainFrame && type != NavigationTypeLinkClicked;
+  const bool accept = isLocal(url) || (!isMainFrame && type != NavigationTypeLinkClicked);
+  if (!accept && type == NavigationTypeLinkClicked && isMainFrame) WebBrowser::openExternally(url);
+  if (isMainFrame) refusedLeave = !accept;
+  return accept;
 }
 
 QWebEnginePage* WebPage::createWindow(WebWindowType) {

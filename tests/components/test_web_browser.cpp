@@ -1,4 +1,5 @@
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -6,6 +7,7 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include "browser_driver.h"
 #include "components/web_browser.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -153,6 +155,111 @@ class TestWebBrowser final : public QObject {
     WebBrowser browser;
     QCOMPARE(titleAfterLoading(browser, path, "popup:"), QStringLiteral("popup:true"));
     QVERIFY(opened.isEmpty());
+  }
+
+  void pagesCannotReachOtherLocalFiles_data() {
+    QTest::addColumn<QString>("attempt");  // script that reports through report(text)
+    QTest::newRow("fetch by absolute file address")
+        << "fetch(secret).then(r => r.text()).then(report, () => report('blocked'));";
+    QTest::newRow("synchronous XHR")
+        << "try { const x = new XMLHttpRequest(); x.open('GET', secret, false); x.send();"
+           " report(x.responseText); } catch (e) { report('blocked'); }";
+    QTest::newRow("frame read from script")
+        << "const f = document.createElement('iframe'); f.src = secret;"
+           " f.onload = () => { try { report(f.contentDocument.body.textContent || 'blocked'); }"
+           " catch (e) { report('blocked'); } }; document.body.appendChild(f);";
+    QTest::newRow("worker fetching the file")
+        << "const w = new Worker(URL.createObjectURL(new Blob(['fetch(\\'' + secret +"
+           " '\\').then(r => r.text()).then(t => postMessage(t), () => "
+           "postMessage(\\'blocked\\'))'])));"
+           " w.onmessage = e => report(e.data);";
+  }
+  void pagesCannotReachOtherLocalFiles() {
+    QFETCH(QString, attempt);
+    QTemporaryDir dir;
+    const QString secretPath = dir.filePath("secret.txt");
+    testfiles::write(secretPath, "SECRET");
+    const QString path = dir.filePath("reader.htm");
+    testfiles::write(path, "<body><script>const secret = '" +
+                               QUrl::fromLocalFile(secretPath).toEncoded() +
+                               "'; function report(t) { document.title = 'done ' + t; }\n" +
+                               attempt.toUtf8() + "</script></body>");
+    WebBrowser browser;
+    QCOMPARE(titleAfterLoading(browser, path, "done "), QStringLiteral("done blocked"));
+  }
+
+  void aPageCannotTakeThePreviewToTheWeb_data() {
+    QTest::addColumn<QByteArray>("leave");
+    QTest::newRow("location set by script")
+        << QByteArray("<script>location.href = 'https://example.com/away';</script>");
+    QTest::newRow("location replaced by script")
+        << QByteArray("<script>location.replace('https://example.com/away');</script>");
+    QTest::newRow("meta refresh") << QByteArray(
+        "<meta http-equiv=\"refresh\" content=\"0; url=https://example.com/away\">");
+    QTest::newRow("form sent at load") << QByteArray(
+        "<form id=f action=\"https://example.com/away\"></form>"
+        "<script>document.getElementById('f').submit();</script>");
+  }
+  // The page stays, stays editable, and nothing opens in the default browser:
+  // only a link the user clicks leaves the preview.
+  void aPageCannotTakeThePreviewToTheWeb() {
+    QFETCH(QByteArray, leave);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("away.htm");
+    testfiles::write(path, "<html><head>" + leave + "</head><body><p>Offer</p></body></html>");
+    WebBrowser browser;
+    QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
+    browser.Navigate2(path);
+    QVERIFY(done.wait(20000));
+    // (A script that leaves while the page loads stops the parser, as in any
+    // browser: the preview may show less than the file holds; the editor,
+    // without the page's scripts, gets all of it.)
+    QCOMPARE(browser.LocationPath(), path);
+    QVERIFY(opened.isEmpty());
+    browser.setPageScripts(false);
+    browser.setDesignMode(QStringLiteral("On"));
+    QVERIFY(driver::waitFor(
+        [&] { return readSync([&](auto cb) { browser.readDesignMode(cb); }) == u"on"; }));
+    QCOMPARE(browser.LocationPath(), path);
+    QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>Offer</p>"));
+    QVERIFY(opened.isEmpty());
+  }
+
+  // A page whose script never ends hangs its renderer, not the program; the
+  // editor, which loads the page without its scripts, still gets the page.
+  void anEndlessScriptDoesNotHoldTheEditor() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("loop.htm");
+    testfiles::write(path,
+                     "<html><body><p id=offer>Offer</p><script>for (;;) {}</script>"
+                     "<p>after</p></body></html>");
+    WebBrowser browser;
+    browser.resize(400, 300);
+    browser.show();
+    browser.Navigate2(path);
+    // The program's own event loop keeps running meanwhile.
+    QTimer tick;
+    QSignalSpy ticks(&tick, &QTimer::timeout);
+    tick.start(10);
+    QVERIFY(driver::waitFor([&] { return ticks.size() >= 20; }, 5000));
+    QVERIFY(driver::waitFor([&] { return browser.view()->page()->renderProcessPid() > 0; }));
+    const qint64 hung = browser.view()->page()->renderProcessPid();
+
+    browser.setPageScripts(false);
+    QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
+    browser.Navigate2(path);
+    QVERIFY(
+        driver::waitFor([&] { return !done.isEmpty() && browser.LocationPath() == path; }, 30000));
+    browser.setDesignMode(QStringLiteral("On"));
+    QVERIFY(driver::waitFor(
+        [&] { return readSync([&](auto cb) { browser.readDesignMode(cb); }) == u"on"; }, 30000));
+    const QString markup = readSync([&](auto cb) { browser.readMarkup(cb); });
+    QVERIFY(markup.contains("<p>after</p>"));
+#ifdef Q_OS_LINUX
+    // The hung renderer does not go on burning a processor.
+    QVERIFY(
+        driver::waitFor([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(hung)); }));
+#endif
   }
 
   void webLinksOpenInTheDefaultBrowser() {
