@@ -8,6 +8,7 @@
 #include "app/edit_captions.h"
 #include "app/main_window.h"
 #include "components/msg_box.h"
+#include "components/page_limit.h"
 #include "components/v_file.h"
 #include "components/web_browser.h"
 #include "help/save_switch.h"
@@ -30,6 +31,11 @@ void Form2::Command2_Click() {
     return;
   }
   if (Command2->text() == kEditPage) {
+    // Nothing to edit, or more than the engine can hold: say so and stay.
+    if (const Status showable = pagelimit::showable(page); !showable) {
+      FileErrorMsg(QStringLiteral("edit"), page, showable.why(), this);
+      return;
+    }
     showEditingState(true);
     WebBrowser1->Navigate2(page);
     return;

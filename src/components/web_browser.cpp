@@ -10,6 +10,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "components/page_limit.h"
 #include "components/v_file.h"
 #include "components/web_page.h"
 
@@ -126,7 +127,7 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   // load. A load without scripts (the editor's) after a document whose
   // scripts ran gets a page of its own, and with it a renderer of its own;
   // the old page goes, and its renderer with it.
-  if (documentScripts_ && !scripts) {
+  if (documentScripts_ && !scripts && !page_->url().isEmpty()) {
     WebPage* old = page_;
     usePage(new WebPage(view_));
     page_->silent = old->silent;
@@ -138,6 +139,14 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   traits_.reset();
   documentScripts_ = scripts;
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
+  if (const QString path = url.toLocalFile(); url.isLocalFile() && pagelimit::tooLarge(path)) {
+    // The engine would take minutes and gigabytes, then likely die: a note
+    // stands in for the page, which is no file and so cannot be edited or saved.
+    page_->setHtml(QStringLiteral("<p style=\"font: 10pt sans-serif\">%1 is not shown: %2.</p>")
+                       .arg(QFileInfo(path).fileName().toHtmlEscaped(),
+                            pagelimit::showable(path).why().toHtmlEscaped()));
+    return;
+  }
   view_->load(url);
 }
 
