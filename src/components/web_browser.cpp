@@ -66,9 +66,7 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     documentOk_ = false;
     traits_.reset();
   });
-  connect(view_, &QWebEngineView::loadStarted, this, [this] { qDebug("LOADSTARTED %p %s", (void*)this, qPrintable(page_->url().toString())); });
   connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
-    qDebug("LOADFINISHED %p %d %s", (void*)this, ok, qPrintable(page_->url().toString()));
     if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
     if (std::exchange(page_->refusedLeave, false) && !ok) {
       // Only the page's attempt to leave failed; the page itself is shown,
@@ -149,7 +147,6 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
                             pagelimit::showable(path).why().toHtmlEscaped()));
     return;
   }
-  qDebug("LOAD %p %s scripts=%d pid=%lld", (void*)this, qPrintable(url.toString()), scripts, page_->renderProcessPid());
   view_->load(url);
 }
 
