@@ -47,6 +47,7 @@ class BadInputEditTest final : public QObject {
   void normalSave() { editAndSave(false); }
   void alternativeSave_data() { rows(); }
   void alternativeSave() { editAndSave(true); }
+  void endlessScript();
 
  private:
   void rows();
@@ -168,6 +169,29 @@ void BadInputEditTest::editAndSave(bool alternative) {
     QVERIFY(after.startsWith(before.left(before.indexOf("<body>"))));
   }
   QVERIFY(driver::waitFor([&] { return button("Command2")->text() == kEditPage; }));
+}
+
+// A page whose script never ends: the window stays responsive, and Edit Page
+// (page scripts off) gets the whole page, editable and saved as usual.
+void BadInputEditTest::endlessScript() {
+  const QString path = dir_->filePath(QStringLiteral("loop.htm"));
+  testfiles::write(path,
+                   "<html><head><title>Loop</title></head><body><p id=\"first\">Buy now</p>"
+                   "<script>for (;;) {}</script><p>after</p></body></html>");
+  combo()->addItem(path);
+  QTimer tick;
+  QSignalSpy ticks(&tick, &QTimer::timeout);
+  tick.start(10);
+  QVERIFY(driver::waitFor([&] { return ticks.size() >= 20; }, 5000));
+
+  MsgBoxRecorder rec(MsgAnswer::Save);
+  QTest::mouseClick(button("Command2"), Qt::LeftButton);
+  QVERIFY(driver::waitFor([&] { return driver::designMode(browser()) == u"on"; }, 30000));
+  QVERIFY(driver::markup(browser()).contains("<p>after</p>"));
+  QVERIFY(driver::typeInto(browser(), QStringLiteral("#first"), QStringLiteral("zebra")));
+  QTest::mouseClick(button("Command2"), Qt::LeftButton);
+  QVERIFY(driver::waitFor([&] { return testfiles::read(path).contains("Buy nowzebra"); }, 30000));
+  QVERIFY(testfiles::read(path).contains("<script>for (;;) {}</script><p>after</p>"));
 }
 
 QV_TEST_MAIN(BadInputEditTest)
