@@ -196,6 +196,12 @@ class TestWebBrowser final : public QObject {
         << QByteArray("<script>location.replace('https://example.com/away');</script>");
     QTest::newRow("meta refresh") << QByteArray(
         "<meta http-equiv=\"refresh\" content=\"0; url=https://example.com/away\">");
+    QTest::newRow("link clicked by script") << QByteArray(
+        "<a id=a href=\"https://example.com/away\">x</a>"
+        "<script>document.getElementById('a').click();</script>");
+    QTest::newRow("new-window link clicked by script") << QByteArray(
+        "<a id=a target=_blank href=\"https://example.com/away\">x</a>"
+        "<script>document.getElementById('a').click();</script>");
     QTest::newRow("form sent at load") << QByteArray(
         "<form id=f action=\"https://example.com/away\"></form>"
         "<script>document.getElementById('f').submit();</script>");
