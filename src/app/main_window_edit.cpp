@@ -31,9 +31,10 @@ void Form2::Command2_Click() {
     return;
   }
   if (Command2->text() == kEditPage) {
-    // Nothing to edit, or more than the engine can hold: say so and stay.
-    if (const Status showable = pagelimit::showable(page); !showable) {
-      FileErrorMsg(QStringLiteral("edit"), page, showable.why(), this);
+    // Nothing to edit, more than the engine can hold, or bytes the editor
+    // would lose: say so and stay.
+    if (const Status editable = pagelimit::editable(page); !editable) {
+      FileErrorMsg(QStringLiteral("edit"), page, editable.why(), this);
       return;
     }
     showEditingState(true);

@@ -17,6 +17,11 @@ inline constexpr qint64 kMaxShownBytes = 20LL * 1024 * 1024;
 // not ("the file does not exist", "it is too large for the editor (…)").
 [[nodiscard]] Status showable(const QString& path);
 
+// Success when path is, besides, a page the editor can save as it found it:
+// a file holding NUL bytes (binary data, UTF-16 text) would come back without
+// them, so it is not edited ("it is not a text page (it holds NUL bytes)").
+[[nodiscard]] Status editable(const QString& path);
+
 // Whether path is a file too big for the engine (false for anything else).
 bool tooLarge(const QString& path);
 

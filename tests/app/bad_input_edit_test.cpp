@@ -91,6 +91,9 @@ void BadInputEditTest::rows() {
     else if (kind == u"200 MB page")
       refused = QStringLiteral(
           "Could not edit big.htm: it is too large for the editor (200 MB; the limit is 20 MB).");
+    else if (kind == u"binary file")
+      refused =
+          QStringLiteral("Could not edit page.htm: it is not a text page (it holds NUL bytes).");
     else if (kind == u"read-only file")
       saveFails = QStringLiteral("Could not save page.htm: the file is read-only.");
     else if (kind == u"read-only folder")
