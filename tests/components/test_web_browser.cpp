@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -95,6 +96,33 @@ class TestWebBrowser final : public QObject {
     WebBrowser browser;
     browser.setSilent(true);
     QCOMPARE(titleAfterLoading(browser, path, "after:"), QStringLiteral("after:false:null"));
+  }
+
+  void noPageRequestHoldsThePreview_data() {
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("a hundred alerts") << QByteArray("for (var i = 0; i < 100; ++i) alert(i);");
+    QTest::newRow("print") << QByteArray("print();");
+    QTest::newRow("file chooser") << QByteArray(
+        "var f = document.createElement('input'); f.type = 'file';"
+        " document.body.appendChild(f); f.click();");
+    QTest::newRow("full screen") << QByteArray("document.documentElement.requestFullscreen();");
+    QTest::newRow("location and notifications") << QByteArray(
+        "navigator.geolocation.getCurrentPosition(function () {});"
+        " Notification.requestPermission();");
+  }
+  // Under Silent nothing a page asks for at load opens a window or waits for
+  // an answer: its next statement runs at once.
+  void noPageRequestHoldsThePreview() {
+    QFETCH(QByteArray, request);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("asks.htm");
+    testfiles::write(path, "<body><script>" + request + " document.title = 'after';</script>");
+    WebBrowser browser;
+    browser.setSilent(true);
+    browser.show();
+    QCOMPARE(titleAfterLoading(browser, path, "after"), QStringLiteral("after"));
+    for (QWidget* w : QApplication::topLevelWidgets())
+      QVERIFY2(!w->isVisible() || w == &browser, qPrintable(w->metaObject()->className()));
   }
 
   void aLeavePageHandlerDoesNotHoldThePreview() {
