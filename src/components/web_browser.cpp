@@ -124,10 +124,10 @@ void WebBrowser::usePage(WebPage* page) {
 
 void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   // A page's script may never end, and its renderer then takes no other
-  // load. A load without scripts (the editor's) after a document whose
-  // scripts ran gets a page of its own, and with it a renderer of its own;
-  // the old page goes, and its renderer with it.
-  if (documentScripts_ && !scripts && !page_->url().isEmpty()) {
+  // load. So a load that replaces a document whose scripts ran gets a page
+  // of its own, and with it a renderer of its own; the old page goes, and
+  // its renderer with it.
+  if (documentScripts_ && !page_->url().isEmpty()) {
     WebPage* old = page_;
     usePage(new WebPage(view_));
     page_->silent = old->silent;

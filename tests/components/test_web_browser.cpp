@@ -259,36 +259,55 @@ class TestWebBrowser final : public QObject {
     QVERIFY(opened.isEmpty());
   }
 
-  // A page whose script never ends hangs its renderer, not the program; the
-  // editor, which loads the page without its scripts, still gets the page.
-  void anEndlessScriptDoesNotHoldTheEditor() {
+  void anEndlessScriptHoldsNeitherPreviewNorEditor_data() {
+    QTest::addColumn<QByteArray>("loop");
+    QTest::addColumn<bool>("editor");  // next: the same page without scripts, or another page
+    const QByteArray whileLoading = "<script>for (;;) {}</script>";
+    const QByteArray afterLoading = "<script>setTimeout(function () { for (;;) {} }, 0);</script>";
+    QTest::newRow("loop while loading, then the editor") << whileLoading << true;
+    QTest::newRow("loop after loading, then the editor") << afterLoading << true;
+    QTest::newRow("loop while loading, then another page") << whileLoading << false;
+    QTest::newRow("loop after loading, then another page") << afterLoading << false;
+  }
+  // A page whose script never ends hangs its renderer, not the program: the
+  // preview moves on to the next page, the editor (page scripts off) gets the
+  // whole page, and the hung renderer is ended.
+  void anEndlessScriptHoldsNeitherPreviewNorEditor() {
+    QFETCH(QByteArray, loop);
+    QFETCH(bool, editor);
     QTemporaryDir dir;
     const QString path = dir.filePath("loop.htm");
-    testfiles::write(path,
-                     "<html><body><p id=offer>Offer</p><script>for (;;) {}</script>"
-                     "<p>after</p></body></html>");
+    testfiles::write(path, "<html><head><title>looping</title></head><body><p>Offer</p>" + loop +
+                               "<p>after</p></body></html>");
+    const QString next = dir.filePath("next.htm");
+    testfiles::write(next, "<p>next</p>");
     WebBrowser browser;
     browser.resize(400, 300);
     browser.show();
+    QSignalSpy titled(browser.view(), &QWebEngineView::titleChanged);
     browser.Navigate2(path);
+    QVERIFY(titled.wait(20000));  // the page is there, its loop running
+    const qint64 hung = browser.view()->page()->renderProcessPid();
     // The program's own event loop keeps running meanwhile.
     QTimer tick;
     QSignalSpy ticks(&tick, &QTimer::timeout);
     tick.start(10);
     QVERIFY(driver::waitFor([&] { return ticks.size() >= 20; }, 5000));
-    QVERIFY(driver::waitFor([&] { return browser.view()->page()->renderProcessPid() > 0; }));
-    const qint64 hung = browser.view()->page()->renderProcessPid();
 
-    browser.setPageScripts(false);
+    browser.setPageScripts(!editor);
     QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
-    browser.Navigate2(path);
+    const QString shown = editor ? path : next;
+    browser.Navigate2(shown);
     QVERIFY(
-        driver::waitFor([&] { return !done.isEmpty() && browser.LocationPath() == path; }, 30000));
-    browser.setDesignMode(QStringLiteral("On"));
-    QVERIFY(driver::waitFor(
-        [&] { return readSync([&](auto cb) { browser.readDesignMode(cb); }) == u"on"; }, 30000));
-    const QString markup = readSync([&](auto cb) { browser.readMarkup(cb); });
-    QVERIFY(markup.contains("<p>after</p>"));
+        driver::waitFor([&] { return !done.isEmpty() && browser.LocationPath() == shown; }, 30000));
+    if (editor) {
+      browser.setDesignMode(QStringLiteral("On"));
+      QVERIFY(driver::waitFor(
+          [&] { return readSync([&](auto cb) { browser.readDesignMode(cb); }) == u"on"; }, 30000));
+      QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>after</p>"));
+    } else {
+      QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>next</p>"));
+    }
 #ifdef Q_OS_LINUX
     // The hung renderer does not go on burning a processor.
     QVERIFY(
