@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QShortcut>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineScript>
@@ -26,9 +25,6 @@ WebBrowser::UrlOpener& opener() {
 // document but the page's scripts cannot see or tamper with them, and they
 // run even when the page's scripts are off.
 constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
-
-// How long a renderer may take to answer before it counts as stuck.
-constexpr int kAnswerMs = 1000;
 
 // Any change to the document after it became editable marks it changed:
 // typing, pasting, undo, bold and the like all change the DOM.
@@ -126,45 +122,22 @@ void WebBrowser::usePage(WebPage* page) {
   view_->setPage(page_);
 }
 
-void WebBrowser::freshPage() {
-  WebPage* old = page_;
-  usePage(new WebPage(view_));
-  page_->silent = old->silent;
-  old->deleteLater();
-}
-
 void WebBrowser::startLoad(const QUrl& url, bool scripts) {
+  // A page's script may never end, and its renderer then takes no other
+  // load. A load without scripts (the editor's) after a document whose
+  // scripts ran gets a page of its own, and with it a renderer of its own;
+  // the old page goes, and its renderer with it.
+  if (documentScripts_ && !scripts && !page_->url().isEmpty()) {
+    WebPage* old = page_;
+    usePage(new WebPage(view_));
+    page_->silent = old->silent;
+    old->deleteLater();
+  }
   tracked_ = false;
   page_->holdsEdits = false;
   documentOk_ = false;
   traits_.reset();
-  const bool scriptsRan = std::exchange(documentScripts_, scripts) && !page_->url().isEmpty();
-  const quint64 load = ++loads_;
-  if (!scriptsRan) {
-    go(url, scripts);
-    return;
-  }
-  // A page's script may never end, and its renderer then takes no other
-  // load. The editor's load (scripts off) always gets a page, and with it a
-  // renderer, of its own; the preview's only when the renderer does not
-  // answer at once. The old page goes, and its renderer with it.
-  if (!scripts) {
-    freshPage();
-    go(url, scripts);
-    return;
-  }
-  auto settled = std::make_shared<bool>(false);
-  QPointer<WebBrowser> self(this);
-  const auto settle = [self, settled, load, url, scripts](bool stuck) {
-    if (!self || std::exchange(*settled, true) || load != self->loads_) return;
-    if (stuck) self->freshPage();
-    self->go(url, scripts);
-  };
-  page_->runJavaScript(QStringLiteral("0"), kWorld, [settle](const QVariant&) { settle(false); });
-  QTimer::singleShot(kAnswerMs, this, [settle] { settle(true); });
-}
-
-void WebBrowser::go(const QUrl& url, bool scripts) {
+  documentScripts_ = scripts;
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
   if (const QString path = url.toLocalFile(); url.isLocalFile() && pagelimit::tooLarge(path)) {
     // The engine would take minutes and gigabytes, then likely die: a note

@@ -92,9 +92,7 @@ class WebBrowser final : public QWidget {
  private:
   enum class Leave { Go, Stay };
   void usePage(WebPage* page);
-  void freshPage();
   void startLoad(const QUrl& url, bool scripts);
-  void go(const QUrl& url, bool scripts);
   void offerSave(MsgButtons buttons, std::function<void(Leave)> done);
   void saveTo(const QString& path, std::function<void(bool saved)> done);
   const pagetext::FileTraits& fileTraits();
@@ -110,7 +108,6 @@ class WebBrowser final : public QWidget {
   bool designAfterLoad_ = false;
   bool leaving_ = false;  // a question or save for the shown document is under way
   bool closeApproved_ = false;
-  quint64 loads_ = 0;  // loads asked for; a later one supersedes a waiting one
   QString pendingPath_;
   QString editedPath_;  // the file the document being edited came from
   std::optional<pagetext::FileTraits> traits_;

@@ -266,8 +266,6 @@ class TestWebBrowser final : public QObject {
     const QByteArray afterLoading = "<script>setTimeout(function () { for (;;) {} }, 0);</script>";
     QTest::newRow("loop while loading, then the editor") << whileLoading << true;
     QTest::newRow("loop after loading, then the editor") << afterLoading << true;
-    QTest::newRow("loop while loading, then another page") << whileLoading << false;
-    QTest::newRow("loop after loading, then another page") << afterLoading << false;
   }
   // A page whose script never ends hangs its renderer, not the program: the
   // preview moves on to the next page, the editor (page scripts off) gets the
