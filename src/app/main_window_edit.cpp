@@ -8,6 +8,7 @@
 #include "app/edit_captions.h"
 #include "app/main_window.h"
 #include "components/msg_box.h"
+#include "components/page_limit.h"
 #include "components/v_file.h"
 #include "components/web_browser.h"
 #include "help/save_switch.h"
@@ -30,6 +31,12 @@ void Form2::Command2_Click() {
     return;
   }
   if (Command2->text() == kEditPage) {
+    // Nothing to edit, more than the engine can hold, or bytes the editor
+    // would lose: say so and stay.
+    if (const Status editable = pagelimit::editable(page); !editable) {
+      FileErrorMsg(QStringLiteral("edit"), page, editable.why(), this);
+      return;
+    }
     showEditingState(true);
     WebBrowser1->Navigate2(page);
     return;

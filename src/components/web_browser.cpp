@@ -10,6 +10,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "components/page_limit.h"
 #include "components/v_file.h"
 #include "components/web_page.h"
 
@@ -51,15 +52,14 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebBrowserView"));
-  page_ = new WebPage(view_);
-  view_->setPage(page_);
+  usePage(new WebPage(view_));
   // Files dropped on the preview are meant for the window around it.
   view_->setAcceptDrops(false);
   layout->addWidget(view_);
   connect(view_, &QWebEngineView::loadStarted, this, [this] {
     // A document holding edits refuses every navigation of its own (a meta
     // refresh, a reload): it stays, and so does what is known about it.
-    if (page_->holdsEdits) return;
+    if (page_->holdsEdits || page_->refusedLeave) return;
     // Whatever else starts a load, the document it replaces is gone.
     tracked_ = false;
     page_->holdsEdits = false;
@@ -68,17 +68,15 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   });
   connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
     if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
+    if (std::exchange(page_->refusedLeave, false) && !ok) {
+      // Only the page's attempt to leave failed; the page itself is shown,
+      // and may have been reported already.
+      if (documentOk_) return;
+      ok = true;
+    }
     documentOk_ = ok && page_->url().isLocalFile();
     if (std::exchange(designAfterLoad_, false) && documentOk_) setDesignMode(QStringLiteral("On"));
     emit DownloadComplete();
-  });
-  // A renderer that died took the document and its edits with it; what is
-  // shown now is nothing anyone could save or leave with a question.
-  connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
-    tracked_ = false;
-    page_->holdsEdits = false;
-    documentOk_ = false;
-    leaving_ = false;
   });
   // Preview in the default browser; the main window's shortcut list promises it.
   auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
@@ -111,13 +109,44 @@ void WebBrowser::Navigate2(const QString& path) {
   });
 }
 
+void WebBrowser::usePage(WebPage* page) {
+  page_ = page;
+  // A renderer that died took the document and its edits with it; what is
+  // shown now is nothing anyone could save or leave with a question.
+  connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
+    tracked_ = false;
+    page_->holdsEdits = false;
+    documentOk_ = false;
+    leaving_ = false;
+  });
+  view_->setPage(page_);
+}
+
 void WebBrowser::startLoad(const QUrl& url, bool scripts) {
+  // A page's script may never end, and its renderer then takes no other
+  // load. A load without scripts (the editor's) after a document whose
+  // scripts ran gets a page of its own, and with it a renderer of its own;
+  // the old page goes, and its renderer with it.
+  if (documentScripts_ && !scripts && !page_->url().isEmpty()) {
+    WebPage* old = page_;
+    usePage(new WebPage(view_));
+    page_->silent = old->silent;
+    old->deleteLater();
+  }
   tracked_ = false;
   page_->holdsEdits = false;
   documentOk_ = false;
   traits_.reset();
   documentScripts_ = scripts;
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
+  if (const QString path = url.toLocalFile(); url.isLocalFile() && pagelimit::tooLarge(path)) {
+    // The engine would take minutes and gigabytes, then likely die: a note
+    // stands in for the page, which is no file and so cannot be edited or saved.
+    page_->setHtml(QStringLiteral("<p style=\"font: 10pt sans-serif\">%1 is not shown: %2.</p>")
+                       .arg(QFileInfo(path).fileName().toHtmlEscaped(),
+                            pagelimit::showable(path).why().toHtmlEscaped()));
+    return;
+  }
   view_->load(url);
 }
 

@@ -91,6 +91,7 @@ class WebBrowser final : public QWidget {
 
  private:
   enum class Leave { Go, Stay };
+  void usePage(WebPage* page);
   void startLoad(const QUrl& url, bool scripts);
   void offerSave(MsgButtons buttons, std::function<void(Leave)> done);
   void saveTo(const QString& path, std::function<void(bool saved)> done);

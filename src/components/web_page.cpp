@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
@@ -77,11 +78,21 @@ WebPage::WebPage(QObject* parent) : QWebEnginePage(sharedProfile(), parent) {}
 
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
   if (holdsEdits && isMainFrame) return false;
-  if (isLocal(url)) return true;
   // The preview stays on local pages: a web link the user clicked opens in
   // the default browser, anything a script started is dropped.
-  if (type == NavigationTypeLinkClicked && isMainFrame) WebBrowser::openExternally(url);
-  return !isMainFrame && type != NavigationTypeLinkClicked;
+  const bool accept = isLocal(url) || (!isMainFrame && type != NavigationTypeLinkClicked);
+  if (!accept && type == NavigationTypeLinkClicked && isMainFrame) {
+    // A script can click a link as well as the user can: only a page the user
+    // has clicked or typed in may open the default browser. (The click on the
+    // link itself uses up the engine's short-lived activation, so what is
+    // asked is whether the user has ever acted on the page.)
+    runJavaScript(QStringLiteral("navigator.userActivation.hasBeenActive"),
+                  QWebEngineScript::ApplicationWorld, [url](const QVariant& active) {
+                    if (active.toBool()) WebBrowser::openExternally(url);
+                  });
+  }
+  if (isMainFrame) refusedLeave = !accept;
+  return accept;
 }
 
 QWebEnginePage* WebPage::createWindow(WebWindowType) {

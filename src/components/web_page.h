@@ -14,6 +14,10 @@ class WebPage final : public QWebEnginePage {
   // The document holds edits that only WebBrowser may decide to leave: the
   // page's own reloads, back and forward are refused meanwhile.
   bool holdsEdits = false;
+  // The page tried to take the preview elsewhere (a script or a refresh
+  // going to the web) and was refused: the engine ends that attempt as a
+  // failed load, though the document shown is still the page's own.
+  bool refusedLeave = false;
 
   // The one profile all previews share: kept in memory, with local reads
   // through fetch/XHR blocked.

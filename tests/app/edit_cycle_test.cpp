@@ -93,6 +93,8 @@ void EditCycleTest::init() {
   form_ = std::make_unique<Form2>();
   form_->findChild<QTimer*>("Timer1")->stop();
   form_->show();
+  // A load asked for while the start page still loads may never end.
+  QVERIFY(driver::waitLoaded(browser()));
   page_ = dir_->filePath(QStringLiteral("sales.htm"));
   testfiles::write(page_, kPage);
 }

@@ -1,4 +1,6 @@
+#include <QApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -6,6 +8,7 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include "browser_driver.h"
 #include "components/web_browser.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -95,6 +98,33 @@ class TestWebBrowser final : public QObject {
     QCOMPARE(titleAfterLoading(browser, path, "after:"), QStringLiteral("after:false:null"));
   }
 
+  void noPageRequestHoldsThePreview_data() {
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("a hundred alerts") << QByteArray("for (var i = 0; i < 100; ++i) alert(i);");
+    QTest::newRow("print") << QByteArray("print();");
+    QTest::newRow("file chooser") << QByteArray(
+        "var f = document.createElement('input'); f.type = 'file';"
+        " document.body.appendChild(f); f.click();");
+    QTest::newRow("full screen") << QByteArray("document.documentElement.requestFullscreen();");
+    QTest::newRow("location and notifications") << QByteArray(
+        "navigator.geolocation.getCurrentPosition(function () {});"
+        " Notification.requestPermission();");
+  }
+  // Under Silent nothing a page asks for at load opens a window or waits for
+  // an answer: its next statement runs at once.
+  void noPageRequestHoldsThePreview() {
+    QFETCH(QByteArray, request);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("asks.htm");
+    testfiles::write(path, "<body><script>" + request + " document.title = 'after';</script>");
+    WebBrowser browser;
+    browser.setSilent(true);
+    browser.show();
+    QCOMPARE(titleAfterLoading(browser, path, "after"), QStringLiteral("after"));
+    for (QWidget* w : QApplication::topLevelWidgets())
+      QVERIFY2(!w->isVisible() || w == &browser, qPrintable(w->metaObject()->className()));
+  }
+
   void aLeavePageHandlerDoesNotHoldThePreview() {
     QTemporaryDir dir;
     const QString exitPopup = dir.filePath("exit.htm");
@@ -153,6 +183,124 @@ class TestWebBrowser final : public QObject {
     WebBrowser browser;
     QCOMPARE(titleAfterLoading(browser, path, "popup:"), QStringLiteral("popup:true"));
     QVERIFY(opened.isEmpty());
+  }
+
+  void pagesCannotReachOtherLocalFiles_data() {
+    QTest::addColumn<QString>("attempt");  // script that reports through report(text)
+    QTest::newRow("fetch by absolute file address")
+        << "fetch(secret).then(r => r.text()).then(report, () => report('blocked'));";
+    QTest::newRow("synchronous XHR")
+        << "try { const x = new XMLHttpRequest(); x.open('GET', secret, false); x.send();"
+           " report(x.responseText); } catch (e) { report('blocked'); }";
+    QTest::newRow("frame read from script")
+        << "const f = document.createElement('iframe'); f.src = secret;"
+           " f.onload = () => { try { report(f.contentDocument.body.textContent || 'blocked'); }"
+           " catch (e) { report('blocked'); } }; document.body.appendChild(f);";
+    QTest::newRow("worker fetching the file")
+        << "const w = new Worker(URL.createObjectURL(new Blob(['fetch(\\'' + secret +"
+           " '\\').then(r => r.text()).then(t => postMessage(t), () => "
+           "postMessage(\\'blocked\\'))'])));"
+           " w.onmessage = e => report(e.data);";
+  }
+  void pagesCannotReachOtherLocalFiles() {
+    QFETCH(QString, attempt);
+    QTemporaryDir dir;
+    const QString secretPath = dir.filePath("secret.txt");
+    testfiles::write(secretPath, "SECRET");
+    const QString path = dir.filePath("reader.htm");
+    testfiles::write(path, "<body><script>const secret = '" +
+                               QUrl::fromLocalFile(secretPath).toEncoded() +
+                               "'; function report(t) { document.title = 'done ' + t; }\n" +
+                               attempt.toUtf8() + "</script></body>");
+    WebBrowser browser;
+    QCOMPARE(titleAfterLoading(browser, path, "done "), QStringLiteral("done blocked"));
+  }
+
+  void aPageCannotTakeThePreviewToTheWeb_data() {
+    QTest::addColumn<QByteArray>("leave");
+    QTest::newRow("location set by script")
+        << QByteArray("<script>location.href = 'https://example.com/away';</script>");
+    QTest::newRow("location replaced by script")
+        << QByteArray("<script>location.replace('https://example.com/away');</script>");
+    QTest::newRow("meta refresh") << QByteArray(
+        "<meta http-equiv=\"refresh\" content=\"0; url=https://example.com/away\">");
+    QTest::newRow("link clicked by script") << QByteArray(
+        "<a id=a href=\"https://example.com/away\">x</a>"
+        "<script>document.getElementById('a').click();</script>");
+    QTest::newRow("new-window link clicked by script") << QByteArray(
+        "<a id=a target=_blank href=\"https://example.com/away\">x</a>"
+        "<script>document.getElementById('a').click();</script>");
+    QTest::newRow("form sent at load") << QByteArray(
+        "<form id=f action=\"https://example.com/away\"></form>"
+        "<script>document.getElementById('f').submit();</script>");
+  }
+  // The page stays, stays editable, and nothing opens in the default browser:
+  // only a link the user clicks leaves the preview.
+  void aPageCannotTakeThePreviewToTheWeb() {
+    QFETCH(QByteArray, leave);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("away.htm");
+    testfiles::write(path, "<html><head>" + leave + "</head><body><p>Offer</p></body></html>");
+    WebBrowser browser;
+    QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
+    browser.Navigate2(path);
+    QVERIFY(done.wait(20000));
+    // (A script that leaves while the page loads stops the parser, as in any
+    // browser: the preview may show less than the file holds; the editor,
+    // without the page's scripts, gets all of it.)
+    QCOMPARE(browser.LocationPath(), path);
+    QVERIFY(opened.isEmpty());
+    browser.setPageScripts(false);
+    browser.setDesignMode(QStringLiteral("On"));
+    QVERIFY(driver::waitFor(
+        [&] { return readSync([&](auto cb) { browser.readDesignMode(cb); }) == u"on"; }));
+    QCOMPARE(browser.LocationPath(), path);
+    QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>Offer</p>"));
+    QVERIFY(opened.isEmpty());
+  }
+
+  void anEndlessScriptDoesNotHoldTheEditor_data() {
+    QTest::addColumn<QByteArray>("loop");
+    QTest::newRow("loop while loading") << QByteArray("<script>for (;;) {}</script>");
+    QTest::newRow("loop after loading")
+        << QByteArray("<script>setTimeout(function () { for (;;) {} }, 0);</script>");
+  }
+  // A page whose script never ends hangs its renderer, not the program: the
+  // editor (page scripts off) gets the whole page from a renderer of its own,
+  // and the hung renderer is ended.
+  void anEndlessScriptDoesNotHoldTheEditor() {
+    QFETCH(QByteArray, loop);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("loop.htm");
+    testfiles::write(path, "<html><head><title>looping</title></head><body><p>Offer</p>" + loop +
+                               "<p>after</p></body></html>");
+    WebBrowser browser;
+    browser.resize(400, 300);
+    browser.show();
+    QSignalSpy titled(browser.view(), &QWebEngineView::titleChanged);
+    browser.Navigate2(path);
+    QVERIFY(titled.wait(20000));  // the page is there, its loop running
+    const qint64 hung = browser.view()->page()->renderProcessPid();
+    // The program's own event loop keeps running meanwhile.
+    QTimer tick;
+    QSignalSpy ticks(&tick, &QTimer::timeout);
+    tick.start(10);
+    QVERIFY(driver::waitFor([&] { return ticks.size() >= 20; }, 5000));
+
+    browser.setPageScripts(false);
+    QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
+    browser.Navigate2(path);
+    QVERIFY(
+        driver::waitFor([&] { return !done.isEmpty() && browser.LocationPath() == path; }, 30000));
+    browser.setDesignMode(QStringLiteral("On"));
+    QVERIFY(driver::waitFor(
+        [&] { return readSync([&](auto cb) { browser.readDesignMode(cb); }) == u"on"; }, 30000));
+    QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>after</p>"));
+#ifdef Q_OS_LINUX
+    // The hung renderer does not go on burning a processor.
+    QVERIFY(
+        driver::waitFor([&] { return !QFileInfo::exists(QStringLiteral("/proc/%1").arg(hung)); }));
+#endif
   }
 
   void webLinksOpenInTheDefaultBrowser() {

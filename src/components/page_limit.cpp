@@ -1,0 +1,44 @@
+#include "components/page_limit.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace pagelimit {
+
+namespace {
+
+constexpr qint64 kSniffBytes = 64 * 1024;
+
+QString megabytes(qint64 bytes) { return QString::number((bytes + (1 << 20) - 1) >> 20); }
+
+}  // namespace
+
+Status showable(const QString& path) {
+  if (path.isEmpty()) return Status::failure(QStringLiteral("no file name was given"));
+  const QFileInfo info(path);
+  if (info.isDir()) return Status::failure(QStringLiteral("it is a folder, not a file"));
+  if (!info.exists()) return Status::failure(QStringLiteral("the file does not exist"));
+  if (!info.isReadable()) return Status::failure(QStringLiteral("the file cannot be read"));
+  if (info.size() > kMaxShownBytes)
+    return Status::failure(
+        QStringLiteral("it is too large for the editor (%1 MB; the limit is %2 MB)")
+            .arg(megabytes(info.size()), megabytes(kMaxShownBytes)));
+  return Status::success();
+}
+
+Status editable(const QString& path) {
+  if (Status shown = showable(path); !shown) return shown;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return Status::failure(file.errorString());
+  // Pages start with markup: binary data shows itself within the first bytes.
+  if (file.read(kSniffBytes).contains('\0'))
+    return Status::failure(QStringLiteral("it is not a text page (it holds NUL bytes)"));
+  return Status::success();
+}
+
+bool tooLarge(const QString& path) {
+  const QFileInfo info(path);
+  return info.isFile() && info.size() > kMaxShownBytes;
+}
+
+}  // namespace pagelimit
