@@ -62,9 +62,12 @@ void BadInputSwitchTest::switchFile_data() {
         if (on) message = QStringLiteral("Could not save save.alt: it is a folder, not a file.");
         switchOn = false;
       } else if (kind == u"read-only folder") {
-        message =
-            on ? QStringLiteral("Could not save save.alt: the program's folder is read-only.")
-               : QStringLiteral("Could not delete save.alt: the program's folder is read-only.");
+        message = on ? QStringLiteral(
+                           "Could not save save.alt: the program's folder is read-only (only an "
+                           "administrator can change this switch).")
+                     : QStringLiteral(
+                           "Could not delete save.alt: the program's folder is read-only (only an "
+                           "administrator can change this switch).");
         switchOn = !on;  // made off, stays off; made on, stays on
       }
       QTest::addRow("%s, %s", qPrintable(kind), on ? "turned on" : "turned off")
