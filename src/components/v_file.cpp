@@ -74,7 +74,10 @@ namespace vFile {
 TextBuffer decode(const QByteArray& bytes) {
   TextBuffer result;
   if (bytes.startsWith("\xEF\xBB\xBF")) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The mark itself is cut off here; the decoder must not drop a second one,
+    // which is text the file holds.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(QByteArrayView(bytes).sliced(3));
     if (!utf8.hasError()) {
       result.text = std::move(text);
