@@ -41,6 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                : QByteArray("x\xC3\xA9\xF0\x9F\x98\x80");
   FUZZ_CHECK(vFile::encode(edited) == bytes + added);
 
+  // The real file for one input in four (chosen by the input, so a finding
+  // replays): the system calls would otherwise be most of each run.
+  if (size % 4 != 0) return 0;
   const QString path = scratchFile();
   {
     QFile file(path);
