@@ -8,6 +8,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libbenchmark-dev fonts-dejavu-core xdg-utils
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
