@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 #include "crash_page.h"
 #include "support/test_files.h"
@@ -48,31 +49,38 @@ void CrashSaveTest::killedSaveLeavesOldOrNewPage() {
   const QString path = dir.filePath(QStringLiteral("sales.htm"));
   testfiles::write(path, crashPageVersion(0));
 
-  // One save left alone measures how long a save takes here.
+  // Two saves left alone measure how long a save takes here; the first may
+  // be slowed by a cold cache, so the shorter counts.
   QProcess child;
   QElapsedTimer timer;
-  startSave(child, path, 1);
-  if (QTest::currentTestFailed()) return;
-  timer.start();
-  QVERIFY(child.waitForFinished(60000));
-  const qint64 saveMs = std::max<qint64>(timer.elapsed(), 1);
-  QCOMPARE(child.exitCode(), 0);
-  QCOMPARE(versionOf(path, 0, 1), 1);
+  qint64 fastestMs = std::numeric_limits<qint64>::max();
+  for (const int version : {1, 2}) {
+    startSave(child, path, version);
+    if (QTest::currentTestFailed()) return;
+    timer.start();
+    QVERIFY(child.waitForFinished(60000));
+    fastestMs = std::min(fastestMs, std::max<qint64>(timer.elapsed(), 1));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(versionOf(path, version - 1, version), version);
+  }
 
   const quint32 seed = QRandomGenerator::global()->generate();
   QRandomGenerator random(seed);
-  int current = 1, killedMidSave = 0;
+  int current = 2, killedMidSave = 0;
   QStringList moments;
   for (int round = 0; round < 20; ++round) {
-    const int next = round + 2;
-    // Up to a little past the measured save, so some kills land after it.
-    const int delayMs = int(random.bounded(saveMs * 6 / 5 + 1));
+    const int next = round + 3;
+    // Anywhere in a save, up to its very end (the sync and the rename).
+    const int delayMs = int(random.bounded(fastestMs + 1));
     startSave(child, path, next);
     if (QTest::currentTestFailed()) return;
+    timer.start();
     if (!child.waitForFinished(delayMs)) {
       child.kill();  // SIGKILL: no handler, no clean-up
       QVERIFY(child.waitForFinished(10000));
       ++killedMidSave;
+    } else {
+      fastestMs = std::min(fastestMs, std::max<qint64>(timer.elapsed(), 1));
     }
     const int found = versionOf(path, current, next);
     QVERIFY2(found >= 0, qPrintable(QStringLiteral("round %1 (seed %2, %3 ms): torn page")
@@ -82,6 +90,7 @@ void CrashSaveTest::killedSaveLeavesOldOrNewPage() {
     moments << QStringLiteral("%1ms:%2").arg(delayMs).arg(found == next ? "new" : "old");
     current = found;
   }
+  QVERIFY2(killedMidSave > 0, "every save ended before its kill");
 
   // A kill can leave the save's temporary file behind; it never has the
   // page's own name or a page extension, so it is never listed as a page.
@@ -93,8 +102,8 @@ void CrashSaveTest::killedSaveLeavesOldOrNewPage() {
     QVERIFY2(!stray.endsWith(QStringLiteral(".htm")) && !stray.endsWith(QStringLiteral(".html")),
              qPrintable(stray));
   }
-  qInfo("save took %lld ms; seed %u; %d of 20 killed mid-save; %lld temporary files left; %s",
-        saveMs, seed, killedMidSave, qlonglong(strays.size()), qPrintable(moments.join(u' ')));
+  qInfo("fastest save %lld ms; seed %u; %d of 20 killed mid-save; %lld temporary files left; %s",
+        fastestMs, seed, killedMidSave, qlonglong(strays.size()), qPrintable(moments.join(u' ')));
 }
 
 QV_TEST_MAIN(CrashSaveTest)
