@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libbenchmark-dev fonts-dejavu-core xdg-utils
   dpkg-dev file xvfb xauth xdotool
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

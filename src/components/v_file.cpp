@@ -7,7 +7,25 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include "components/v_file_faults.h"
+
 namespace {
+
+vFile::WriteFault& writeFault() {
+  static vFile::WriteFault hook;
+  return hook;
+}
+
+QString injectedFault(vFile::WriteStep step) {
+  const vFile::WriteFault& hook = writeFault();
+  return hook ? hook(step) : QString();
+}
+
+// Gives up a write: the temporary file goes, the file itself is untouched.
+Status abandon(QSaveFile& file, const QString& why) {
+  file.cancelWriting();
+  return Status::failure(why);
+}
 
 constexpr char16_t kByteBase = 0xF700;  // byte b >= 0x80 is held as U+F700 + b
 constexpr qsizetype kCharsetSniffLength = 16 * 1024;
@@ -74,7 +92,10 @@ namespace vFile {
 TextBuffer decode(const QByteArray& bytes) {
   TextBuffer result;
   if (bytes.startsWith("\xEF\xBB\xBF")) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The mark itself is cut off here; the decoder must not drop a second one,
+    // which is text the file holds.
+    QStringDecoder utf8(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = utf8.decode(QByteArrayView(bytes).sliced(3));
     if (!utf8.hasError()) {
       result.text = std::move(text);
@@ -145,14 +166,20 @@ Status SaveText(const TextBuffer& source, const QString& path) {
   // leaves the old file whole; QSaveFile keeps the old file's permissions.
   QSaveFile file(target);
   file.setDirectWriteFallback(false);
+  if (QString why = injectedFault(WriteStep::Open); !why.isEmpty()) return Status::failure(why);
   if (!file.open(QIODevice::WriteOnly)) return Status::failure(file.errorString());
-  if (file.write(bytes) != bytes.size()) {
-    const QString why = file.errorString();
-    file.cancelWriting();
-    return Status::failure(why);
+  if (QString why = injectedFault(WriteStep::Write); !why.isEmpty()) {
+    file.write(bytes.first(bytes.size() / 2));  // cut short, as on a full disk
+    return abandon(file, why);
   }
+  if (file.write(bytes) != bytes.size()) return abandon(file, file.errorString());
+  if (QString why = injectedFault(WriteStep::Flush); !why.isEmpty()) return abandon(file, why);
+  if (!file.flush()) return abandon(file, file.errorString());
+  if (QString why = injectedFault(WriteStep::Commit); !why.isEmpty()) return abandon(file, why);
   if (!file.commit()) return Status::failure(file.errorString());
   return Status::success();
 }
+
+void setWriteFault(WriteFault hook) { writeFault() = std::move(hook); }
 
 }  // namespace vFile

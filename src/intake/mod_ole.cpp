@@ -90,7 +90,9 @@ void ProcessHDrop(DropHandle& hDrop, QListWidget* lstFiles, QLabel* Label1) {
       // Sized from the length query, so a path of any length is read whole.
       std::vector<char16_t> buffer(std::size_t(length) + 1, u'\0');
       if (hDrop.DragQueryFileW(i, buffer.data(), quint32(buffer.size())) == 0) continue;
-      const QString path = QString::fromUtf16(buffer.data(), lstrlenW(buffer.data()));
+      // Taken as it stands: fromUtf16 would drop a leading U+FEFF and byte-swap
+      // a name that starts with U+FFFE.
+      const QString path = QStringView(buffer.data(), lstrlenW(buffer.data())).toString();
       if (path.contains(QStringLiteral(".htm"), Qt::CaseSensitive)) lstFiles->addItem(path);
     }
     Label1->setText(lstFiles->count() == 0 ? kNoValidFiles : kDone);

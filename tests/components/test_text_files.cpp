@@ -26,6 +26,8 @@ class TestTextFiles final : public QObject {
         << QByteArray("<P>Pr\xF8v p\xE5</P>") << int(TextEncoding::Bytes);
     QTest::newRow("CRLF, lone CR and NUL")
         << QByteArray("a\r\nb\rc\n\0d", 10) << int(TextEncoding::Bytes);
+    QTest::newRow("two BOMs: the second is text and stays")
+        << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF<p>x</p>") << int(TextEncoding::Utf8Bom);
     QTest::newRow("BOM before invalid utf-8")
         << QByteArray("\xEF\xBB\xBF\xFF\xFE") << int(TextEncoding::Bytes);
     QTest::newRow("ascii declaring utf-8")

@@ -115,6 +115,9 @@ void TestModOle::processHDrop_data() {
   QTest::newRow("spaces, quotes and non-ASCII read as they are")
       << QStringList() << QStringList{QString::fromUtf8("/p/my \"best\" 'pagé' 日本.htm")}
       << QStringList{QString::fromUtf8("/p/my \"best\" 'pagé' 日本.htm")} << done;
+  QTest::newRow("a name starting with U+FEFF or U+FFFE read as it is")
+      << QStringList() << QStringList{QStringLiteral("\uFEFFa.htm"), QStringLiteral("\uFFFEb.htm")}
+      << QStringList{QStringLiteral("\uFEFFa.htm"), QStringLiteral("\uFFFEb.htm")} << done;
   QTest::newRow("4,000-character path read whole")
       << QStringList() << QStringList{kLong} << QStringList{kLong} << done;
   QTest::newRow("a path of length 0 is skipped, the rest read")
