@@ -1,0 +1,199 @@
+// The minimal save over real pages: each page is edited one way and saved by
+// leaving it, and the bytes that changed outside the edit are counted. Prints
+// the table of results; the goal is no byte outside a typed word changed on
+// at least nine pages in ten.
+#include <QApplication>
+#include <QClipboard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineView>
+
+#include "browser_driver.h"
+#include "components/web_browser.h"
+#include "support/msg_box_recorder.h"
+#include "support/test_files.h"
+#include "support/test_main.h"
+
+namespace {
+
+const QString kWord = QStringLiteral("Quorvaneword");
+const QString kPasted = QStringLiteral("A pasted line of text.");
+
+// Small pages for what the corpus may lack.
+const QList<std::pair<QString, QByteArray>> kMadePages = {
+    {QStringLiteral("made-crlf"),
+     "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<title>CRLF</title>\r\n</head>\r\n<body>\r\n"
+     "<p>First paragraph of the page.</p>\r\n<p>Second one.</p>\r\n</body>\r\n</html>\r\n"},
+    {QStringLiteral("made-windows-1252"),
+     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
+     "</head><body><p>Caf\xE9 \x93noir\x94 for everyone today.</p></body></html>\n"},
+    {QStringLiteral("made-uppercase-tags"),
+     "<HTML><HEAD><TITLE>Up</TITLE></HEAD>\n<BODY BGCOLOR=\"#FFFFFF\">\n<P ALIGN=CENTER>Buy "
+     "THIS product today<BR>\n<P>Second paragraph\n</BODY></HTML>\n"},
+    {QStringLiteral("made-comments-quoting"),
+     "<!-- header --><html><head><title>c</title><!-- meta --></head>\n<body class=main>"
+     "<p title='it&#39;s' data-x=a&amp;b>Order the <!-- inline --> pack now</p>\n"
+     "<!-- footer --></body></html>\n"},
+};
+
+struct Result {
+  QString page;
+  QString edit;
+  qsizetype outside = 0;
+  bool minimal = false;
+  QString why;
+};
+QList<Result> results;
+
+// Bytes between the common start and the common end of a and b.
+qsizetype changedRegion(const QByteArray& a, const QByteArray& b) {
+  qsizetype p = 0;
+  while (p < a.size() && p < b.size() && a[p] == b[p]) ++p;
+  qsizetype s = 0;
+  while (s < a.size() - p && s < b.size() - p && a[a.size() - 1 - s] == b[b.size() - 1 - s]) ++s;
+  return std::max(a.size() - p - s, b.size() - p - s);
+}
+
+// Selects the first word of three letters or more in the first paragraph
+// (else the first element with text of its own) and returns it.
+const QString kSelectWord = QStringLiteral(R"(
+(function () {
+  var hasText = function (el) { return el.textContent.trim() !== ''; };
+  var ownText = function (el) {
+    return Array.prototype.some.call(el.childNodes, function (n) {
+      return n.nodeType === 3 && n.data.trim() !== '';
+    });
+  };
+  var target = Array.prototype.find.call(document.querySelectorAll('p'), hasText) ||
+      Array.prototype.find.call(document.body.querySelectorAll('*'), ownText) || document.body;
+  var walker = document.createTreeWalker(target, NodeFilter.SHOW_TEXT);
+  var node, match;
+  while ((node = walker.nextNode())) {
+    match = /[A-Za-z]{3,}/.exec(node.data);
+    if (match) break;
+  }
+  if (!node) return '';
+  var range = document.createRange();
+  range.setStart(node, match.index);
+  range.setEnd(node, match.index + match[0].length);
+  getSelection().removeAllRanges();
+  getSelection().addRange(range);
+  return match[0];
+})())");
+
+}  // namespace
+
+class MinimalSaveCorpusTest final : public QObject {
+  Q_OBJECT
+ private slots:
+  void edit_data();
+  void edit();
+  void goalMet();
+  void cleanupTestCase();
+};
+
+void MinimalSaveCorpusTest::edit_data() {
+  QTest::addColumn<QString>("page");  // a corpus page, or the name of a made one
+  QTest::addColumn<QString>("edit");
+  QStringList pages = testfiles::corpusPages();
+  for (const auto& made : kMadePages) pages << made.first;
+  for (const QString& page : pages)
+    for (const QString edit : {u"type", u"delete", u"bold", u"paste"})
+      QTest::addRow("%s %s", qPrintable(page.section(QLatin1Char('/'), 0, 0)), qPrintable(edit))
+          << page << edit;
+}
+
+void MinimalSaveCorpusTest::edit() {
+  QFETCH(QString, page);
+  QFETCH(QString, edit);
+  QTemporaryDir dir;
+  QString path;
+  for (const auto& made : kMadePages)
+    if (made.first == page) testfiles::write(path = dir.filePath(page + ".htm"), made.second);
+  if (path.isEmpty()) path = testfiles::copyCorpusPage(page, dir.path());
+  const QByteArray original = testfiles::read(path);
+
+  WebBrowser browser;
+  browser.setSilent(true);
+  browser.resize(800, 600);
+  browser.show();
+  browser.setPageScripts(false);
+  QVERIFY(driver::load(&browser, path));
+  browser.setDesignMode(QStringLiteral("On"));
+  QCOMPARE(driver::designMode(&browser), QStringLiteral("on"));
+
+  qsizetype expected = 0;  // bytes the edit itself changes, at most
+  QString word;
+  if (edit == u"type") {
+    QVERIFY(driver::typeInto(&browser, QStringLiteral("p"), kWord));
+    expected = kWord.size();
+  } else {
+    // Focus as for typing, with a word to work on.
+    QVERIFY(driver::typeInto(&browser, QStringLiteral("p"), QString()));
+    word = driver::js(&browser, kSelectWord).toString();
+    QVERIFY2(!word.isEmpty(), "no word to select");
+    const QString before = driver::markup(&browser);
+    if (edit == u"delete") {
+      driver::js(&browser, QStringLiteral("document.execCommand('delete')"));
+      expected = word.size();
+    } else if (edit == u"bold") {
+      QTest::keySequence(browser.view()->focusProxy(), QKeySequence(QStringLiteral("Ctrl+B")));
+      expected = word.size() + 7;
+    } else {
+      driver::js(&browser, QStringLiteral("getSelection().collapseToEnd()"));
+      QApplication::clipboard()->setText(kPasted);
+      QTest::keySequence(browser.view()->focusProxy(), QKeySequence(QStringLiteral("Ctrl+V")));
+      expected = kPasted.size();
+    }
+    QVERIFY(driver::waitFor([&] { return driver::markup(&browser) != before; }));
+  }
+  const QString edited = driver::markup(&browser);
+
+  MsgBoxRecorder rec(MsgAnswer::Save);
+  const QString next = dir.filePath(QStringLiteral("next.htm"));
+  testfiles::write(next, "<p>next</p>");
+  QVERIFY(driver::load(&browser, next));
+  QCOMPARE(rec.calls.size(), 1);
+  QByteArray saved = testfiles::read(path);
+  QVERIFY(saved != original);
+
+  // The file holds the edited page, whichever way it was written.
+  browser.setPageScripts(false);
+  QVERIFY(driver::load(&browser, path));
+  QCOMPARE(driver::markup(&browser), edited);
+
+  qsizetype outside = 0;
+  if (edit == u"type") {
+    const qsizetype at = saved.indexOf(kWord.toLatin1());
+    QVERIFY(at >= 0);
+    outside = changedRegion(original, saved.remove(at, kWord.size()));
+  } else {
+    outside = std::max<qsizetype>(0, changedRegion(original, saved) - expected);
+  }
+  results << Result{page.section(QLatin1Char('/'), 0, 0), edit, outside,
+                    browser.lastSaveWay().minimal, browser.lastSaveWay().why};
+}
+
+void MinimalSaveCorpusTest::goalMet() {
+  int typed = 0, untouched = 0;
+  for (const Result& r : results)
+    if (r.edit == u"type" && !r.page.startsWith(u"made-")) {
+      ++typed;
+      if (r.outside == 0) ++untouched;
+    }
+  QVERIFY(typed > 0);
+  QVERIFY2(untouched * 10 >= typed * 9,
+           qPrintable(QStringLiteral("%1 of %2 pages untouched").arg(untouched).arg(typed)));
+}
+
+void MinimalSaveCorpusTest::cleanupTestCase() {
+  qInfo("| page | edit | bytes changed outside the edit | written by | why the whole page |");
+  qInfo("|---|---|---|---|---|");
+  for (const Result& r : results)
+    qInfo("| %s | %s | %lld | %s | %s |", qPrintable(r.page), qPrintable(r.edit),
+          static_cast<long long>(r.outside), r.minimal ? "minimal change" : "whole page",
+          qPrintable(r.why));
+}
+
+QV_TEST_MAIN(MinimalSaveCorpusTest)
+#include "minimal_save_corpus_test.moc"
