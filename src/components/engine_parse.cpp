@@ -14,6 +14,12 @@
 namespace {
 
 constexpr int kTimeoutMs = 180'000;  // a 10 MB page loads in under 10 s
+constexpr int kPollMs = 20;
+
+const QString kRead = QStringLiteral(
+    "document.readyState === 'loading' ? { href: location.href } : { href: location.href, "
+    "charset: document.characterSet, markup: document.documentElement ? "
+    "document.documentElement.outerHTML : '' }");
 
 // Shows nothing and goes nowhere: a meta refresh or a script-free redirect
 // must not replace the document being read.
@@ -48,31 +54,42 @@ class Parse final : public QObject {
       return;
     }
     file.close();
-    const QUrl url = QUrl::fromLocalFile(path);
-    page_ = new HiddenPage(url, this);
+    url_ = QUrl::fromLocalFile(path);
+    page_ = new HiddenPage(url_, this);
     page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     page_->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
-    connect(page_, &QWebEnginePage::loadFinished, this, [this, url](bool ok) {
-      if (!ok || page_->url() != url) {
-        finish(std::nullopt);
-        return;
-      }
-      QPointer<Parse> self(this);
-      page_->runJavaScript(
-          QStringLiteral("({ charset: document.characterSet, markup: document.documentElement ? "
-                         "document.documentElement.outerHTML : '' })"),
-          QWebEngineScript::ApplicationWorld, [self](const QVariant& v) {
-            if (!self) return;
-            const QVariantMap page = v.toMap();
-            self->finish(engineparse::Parsed{page.value(QStringLiteral("markup")).toString(),
-                                             page.value(QStringLiteral("charset")).toString()});
-          });
-    });
+    // The document is whole once its parsing ends; a hidden page may never
+    // report the end of the load itself (an embedded object can hold it).
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, &Parse::ask);
+    poll->start(kPollMs);
     QTimer::singleShot(kTimeoutMs, this, [this] { finish(std::nullopt); });
-    page_->load(url);
+    page_->load(url_);
   }
 
  private:
+  void ask() {
+    if (asking_) return;
+    asking_ = true;
+    QPointer<Parse> self(this);
+    page_->runJavaScript(kRead, QWebEngineScript::ApplicationWorld, [self](const QVariant& v) {
+      if (!self) return;
+      self->asking_ = false;
+      const QVariantMap page = v.toMap();
+      const QString href = page.value(QStringLiteral("href")).toString();
+      if (href.startsWith(u"chrome-error:")) {  // the engine's error page: the file did not load
+        self->finish(std::nullopt);
+        return;
+      }
+      // Until the file's document is there, the page holds an empty one.
+      if (QUrl(href) != self->url_ ||
+          !page.contains(QStringLiteral("markup")))
+        return;
+      self->finish(engineparse::Parsed{page.value(QStringLiteral("markup")).toString(),
+                                       page.value(QStringLiteral("charset")).toString()});
+    });
+  }
+
   void finish(std::optional<engineparse::Parsed> parsed) {
     if (!done_) return;
     const auto done = std::exchange(done_, {});
@@ -83,6 +100,8 @@ class Parse final : public QObject {
   std::function<void(std::optional<engineparse::Parsed>)> done_;
   QTemporaryDir dir_;
   QWebEnginePage* page_ = nullptr;
+  QUrl url_;
+  bool asking_ = false;
 };
 
 }  // namespace

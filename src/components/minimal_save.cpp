@@ -12,6 +12,9 @@ constexpr qsizetype kCharDiffLimit = 64 * 1024;  // characters compared one by o
 constexpr qint64 kCompareBudget = 200'000'000;   // comparisons in all
 constexpr qsizetype kMaxContext = 4096;          // characters of markup around a change
 constexpr std::size_t kMaxStretches = 100;
+// A few characters of markup found once may still be the wrong place ("\n</"
+// before the closing body tag) when the other side has more to say.
+constexpr qsizetype kMinContext = 8;
 // Changes closer than this are carried as one: a few characters of common
 // text between two changes is no place to anchor anything.
 constexpr qsizetype kJoinGap = 8;
@@ -195,6 +198,7 @@ int occurrences(const QByteArray& file, const QByteArray& needle, qsizetype* fir
 struct Anchor {
   int count = 0;
   qsizetype at = -1;  // where the stretch's own bytes start in the file
+  bool strong = false;  // long enough, or all there is on that side, to trust
 };
 
 template <typename Needle>
@@ -220,6 +224,7 @@ Anchor anchor(const QByteArray& file, qsizetype most, Needle needle) {
   Anchor result;
   result.count = found(lo);
   result.at = first + prefix;
+  result.strong = result.count == 1 && (lo >= kMinContext || lo == most);
   return result;
 }
 
@@ -256,40 +261,86 @@ std::optional<QByteArray> spell(const QString& text, const Spelling& spelling) {
   return bytes;
 }
 
-std::optional<Place> place(const QByteArray& file, const QString& before, const Stretch& stretch,
+}  // namespace minimalsave
+
+namespace {
+
+using minimalsave::Place;
+using minimalsave::Spelling;
+using minimalsave::Stretch;
+
+// The file as searched: its bytes, and the same with ASCII letters in lower
+// case, made when first needed (an upper-case page's tags).
+struct Haystack {
+  const QByteArray& bytes;
+  std::optional<QByteArray> folded;
+  const QByteArray& lower() {
+    if (!folded) folded = bytes.toLower();
+    return *folded;
+  }
+};
+
+// Where before[from, to) stands in the file: the only place whose bytes match
+// it together with the markup around it on at least one side. Markup spelled
+// in another case is matched as well when nothing else places it.
+std::optional<Place> place(Haystack& file, const QString& before, const Stretch& stretch,
                            const Spelling& spelling, QString* why) {
-  const auto fail = [why](const QString& reason) {
-    if (why) *why = reason;
+  const std::optional<QByteArray> spelled =
+      minimalsave::spell(before.mid(stretch.from, stretch.to - stretch.from), spelling);
+  if (!spelled) {
+    *why = QStringLiteral("the page's character set cannot be written");
+    return std::nullopt;
+  }
+  const auto attempt = [&](bool fold) -> std::optional<Place> {
+    const QByteArray& hay = fold ? file.lower() : file.bytes;
+    const QByteArray old = fold ? spelled->toLower() : *spelled;
+    const auto context = [&](qsizetype from, qsizetype to) -> std::optional<QByteArray> {
+      std::optional<QByteArray> bytes = minimalsave::spell(before.mid(from, to - from), spelling);
+      if (bytes && fold) *bytes = bytes->toLower();
+      return bytes;
+    };
+    // The markup k characters to the left (right), never half a surrogate pair.
+    const auto left = [&](qsizetype k) -> std::pair<std::optional<QByteArray>, qsizetype> {
+      qsizetype from = stretch.from - k;
+      if (k > 0 && before[from].isLowSurrogate()) ++from;
+      const std::optional<QByteArray> bytes = context(from, stretch.from);
+      if (!bytes) return {std::nullopt, 0};
+      return {*bytes + old, bytes->size()};
+    };
+    const auto right = [&](qsizetype k) -> std::pair<std::optional<QByteArray>, qsizetype> {
+      qsizetype to = stretch.to + k;
+      if (k > 0 && before[to - 1].isHighSurrogate()) --to;
+      const std::optional<QByteArray> bytes = context(stretch.to, to);
+      if (!bytes) return {std::nullopt, 0};
+      return {old + *bytes, 0};
+    };
+    const Anchor l = anchor(hay, std::min(stretch.from, kMaxContext), left);
+    const Anchor r = anchor(hay, std::min(before.size() - stretch.to, kMaxContext), right);
+    if (l.count == 0 && r.count == 0) {
+      *why = QStringLiteral("a changed stretch is written differently in the file");
+      return std::nullopt;
+    }
+    // Both sides found once: they must agree. Else a strong side wins over a
+    // weak one, and a weak side alone will do (the result is checked anyway).
+    if (l.count == 1 && r.count == 1 && l.at != r.at && l.strong == r.strong) {
+      *why = QStringLiteral("the markup around a change points to two places");
+      return std::nullopt;
+    }
+    if (l.count == 1 && (l.strong || r.count != 1)) return Place{l.at, old.size()};
+    if (r.count == 1) return Place{r.at, old.size()};
+    *why = QStringLiteral("the markup around a change stands in more than one place");
     return std::nullopt;
   };
-  const std::optional<QByteArray> old =
-      spell(before.mid(stretch.from, stretch.to - stretch.from), spelling);
-  if (!old) return fail(QStringLiteral("the page's character set cannot be written"));
-  // The markup k characters to the left (right), never half a surrogate pair.
-  const auto left = [&](qsizetype k) -> std::pair<std::optional<QByteArray>, qsizetype> {
-    qsizetype from = stretch.from - k;
-    if (k > 0 && before[from].isLowSurrogate()) ++from;
-    const std::optional<QByteArray> context = spell(before.mid(from, stretch.from - from), spelling);
-    if (!context) return {std::nullopt, 0};
-    return {*context + *old, context->size()};
-  };
-  const auto right = [&](qsizetype k) -> std::pair<std::optional<QByteArray>, qsizetype> {
-    qsizetype to = stretch.to + k;
-    if (k > 0 && before[to - 1].isHighSurrogate()) --to;
-    const std::optional<QByteArray> context = spell(before.mid(stretch.to, to - stretch.to), spelling);
-    if (!context) return {std::nullopt, 0};
-    return {*old + *context, 0};
-  };
-  const Anchor l = anchor(file, std::min(stretch.from, kMaxContext), left);
-  const Anchor r = anchor(file, std::min(before.size() - stretch.to, kMaxContext), right);
-  if (l.count == 0 && r.count == 0)
-    return fail(QStringLiteral("a changed stretch is written differently in the file"));
-  if (l.count == 1 && r.count == 1 && l.at != r.at)
-    return fail(QStringLiteral("the markup around a change points to two places"));
-  if (l.count == 1) return Place{l.at, old->size()};
-  if (r.count == 1) return Place{r.at, old->size()};
-  return fail(QStringLiteral("the markup around a change stands in more than one place"));
+  if (const std::optional<Place> exact = attempt(false)) return exact;
+  const QString firstWhy = *why;
+  if (const std::optional<Place> folded = attempt(true)) return folded;
+  *why = firstWhy;
+  return std::nullopt;
 }
+
+}  // namespace
+
+namespace minimalsave {
 
 Patch patch(const QByteArray& file, const QString& before, const QString& after,
             const Spelling& spelling) {
@@ -301,11 +352,12 @@ Patch patch(const QByteArray& file, const QString& before, const QString& after,
     result.why = QStringLiteral("the changes are spread over too many places");
     return result;
   }
+  Haystack hay{file, std::nullopt};
   QByteArray out;
   out.reserve(file.size() + 256);
   qsizetype done = 0;  // bytes of file already carried over
   for (const Stretch& stretch : *found) {
-    const std::optional<Place> at = place(file, before, stretch, spelling, &result.why);
+    const std::optional<Place> at = place(hay, before, stretch, spelling, &result.why);
     if (!at) return result;
     if (at->at < done) {
       result.why = QStringLiteral("the changes are in another order in the file");

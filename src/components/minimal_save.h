@@ -33,16 +33,15 @@ struct Spelling final {
 };
 std::optional<QByteArray> spell(const QString& text, const Spelling& spelling);
 
-// Where before[from, to) stands in file: the only place whose bytes match it
-// together with the markup around it on at least one side.
+// Where a stretch of before stands in the file.
 struct Place final {
   qsizetype at = 0;
   qsizetype length = 0;
 };
-std::optional<Place> place(const QByteArray& file, const QString& before, const Stretch& stretch,
-                           const Spelling& spelling, QString* why = nullptr);
 
 // The file with the changes from before to after, or why it cannot be made.
+// Each stretch goes to the only place in the file whose bytes match it and
+// the markup around it on at least one side.
 struct Patch final {
   std::optional<QByteArray> bytes;
   QString why;

@@ -124,9 +124,16 @@ void MinimalSaveTest::patch_data() {
   QTest::newRow("nothing changed") << QByteArray("<P>x</P>") << wrap.arg("<p>x</p>")
                                    << wrap.arg("<p>x</p>") << "UTF-8" << false
                                    << QByteArray("<P>x</P>");
+  QTest::newRow("upper-case markup placed where the other side is spelled otherwise")
+      << QByteArray("<P id=a>Same</P><P id=a>Same</P>")
+      << wrap.arg("<p id=\"a\">Same</p><p id=\"a\">Same</p>")
+      << wrap.arg("<p id=\"a\">SameX</p><p id=\"a\">Same</p>") << "UTF-8" << false
+      << QByteArray("<P id=a>SameX</P><P id=a>Same</P>");
   QTest::newRow("ambiguous place: falls back")
-      << QByteArray("<P>Same</P><P>Same</P>") << wrap.arg("<p>Same</p><p>Same</p>")
-      << wrap.arg("<p>SameX</p><p>Same</p>") << "UTF-8" << false << QByteArray();
+      << QByteArray("<P id=a>Same</P><P id=a>Same</P><P id=a>Same</P>")
+      << wrap.arg("<p id=\"a\">Same</p><p id=\"a\">Same</p><p id=\"a\">Same</p>")
+      << wrap.arg("<p id=\"a\">Same</p><p id=\"a\">SameX</p><p id=\"a\">Same</p>") << "UTF-8"
+      << false << QByteArray();
   QTest::newRow("deleted text spelled otherwise: falls back")
       << QByteArray("<P>Fish &#38; chips</P>") << wrap.arg("<p>Fish &amp; chips</p>")
       << wrap.arg("<p>Fish chips</p>") << "UTF-8" << false << QByteArray();
