@@ -82,9 +82,7 @@ class Parse final : public QObject {
         return;
       }
       // Until the file's document is there, the page holds an empty one.
-      if (QUrl(href) != self->url_ ||
-          !page.contains(QStringLiteral("markup")))
-        return;
+      if (QUrl(href) != self->url_ || !page.contains(QStringLiteral("markup"))) return;
       self->finish(engineparse::Parsed{page.value(QStringLiteral("markup")).toString(),
                                        page.value(QStringLiteral("charset")).toString()});
     });

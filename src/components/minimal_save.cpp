@@ -63,8 +63,12 @@ struct Differ {
         a, b, BudgetCompare<char16_t>(&budget));
     diff.compose();
     if (spent()) return;
-    walk(diff.getSes().getSequence(), [&](qsizetype i, qsizetype j) { return std::pair{b0 + i, b1 + j}; },
-         [&](qsizetype f0, qsizetype t0, qsizetype f1, qsizetype t1) { add(f0, t0, f1, t1); });
+    walk(
+        diff.getSes().getSequence(),
+        [&](qsizetype i, qsizetype j) {
+          return std::pair{b0 + i, b1 + j};
+        },
+        [&](qsizetype f0, qsizetype t0, qsizetype f1, qsizetype t1) { add(f0, t0, f1, t1); });
   }
 
   // Piece by piece (a piece ends after a line break or a tag's '>'), then
@@ -95,9 +99,12 @@ struct Differ {
         a, b, BudgetCompare<QStringView>(&budget));
     diff.compose();
     if (spent()) return;
-    walk(diff.getSes().getSequence(),
-         [&](qsizetype i, qsizetype j) { return std::pair{at0[std::size_t(i)], at1[std::size_t(j)]}; },
-         [&](qsizetype f0, qsizetype t0, qsizetype f1, qsizetype t1) { range(f0, t0, f1, t1); });
+    walk(
+        diff.getSes().getSequence(),
+        [&](qsizetype i, qsizetype j) {
+          return std::pair{at0[std::size_t(i)], at1[std::size_t(j)]};
+        },
+        [&](qsizetype f0, qsizetype t0, qsizetype f1, qsizetype t1) { range(f0, t0, f1, t1); });
   }
 
   void range(qsizetype b0, qsizetype e0, qsizetype b1, qsizetype e1) {
@@ -153,8 +160,12 @@ std::vector<minimalsave::Stretch> tidy(const QString& before, const QString& aft
     shift += s.text.size() - (s.to - s.from);
   }
   const qsizetype n0 = before.size(), n1 = after.size();
-  const auto low = [](const QString& t, qsizetype i) { return i < t.size() && t[i].isLowSurrogate(); };
-  const auto high = [](const QString& t, qsizetype i) { return i > 0 && t[i - 1].isHighSurrogate(); };
+  const auto low = [](const QString& t, qsizetype i) {
+    return i < t.size() && t[i].isLowSurrogate();
+  };
+  const auto high = [](const QString& t, qsizetype i) {
+    return i > 0 && t[i - 1].isHighSurrogate();
+  };
   std::vector<Span> joined;
   for (Span s : spans) {
     while (s.f0 > 0 && s.f1 > 0 && (low(before, s.f0) || low(after, s.f1))) --s.f0, --s.f1;
@@ -197,7 +208,7 @@ int occurrences(const QByteArray& file, const QByteArray& needle, qsizetype* fir
 // the file with it, and whether that is in one place only.
 struct Anchor {
   int count = 0;
-  qsizetype at = -1;  // where the stretch's own bytes start in the file
+  qsizetype at = -1;    // where the stretch's own bytes start in the file
   bool strong = false;  // long enough, or all there is on that side, to trust
 };
 

@@ -68,6 +68,7 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     documentOk_ = false;
     traits_.reset();
     fileBytes_.reset();
+    markupBefore_.reset();
   });
   connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
     if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
@@ -120,6 +121,7 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   documentOk_ = false;
   traits_.reset();
   fileBytes_.reset();
+  markupBefore_.reset();
   documentScripts_ = scripts;
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
   view_->load(url);
@@ -275,11 +277,11 @@ void WebBrowser::saveTo(const QString& path, std::function<void(bool saved)> don
       return;
     }
     if (self->changedOnDisk(path)) {
-      const MsgAnswer answer = MsgBox(QStringLiteral("%1 was changed by another program since you "
-                                                     "began editing. Overwrite it with your edits?")
-                                          .arg(QFileInfo(path).fileName()),
-                                      MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"),
-                                      self->window());
+      const MsgAnswer answer =
+          MsgBox(QStringLiteral("%1 was changed by another program since you "
+                                "began editing. Overwrite it with your edits?")
+                     .arg(QFileInfo(path).fileName()),
+                 MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"), self->window());
       if (!self) return;
       if (answer != MsgAnswer::Yes) {
         emit self->EditsKept();
@@ -332,19 +334,20 @@ void WebBrowser::writeEdits(const QString& path, const QString& markup, const QS
   // one edited: the whole page is the safe way then.
   QPointer<WebBrowser> self(this);
   const QByteArray bytes = *patch.bytes;
-  engineparse::parse(bytes, this,
-                     [self, path, markup, charset, bytes, writeWhole,
-                      done](std::optional<engineparse::Parsed> parsed) {
-                       if (!self) return;
-                       if (!parsed)
-                         writeWhole(QStringLiteral("the browser could not read the changed file"));
-                       else if (parsed->charset != charset)
-                         writeWhole(QStringLiteral("the changed file reads in another character set"));
-                       else if (parsed->markup != markup)
-                         writeWhole(QStringLiteral("the changed file reads as another page"));
-                       else
-                         self->writeBytes(path, bytes, markup, SaveWay{true, {}}, done);
-                     });
+  engineparse::parse(
+      bytes, this,
+      [self, path, markup, charset, bytes, writeWhole,
+       done](std::optional<engineparse::Parsed> parsed) {
+        if (!self) return;
+        if (!parsed)
+          writeWhole(QStringLiteral("the browser could not read the changed file"));
+        else if (parsed->charset != charset)
+          writeWhole(QStringLiteral("the changed file reads in another character set"));
+        else if (parsed->markup != markup)
+          writeWhole(QStringLiteral("the changed file reads as another page"));
+        else
+          self->writeBytes(path, bytes, markup, SaveWay{true, {}}, done);
+      });
 }
 
 void WebBrowser::writeBytes(const QString& path, const QByteArray& bytes, const QString& markup,

@@ -108,8 +108,8 @@ class WebBrowser final : public QWidget {
   bool changedOnDisk(const QString& path) const;
   void writeEdits(const QString& path, const QString& markup, const QString& charset,
                   std::function<void(bool saved)> done);
-  void writeBytes(const QString& path, const QByteArray& bytes, const QString& markup,
-                  SaveWay way, std::function<void(bool saved)> done);
+  void writeBytes(const QString& path, const QByteArray& bytes, const QString& markup, SaveWay way,
+                  std::function<void(bool saved)> done);
   const pagetext::FileTraits& fileTraits();
   void openShownPageExternally();
 

@@ -1,6 +1,7 @@
+#include "components/minimal_save.h"
+
 #include <QTest>
 
-#include "components/minimal_save.h"
 #include "support/test_main.h"
 
 using minimalsave::Spelling;
@@ -88,7 +89,8 @@ void MinimalSaveTest::patch_data() {
       << QByteArray("<!doctype html>\n<html><head></head><body><p>Hellozebra</p></body></html>\n");
   QTest::newRow("upper-case tags and implied head")
       << QByteArray("<HTML><BODY BGCOLOR=white><P>Hello world</P></BODY></HTML>")
-      << QStringLiteral("<html><head></head><body bgcolor=\"white\"><p>Hello world</p></body></html>")
+      << QStringLiteral(
+             "<html><head></head><body bgcolor=\"white\"><p>Hello world</p></body></html>")
       << QStringLiteral(
              "<html><head></head><body bgcolor=\"white\"><p>Hello world zebra</p></body></html>")
       << "windows-1252" << false
@@ -102,28 +104,33 @@ void MinimalSaveTest::patch_data() {
   QTest::newRow("windows-1252 bytes")
       << QByteArray("<p>caf\xE9 noir</p>") << wrap.arg(QStringLiteral("<p>caf\u00E9 noir</p>"))
       << wrap.arg(QStringLiteral("<p>caf\u00E9 noir \u00E0 \u20AC2</p>")) << "windows-1252" << false
-      << QByteArray("<p>caf\xE9 noir \xE0 \x80" "2</p>");
+      << QByteArray(
+             "<p>caf\xE9 noir \xE0 \x80"
+             "2</p>");
   QTest::newRow("comments and odd attribute quoting")
       << QByteArray("<!-- top --><p class=intro title='a \"b\"'>Hi there</p><!-- end -->")
-      << wrap.arg("<!-- top --><p class=\"intro\" title=\"a &quot;b&quot;\">Hi there</p><!-- end -->")
       << wrap.arg(
-             "<!-- top --><p class=\"intro\" title=\"a &quot;b&quot;\">Hi there, you</p><!-- end -->")
+             "<!-- top --><p class=\"intro\" title=\"a &quot;b&quot;\">Hi there</p><!-- end -->")
+      << wrap.arg(
+             "<!-- top --><p class=\"intro\" title=\"a &quot;b&quot;\">Hi there, you</p><!-- end "
+             "-->")
       << "UTF-8" << false
       << QByteArray("<!-- top --><p class=intro title='a \"b\"'>Hi there, you</p><!-- end -->");
   QTest::newRow("entity spelled otherwise next to the edit")
       << QByteArray("<p>Fish &#38; chips</p>") << wrap.arg("<p>Fish &amp; chips</p>")
       << wrap.arg("<p>Fish &amp; chips today</p>") << "UTF-8" << false
       << QByteArray("<p>Fish &#38; chips today</p>");
-  QTest::newRow("word deleted")
-      << QByteArray("<P>Buy the best now</P>") << wrap.arg("<p>Buy the best now</p>")
-      << wrap.arg("<p>Buy the now</p>") << "UTF-8" << false << QByteArray("<P>Buy the now</P>");
-  QTest::newRow("word made bold")
-      << QByteArray("<p>Hello world</p>") << wrap.arg("<p>Hello world</p>")
-      << wrap.arg("<p><b>Hello</b> world</p>") << "UTF-8" << false
-      << QByteArray("<p><b>Hello</b> world</p>");
-  QTest::newRow("nothing changed") << QByteArray("<P>x</P>") << wrap.arg("<p>x</p>")
-                                   << wrap.arg("<p>x</p>") << "UTF-8" << false
-                                   << QByteArray("<P>x</P>");
+  QTest::newRow("word deleted") << QByteArray("<P>Buy the best now</P>")
+                                << wrap.arg("<p>Buy the best now</p>")
+                                << wrap.arg("<p>Buy the now</p>") << "UTF-8" << false
+                                << QByteArray("<P>Buy the now</P>");
+  QTest::newRow("word made bold") << QByteArray("<p>Hello world</p>")
+                                  << wrap.arg("<p>Hello world</p>")
+                                  << wrap.arg("<p><b>Hello</b> world</p>") << "UTF-8" << false
+                                  << QByteArray("<p><b>Hello</b> world</p>");
+  QTest::newRow("nothing changed")
+      << QByteArray("<P>x</P>") << wrap.arg("<p>x</p>") << wrap.arg("<p>x</p>") << "UTF-8" << false
+      << QByteArray("<P>x</P>");
   QTest::newRow("upper-case markup placed where the other side is spelled otherwise")
       << QByteArray("<P id=a>Same</P><P id=a>Same</P>")
       << wrap.arg("<p id=\"a\">Same</p><p id=\"a\">Same</p>")

@@ -292,12 +292,14 @@ void WebBrowserEditTest::minimalSave_data() {
   QTest::addColumn<QString>("why");
   // The editor drops the collapsible line break it typed over; nothing else changes.
   QTest::newRow("only the typed word changes the file")
-      << QByteArray("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\r\n<HTML><HEAD>\r\n"
-                    "<TITLE>Sales</TITLE>\r\n<BODY BGCOLOR=white>\r\n<P ID=first>Hello &amp; "
-                    "welcome\r\n<P>World</P>\r\n</BODY></HTML>\r\n")
-      << QByteArray("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\r\n<HTML><HEAD>\r\n"
-                    "<TITLE>Sales</TITLE>\r\n<BODY BGCOLOR=white>\r\n<P ID=first>Hello &amp; "
-                    "welcomezebra<P>World</P>\r\n</BODY></HTML>\r\n")
+      << QByteArray(
+             "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\r\n<HTML><HEAD>\r\n"
+             "<TITLE>Sales</TITLE>\r\n<BODY BGCOLOR=white>\r\n<P ID=first>Hello &amp; "
+             "welcome\r\n<P>World</P>\r\n</BODY></HTML>\r\n")
+      << QByteArray(
+             "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\r\n<HTML><HEAD>\r\n"
+             "<TITLE>Sales</TITLE>\r\n<BODY BGCOLOR=white>\r\n<P ID=first>Hello &amp; "
+             "welcomezebra<P>World</P>\r\n</BODY></HTML>\r\n")
       << QString();
   QTest::newRow("no unique place for the change: whole page")
       << QByteArray("<P id=first>Same</P><P id=x>Same</P><P id=x>Same</P>") << QByteArray()
