@@ -90,7 +90,12 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   connect(preview, &QShortcut::activated, this, &WebBrowser::openShownPageExternally);
 }
 
-WebBrowser::~WebBrowser() = default;
+WebBrowser::~WebBrowser() {
+  // Script callbacks still pending run as the page goes: let them find the
+  // browser whole and know it is going, rather than half destroyed.
+  destroying_ = true;
+  delete view_;
+}
 
 bool WebBrowser::Silent() const { return page_->silent; }
 
@@ -156,7 +161,7 @@ void WebBrowser::setDesignMode(const QString& value) {
     const int session = ++editSession_;
     QPointer<WebBrowser> self(this);
     page_->runJavaScript(kPageAndCharset, kWorld, [self, session](const QVariant& v) {
-      if (!self || self->editSession_ != session || !self->tracked_) return;
+      if (!self || self->destroying_ || self->editSession_ != session || !self->tracked_) return;
       const QVariantMap page = v.toMap();
       self->markupBefore_ = page.value(QStringLiteral("markup")).toString();
       self->charsetBefore_ = page.value(QStringLiteral("charset")).toString();
@@ -244,7 +249,7 @@ void WebBrowser::forgetEdits() {
 void WebBrowser::offerSave(MsgButtons buttons, std::function<void(Leave)> done) {
   QPointer<WebBrowser> self(this);
   readChanged([self, buttons, done = std::move(done)](bool changed) {
-    if (!self) return;
+    if (!self || self->destroying_) return;
     if (!changed) {
       done(Leave::Go);
       return;
@@ -269,7 +274,7 @@ void WebBrowser::saveTo(const QString& path, std::function<void(bool saved)> don
   fileTraits();
   readDocument([self, path, done = std::move(done)](const Status& read, const QString& markup,
                                                     const QString& charset) {
-    if (!self) return;
+    if (!self || self->destroying_) return;
     if (!read) {
       FileErrorMsg(QStringLiteral("save"), path, read.why(), self->window());
       emit self->EditsKept();

@@ -123,6 +123,7 @@ class WebBrowser final : public QWidget {
   bool designAfterLoad_ = false;
   bool leaving_ = false;  // a question or save for the shown document is under way
   bool closeApproved_ = false;
+  bool destroying_ = false;
   QString pendingPath_;
   QString editedPath_;  // the file the document being edited came from
   std::optional<pagetext::FileTraits> traits_;
