@@ -27,9 +27,9 @@ QByteArray pageOfSize(qsizetype bytes) {
       "<!DOCTYPE html>\r\n<HTML lang=en><HEAD><META charset=utf-8><TITLE>Big</TITLE></HEAD>\r\n"
       "<BODY>\r\n";
   for (int i = 0; page.size() < bytes; ++i)
-    page += "<P id=p" + QByteArray::number(i) +
-            ">Order today and get the <B>bonus pack</B> free: caf\xC3\xA9 \xE2\x80\x94 "
-            "<A href='#top'>more</A> of what you need, delivered instantly.\r\n";
+    page += "<P id=\"p" + QByteArray::number(i) +
+            "\">Order today and get the <B>bonus pack</B> free: caf\xC3\xA9 \xE2\x80\x94 "
+            "<A href='#top'>more</A> of what you need, delivered instantly.</P>\r\n";
   page += "</BODY>\r\n</HTML>\r\n";
   return page;
 }
