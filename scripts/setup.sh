@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
-  libbenchmark-dev fonts-dejavu-core xdg-utils
+  libbenchmark-dev libdtl-dev fonts-dejavu-core xdg-utils
   dpkg-dev file xvfb xauth xdotool
   clang libclang-rt-14-dev
 )

@@ -10,6 +10,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "components/engine_parse.h"
+#include "components/minimal_save.h"
 #include "components/page_limit.h"
 #include "components/v_file.h"
 #include "components/web_page.h"
@@ -65,6 +67,8 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     page_->holdsEdits = false;
     documentOk_ = false;
     traits_.reset();
+    fileBytes_.reset();
+    markupBefore_.reset();
   });
   connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
     if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
@@ -84,7 +88,12 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   connect(preview, &QShortcut::activated, this, &WebBrowser::openShownPageExternally);
 }
 
-WebBrowser::~WebBrowser() = default;
+WebBrowser::~WebBrowser() {
+  // Script callbacks still pending run as the page goes: let them find the
+  // browser whole and know it is going, rather than half destroyed.
+  destroying_ = true;
+  delete view_;
+}
 
 bool WebBrowser::Silent() const { return page_->silent; }
 
@@ -137,6 +146,8 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   page_->holdsEdits = false;
   documentOk_ = false;
   traits_.reset();
+  fileBytes_.reset();
+  markupBefore_.reset();
   documentScripts_ = scripts;
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
   if (const QString path = url.toLocalFile(); url.isLocalFile() && pagelimit::tooLarge(path)) {
@@ -173,6 +184,17 @@ void WebBrowser::setDesignMode(const QString& value) {
     fileTraits();
     tracked_ = true;
     page_->holdsEdits = true;
+    // The markup before any edit: run before design mode is on, so before
+    // the user can type anything.
+    markupBefore_.reset();
+    const int session = ++editSession_;
+    QPointer<WebBrowser> self(this);
+    page_->runJavaScript(kPageAndCharset, kWorld, [self, session](const QVariant& v) {
+      if (!self || self->destroying_ || self->editSession_ != session || !self->tracked_) return;
+      const QVariantMap page = v.toMap();
+      self->markupBefore_ = page.value(QStringLiteral("markup")).toString();
+      self->charsetBefore_ = page.value(QStringLiteral("charset")).toString();
+    });
   }
   page_->runJavaScript(kEnterDesignMode, kWorld);
 }
@@ -195,36 +217,49 @@ const pagetext::FileTraits& WebBrowser::fileTraits() {
     // Read when the document becomes editable: the doctype and the bytes
     // the document was made from, not what the file holds by the time of saving.
     QFile file(LocationPath());
-    traits_ = file.open(QIODevice::ReadOnly) ? pagetext::traitsOf(file.readAll())
-                                             : pagetext::FileTraits{};
+    if (file.open(QIODevice::ReadOnly)) {
+      fileBytes_ = file.readAll();
+      traits_ = pagetext::traitsOf(*fileBytes_);
+    } else {
+      fileBytes_.reset();
+      traits_ = pagetext::FileTraits{};
+    }
   }
   return *traits_;
 }
 
-void WebBrowser::readPageText(PageTextDone done) {
+void WebBrowser::readDocument(DocumentDone done) {
   if (!documentOk_) {
-    done(Status::failure(QStringLiteral("the page is not open in the browser")), TextBuffer{});
+    done(Status::failure(QStringLiteral("the page is not open in the browser")), {}, {});
     return;
   }
+  page_->runJavaScript(kPageAndCharset, kWorld, [done = std::move(done)](const QVariant& v) {
+    const QVariantMap page = v.toMap();
+    const QString markup = page.value(QStringLiteral("markup")).toString();
+    if (markup.isEmpty()) {
+      done(Status::failure(QStringLiteral("the browser holds no document")), {}, {});
+      return;
+    }
+    done(Status::success(), markup, page.value(QStringLiteral("charset")).toString());
+  });
+}
+
+void WebBrowser::readPageText(PageTextDone done) {
   const pagetext::FileTraits traits = fileTraits();
-  page_->runJavaScript(
-      kPageAndCharset, kWorld, [traits, done = std::move(done)](const QVariant& v) {
-        const QVariantMap page = v.toMap();
-        const QString markup = page.value(QStringLiteral("markup")).toString();
-        const QString charset = page.value(QStringLiteral("charset")).toString();
-        if (markup.isEmpty()) {
-          done(Status::failure(QStringLiteral("the browser holds no document")), TextBuffer{});
-          return;
-        }
-        const auto bytes = pagetext::savedBytes(traits, markup, charset);
-        if (!bytes) {
-          done(Status::failure(
-                   QStringLiteral("its character set (%1) cannot be written").arg(charset)),
-               TextBuffer{});
-          return;
-        }
-        done(Status::success(), vFile::decode(*bytes));
-      });
+  readDocument([traits, done = std::move(done)](const Status& read, const QString& markup,
+                                                const QString& charset) {
+    if (!read) {
+      done(read, TextBuffer{});
+      return;
+    }
+    const auto bytes = pagetext::savedBytes(traits, markup, charset);
+    if (!bytes) {
+      done(Status::failure(QStringLiteral("its character set (%1) cannot be written").arg(charset)),
+           TextBuffer{});
+      return;
+    }
+    done(Status::success(), vFile::decode(*bytes));
+  });
 }
 
 void WebBrowser::readChanged(std::function<void(bool)> done) const {
@@ -243,7 +278,7 @@ void WebBrowser::forgetEdits() {
 void WebBrowser::offerSave(MsgButtons buttons, std::function<void(Leave)> done) {
   QPointer<WebBrowser> self(this);
   readChanged([self, buttons, done = std::move(done)](bool changed) {
-    if (!self) return;
+    if (!self || self->destroying_) return;
     if (!changed) {
       done(Leave::Go);
       return;
@@ -265,18 +300,105 @@ void WebBrowser::offerSave(MsgButtons buttons, std::function<void(Leave)> done) 
 
 void WebBrowser::saveTo(const QString& path, std::function<void(bool saved)> done) {
   QPointer<WebBrowser> self(this);
-  readPageText([self, path, done = std::move(done)](const Status& read, const TextBuffer& text) {
-    if (!self) return;
-    const Status status = read ? vFile::SaveText(text, path) : read;
-    if (!status) {
-      FileErrorMsg(QStringLiteral("save"), path, status.why(), self->window());
+  fileTraits();
+  readDocument([self, path, done = std::move(done)](const Status& read, const QString& markup,
+                                                    const QString& charset) {
+    if (!self || self->destroying_) return;
+    if (!read) {
+      FileErrorMsg(QStringLiteral("save"), path, read.why(), self->window());
       emit self->EditsKept();
       done(false);
       return;
     }
-    self->forgetEdits();
-    done(true);
+    if (self->changedOnDisk(path)) {
+      const MsgAnswer answer =
+          MsgBox(QStringLiteral("%1 was changed by another program since you "
+                                "began editing. Overwrite it with your edits?")
+                     .arg(QFileInfo(path).fileName()),
+                 MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"), self->window());
+      if (!self) return;
+      if (answer != MsgAnswer::Yes) {
+        emit self->EditsKept();
+        done(false);
+        return;
+      }
+    }
+    self->writeEdits(path, markup, charset, done);
   });
+}
+
+bool WebBrowser::changedOnDisk(const QString& path) const {
+  if (!fileBytes_) return false;
+  QFile file(path);
+  // A file that cannot be read now is for the write to report.
+  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return false;
+  return file.readAll() != *fileBytes_;
+}
+
+void WebBrowser::writeEdits(const QString& path, const QString& markup, const QString& charset,
+                            std::function<void(bool saved)> done) {
+  const pagetext::FileTraits& traits = fileTraits();
+  const std::optional<QByteArray> whole = pagetext::savedBytes(traits, markup, charset);
+  if (!whole) {
+    FileErrorMsg(QStringLiteral("save"), path,
+                 QStringLiteral("its character set (%1) cannot be written").arg(charset), window());
+    emit EditsKept();
+    done(false);
+    return;
+  }
+  const auto writeWhole = [this, path, markup, whole, done](const QString& why) {
+    writeBytes(path, *whole, markup, SaveWay{false, why}, done);
+  };
+  if (!fileBytes_ || !markupBefore_) {
+    writeWhole(QStringLiteral("the page as it was before editing is not known"));
+    return;
+  }
+  if (charsetBefore_ != charset) {
+    writeWhole(QStringLiteral("the page's character set changed while editing"));
+    return;
+  }
+  const minimalsave::Patch patch =
+      minimalsave::patch(*fileBytes_, *markupBefore_, markup,
+                         minimalsave::Spelling{charset, traits.plainAscii, traits.crlf});
+  if (!patch.bytes) {
+    writeWhole(patch.why);
+    return;
+  }
+  // Nothing is written that the engine would read as another page than the
+  // one edited: the whole page is the safe way then.
+  QPointer<WebBrowser> self(this);
+  const QByteArray bytes = *patch.bytes;
+  engineparse::parse(
+      bytes, this,
+      [self, path, markup, charset, bytes, writeWhole,
+       done](std::optional<engineparse::Parsed> parsed) {
+        if (!self) return;
+        if (!parsed)
+          writeWhole(QStringLiteral("the browser could not read the changed file"));
+        else if (parsed->charset != charset)
+          writeWhole(QStringLiteral("the changed file reads in another character set"));
+        else if (parsed->markup != markup)
+          writeWhole(QStringLiteral("the changed file reads as another page"));
+        else
+          self->writeBytes(path, bytes, markup, SaveWay{true, {}}, done);
+      });
+}
+
+void WebBrowser::writeBytes(const QString& path, const QByteArray& bytes, const QString& markup,
+                            SaveWay way, std::function<void(bool saved)> done) {
+  const TextBuffer text = vFile::decode(bytes);
+  if (const Status status = vFile::SaveText(text, path); !status) {
+    FileErrorMsg(QStringLiteral("save"), path, status.why(), window());
+    emit EditsKept();
+    done(false);
+    return;
+  }
+  lastSaveWay_ = std::move(way);
+  // Later saves of the same document start from what is in the file now.
+  fileBytes_ = vFile::encode(text);
+  markupBefore_ = markup;
+  forgetEdits();
+  done(true);
 }
 
 void WebBrowser::settleEdits(std::function<void(bool)> done) {

@@ -60,6 +60,14 @@ class WebBrowser final : public QWidget {
   using PageTextDone = std::function<void(const Status&, const TextBuffer&)>;
   void readPageText(PageTextDone done);
 
+  // How the last save of the edits was written: only the edited stretches
+  // put into the file's own bytes, or the whole page (and why).
+  struct SaveWay {
+    bool minimal = false;
+    QString why;
+  };
+  const SaveWay& lastSaveWay() const { return lastSaveWay_; }
+
   // Whether the shown document was changed since it became editable.
   void readChanged(std::function<void(bool)> done) const;
   // The user has saved or discarded the edits: leaving asks nothing now.
@@ -95,6 +103,14 @@ class WebBrowser final : public QWidget {
   void startLoad(const QUrl& url, bool scripts);
   void offerSave(MsgButtons buttons, std::function<void(Leave)> done);
   void saveTo(const QString& path, std::function<void(bool saved)> done);
+  using DocumentDone =
+      std::function<void(const Status&, const QString& markup, const QString& charset)>;
+  void readDocument(DocumentDone done);
+  bool changedOnDisk(const QString& path) const;
+  void writeEdits(const QString& path, const QString& markup, const QString& charset,
+                  std::function<void(bool saved)> done);
+  void writeBytes(const QString& path, const QByteArray& bytes, const QString& markup, SaveWay way,
+                  std::function<void(bool saved)> done);
   const pagetext::FileTraits& fileTraits();
   void openShownPageExternally();
 
@@ -108,7 +124,15 @@ class WebBrowser final : public QWidget {
   bool designAfterLoad_ = false;
   bool leaving_ = false;  // a question or save for the shown document is under way
   bool closeApproved_ = false;
+  bool destroying_ = false;
   QString pendingPath_;
   QString editedPath_;  // the file the document being edited came from
   std::optional<pagetext::FileTraits> traits_;
+  // What editing began from: the file's bytes and the engine's markup of
+  // them, so that a save can change only what the user changed.
+  std::optional<QByteArray> fileBytes_;
+  std::optional<QString> markupBefore_;
+  QString charsetBefore_;
+  int editSession_ = 0;
+  SaveWay lastSaveWay_;
 };

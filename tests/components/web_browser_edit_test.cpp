@@ -47,11 +47,18 @@ class WebBrowserEditTest final : public QObject {
   void charsetKept_data();
   void charsetKept();
   void pageNavigationKeepsEdits();
+  void minimalSave_data();
+  void minimalSave();
+  void changedOnDisk_data();
+  void changedOnDisk();
+  void toolSettlingAsksNothingMore();
 
  private:
   QString write(const QString& name, const QByteArray& bytes);
   // Shown, editable browser holding path, as the main window makes it.
   bool edit(const QString& path);
+  // Leaves the edited page answering Save, as the main window's normal method does.
+  bool saveByLeaving(MsgAnswer onChangedFile = MsgAnswer::Yes);
 
   std::unique_ptr<QTemporaryDir> dir_;
   std::unique_ptr<WebBrowser> browser_;
@@ -271,6 +278,131 @@ void WebBrowserEditTest::pageNavigationKeepsEdits() {
   QVERIFY(driver::load(browser_.get(), write("next.htm", "<p>next</p>")));
   QCOMPARE(rec.calls.size(), 1);
   QVERIFY(testfiles::read(path).contains("Hello there"));
+}
+
+bool WebBrowserEditTest::saveByLeaving(MsgAnswer onChangedFile) {
+  MsgBoxRecorder rec;
+  rec.queue({MsgAnswer::Save, onChangedFile});
+  return driver::load(browser_.get(), write(QStringLiteral("next.htm"), "<p>next</p>"));
+}
+
+void WebBrowserEditTest::minimalSave_data() {
+  QTest::addColumn<QByteArray>("file");
+  QTest::addColumn<QByteArray>("expected");  // empty: the whole page is written
+  QTest::addColumn<QString>("why");
+  // The editor drops the collapsible line break it typed over; nothing else changes.
+  QTest::newRow("only the typed word changes the file")
+      << QByteArray(
+             "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\r\n<HTML><HEAD>\r\n"
+             "<TITLE>Sales</TITLE>\r\n<BODY BGCOLOR=white>\r\n<P ID=first>Hello &amp; "
+             "welcome\r\n<P>World</P>\r\n</BODY></HTML>\r\n")
+      << QByteArray(
+             "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\r\n<HTML><HEAD>\r\n"
+             "<TITLE>Sales</TITLE>\r\n<BODY BGCOLOR=white>\r\n<P ID=first>Hello &amp; "
+             "welcomezebra<P>World</P>\r\n</BODY></HTML>\r\n")
+      << QString();
+  QTest::newRow("no unique place for the change: whole page")
+      << QByteArray("<P id=first>Same</P><P id=x>Same</P><P id=x>Same</P>") << QByteArray()
+      << QStringLiteral("the markup around a change stands in more than one place");
+  // The text typed after stands, spelled alike, only in the title: the change
+  // would land there, and reading the result shows it.
+  QTest::newRow("a wrong place is caught before writing: whole page")
+      << QByteArray("<title>Hello</title><p id=first>Hell&#111;</P>") << QByteArray()
+      << QStringLiteral("the changed file reads as another page");
+}
+
+void WebBrowserEditTest::minimalSave() {
+  QFETCH(QByteArray, file);
+  QFETCH(QByteArray, expected);
+  QFETCH(QString, why);
+  const QString path = write(QStringLiteral("sales.htm"), file);
+  QVERIFY(edit(path));
+  QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#first"), "zebra"));
+  const QString edited = driver::markup(browser_.get());
+  QVERIFY(saveByLeaving());
+  const QByteArray bytes = testfiles::read(path);
+  QCOMPARE(browser_->lastSaveWay().why, why);
+  QCOMPARE(browser_->lastSaveWay().minimal, !expected.isEmpty());
+  if (!expected.isEmpty()) {
+    QCOMPARE(bytes, expected);
+    return;
+  }
+  // The whole page, as the engine held it with the edit.
+  QVERIFY(driver::load(browser_.get(), path));
+  QCOMPARE(driver::markup(browser_.get()), edited);
+}
+
+void WebBrowserEditTest::changedOnDisk_data() {
+  QTest::addColumn<MsgAnswer>("answer");
+  QTest::addColumn<bool>("overwritten");
+  QTest::newRow("yes writes the edits over the other program's") << MsgAnswer::Yes << true;
+  QTest::newRow("no keeps both, still editing") << MsgAnswer::No << false;
+}
+
+void WebBrowserEditTest::changedOnDisk() {
+  QFETCH(MsgAnswer, answer);
+  QFETCH(bool, overwritten);
+  const QString path = write(QStringLiteral("index.html"), kPage);
+  const QString other = write(QStringLiteral("other.htm"), "<p>other</p>");
+  QVERIFY(edit(path));
+  QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#first"), "zebra"));
+  const QByteArray theirs = QByteArray(kPage).replace("World", "Their world");
+  testfiles::write(path, theirs);
+
+  MsgBoxRecorder rec;
+  rec.queue({MsgAnswer::Save, answer});
+  QSignalSpy kept(browser_.get(), &WebBrowser::EditsKept);
+  QSignalSpy loaded(browser_.get(), &WebBrowser::DownloadComplete);
+  browser_->Navigate2(other);
+  QVERIFY(overwritten ? loaded.wait(30000) : kept.wait(30000));
+  QCOMPARE(rec.calls.size(), 2);
+  QCOMPARE(rec.calls[1].prompt,
+           QStringLiteral("index.html was changed by another program since you began editing. "
+                          "Overwrite it with your edits?"));
+  QCOMPARE(rec.calls[1].buttons, MsgButtons::YesNo);
+  const QByteArray bytes = testfiles::read(path);
+  if (overwritten) {
+    QVERIFY(bytes.contains("Hellozebra"));
+    QVERIFY(!bytes.contains("Their world"));
+    QCOMPARE(browser_->LocationPath(), other);
+    return;
+  }
+  QCOMPARE(bytes, theirs);
+  QCOMPARE(browser_->LocationPath(), path);
+  QVERIFY(browser_->editing());
+  QVERIFY(driver::markup(browser_.get()).contains("Hellozebra"));
+  QCOMPARE(driver::designMode(browser_.get()), QStringLiteral("on"));
+}
+
+// A tool that settles the edits and then rewrites the file, and a second
+// save in the same editing, are the program's own writes: no question.
+void WebBrowserEditTest::toolSettlingAsksNothingMore() {
+  const QString path = write(QStringLiteral("sales.htm"), kPage);
+  QVERIFY(edit(path));
+  QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#first"), "zebra"));
+  MsgBoxRecorder rec;
+  rec.queue({MsgAnswer::Save});
+  bool proceed = false;
+  QSignalSpy loaded(browser_.get(), &WebBrowser::DownloadComplete);
+  browser_->settleEdits([&](bool go) {
+    proceed = go;
+    // The tool's rewrite, as Insert Code makes it.
+    testfiles::write(path, testfiles::read(path).replace("</head>", "<meta name=x></head>"));
+  });
+  QVERIFY(driver::waitFor([&] { return proceed; }));
+  QVERIFY(!loaded.isEmpty() || loaded.wait(30000));
+  QCOMPARE(rec.calls.size(), 1);
+  browser_->setDesignMode(QStringLiteral("On"));
+  QCOMPARE(driver::designMode(browser_.get()), QStringLiteral("on"));
+  QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#second"), "lion"));
+  rec.queue({MsgAnswer::Save});
+  QVERIFY(driver::load(browser_.get(), write(QStringLiteral("next.htm"), "<p>next</p>")));
+  QCOMPARE(rec.calls.size(), 2);
+  QCOMPARE(rec.calls[1].prompt, QStringLiteral("Save changes to sales.htm?"));
+  const QByteArray bytes = testfiles::read(path);
+  QVERIFY(bytes.contains("Hellozebra</p><p id=\"second\">Worldlion</p>"));
+  QVERIFY(bytes.contains("<meta name=x></head>"));
+  QVERIFY(browser_->lastSaveWay().minimal);
 }
 
 QV_TEST_MAIN(WebBrowserEditTest)
