@@ -63,12 +63,7 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     // refresh, a reload): it stays, and so does what is known about it.
     if (page_->holdsEdits || page_->refusedLeave) return;
     // Whatever else starts a load, the document it replaces is gone.
-    tracked_ = false;
-    page_->holdsEdits = false;
-    documentOk_ = false;
-    traits_.reset();
-    fileBytes_.reset();
-    markupBefore_.reset();
+    forgetDocument();
   });
   connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
     if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
@@ -118,6 +113,15 @@ void WebBrowser::Navigate2(const QString& path) {
   });
 }
 
+void WebBrowser::forgetDocument() {
+  tracked_ = false;
+  page_->holdsEdits = false;
+  documentOk_ = false;
+  traits_.reset();
+  fileBytes_.reset();
+  markupBefore_.reset();
+}
+
 void WebBrowser::usePage(WebPage* page) {
   page_ = page;
   // A renderer that died took the document and its edits with it; what is
@@ -142,12 +146,7 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
     page_->silent = old->silent;
     old->deleteLater();
   }
-  tracked_ = false;
-  page_->holdsEdits = false;
-  documentOk_ = false;
-  traits_.reset();
-  fileBytes_.reset();
-  markupBefore_.reset();
+  forgetDocument();
   documentScripts_ = scripts;
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
   if (const QString path = url.toLocalFile(); url.isLocalFile() && pagelimit::tooLarge(path)) {

@@ -100,6 +100,8 @@ class WebBrowser final : public QWidget {
  private:
   enum class Leave { Go, Stay };
   void usePage(WebPage* page);
+  // What was known of the shown document, once it is replaced.
+  void forgetDocument();
   void startLoad(const QUrl& url, bool scripts);
   void offerSave(MsgButtons buttons, std::function<void(Leave)> done);
   void saveTo(const QString& path, std::function<void(bool saved)> done);
