@@ -7,18 +7,17 @@
 //   big_page_bench --benchmark_filter='BM_Show/10'
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "components/engine_environment.h"
 #include "components/web_browser.h"
+#include "engine_bench.h"
 
 namespace {
+
+using namespace enginebench;
 
 constexpr double kMemoryBudgetMB = 8000;
 constexpr int kTimeBudgetMs = 300000;
@@ -36,52 +35,12 @@ QByteArray pageOfSize(qsizetype bytes) {
   return page;
 }
 
-QStringList processFamily() {
-  const QString self = QString::number(QCoreApplication::applicationPid());
-  QStringList family{self};
-  const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-  for (bool grew = true; grew;) {
-    grew = false;
-    for (const QString& pid : all) {
-      if (family.contains(pid)) continue;
-      QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-      if (!stat.open(QIODevice::ReadOnly)) continue;
-      const QByteArray line = stat.readAll();
-      const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-      if (fields.size() > 1 && family.contains(QString::fromLatin1(fields[1]))) {
-        family << pid;
-        grew = true;
-      }
-    }
-  }
-  return family;
-}
-
-double statusMB(const QString& pid, const char* field) {
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (!status.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith(field))
-      return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble() / 1024;
-  return 0;
-}
-
-double sumOverFamily(const char* field) {
-  double mb = 0;
-  for (const QString& pid : processFamily()) mb += statusMB(pid, field);
-  return mb;
-}
-
 void BM_Show(benchmark::State& state) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("page.htm"));
-  {
-    QFile out(path);
-    const QByteArray bytes = pageOfSize(state.range(0) * 1024 * 1024);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()) {
-      state.SkipWithError("cannot write the page");
-      return;
-    }
+  if (!writePage(path, pageOfSize(state.range(0) * 1024 * 1024))) {
+    state.SkipWithError("cannot write the page");
+    return;
   }
   WebBrowser browser;
   browser.resize(800, 600);
@@ -95,7 +54,7 @@ void BM_Show(benchmark::State& state) {
     QObject::connect(&browser, &WebBrowser::DownloadComplete, &loop, &QEventLoop::quit);
     QTimer watchdog;
     QObject::connect(&watchdog, &QTimer::timeout, &loop, [&] {
-      peakNow = std::max(peakNow, sumOverFamily("VmRSS:"));
+      peakNow = std::max(peakNow, familyMB("VmRSS:"));
       if (peakNow > kMemoryBudgetMB || clock.elapsed() > kTimeBudgetMs) {
         overBudget = true;
         loop.quit();
@@ -109,9 +68,8 @@ void BM_Show(benchmark::State& state) {
   }
   state.counters["over_budget"] = overBudget;
   state.counters["rss_sampled_peak_MB"] = peakNow;
-  state.counters["peak_MB"] = sumOverFamily("VmHWM:");
-  state.counters["peak_main_MB"] =
-      statusMB(QString::number(QCoreApplication::applicationPid()), "VmHWM:");
+  state.counters["peak_MB"] = familyMB("VmHWM:");
+  state.counters["peak_main_MB"] = selfMB("VmHWM:");
   // An over-budget engine is left behind on purpose: end at once.
   if (overBudget) {
     benchmark::Shutdown();
@@ -125,12 +83,4 @@ BENCHMARK(BM_Show)->Arg(10)->Arg(25)->Arg(50)->Arg(200)->UseManualTime()->Iterat
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  prepareEngineEnvironment();
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return enginebench::runBenchmarks(argc, argv); }

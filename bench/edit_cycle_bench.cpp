@@ -3,9 +3,7 @@
 // "Save / Discard Changes" until the file is written, by both save methods.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -13,17 +11,17 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include "app/main_window.h"
-#include "components/engine_environment.h"
 #include "components/msg_box.h"
 #include "components/web_browser.h"
+#include "engine_bench.h"
 #include "help/save_switch.h"
 
 namespace {
+
+using namespace enginebench;
 
 QByteArray pageOfSize(qsizetype bytes) {
   QByteArray page =
@@ -37,77 +35,14 @@ QByteArray pageOfSize(qsizetype bytes) {
   return page;
 }
 
-// Waits for a signal already connected to loop.quit(), or for the time-out.
-void runLoop(QEventLoop& loop, int timeoutMs = 120000) {
-  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-QVariant js(WebBrowser* browser, const QString& script) {
-  QVariant result;
-  QEventLoop loop;
-  browser->view()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                         [&](const QVariant& v) {
-                                           result = v;
-                                           loop.quit();
-                                         });
-  runLoop(loop);
-  return result;
-}
-
-bool waitLoaded(WebBrowser* browser) {
-  QSignalSpy spy(browser, &WebBrowser::DownloadComplete);
-  return spy.wait(120000);
-}
-
-double peakMegabytesOf(const QString& pid) {
-  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-  if (!status.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmHWM:"))
-      return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-  return 0;
-}
-
-double peakMegabytesOfThisProcess() {
-  return peakMegabytesOf(QString::number(QCoreApplication::applicationPid()));
-}
-
-// Resident memory peak of this process and every engine process it started,
-// each process's own peak summed.
-double peakMegabytesOverProcesses() {
-  const QString self = QString::number(QCoreApplication::applicationPid());
-  QStringList family{self};
-  const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-  for (int grew = 1; grew;) {
-    grew = 0;
-    for (const QString& pid : all) {
-      if (family.contains(pid)) continue;
-      QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-      if (!stat.open(QIODevice::ReadOnly)) continue;
-      const QByteArray line = stat.readAll();
-      const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-      if (fields.size() > 1 && family.contains(QString::fromLatin1(fields[1]))) {
-        family << pid;
-        grew = 1;
-      }
-    }
-  }
-  double megabytes = 0;
-  for (const QString& pid : family) megabytes += peakMegabytesOf(pid);
-  return megabytes;
-}
-
 void BM_EditCycle(benchmark::State& state) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("page.htm"));
   const QByteArray original = pageOfSize(state.range(0));
-  QFile out(path);
-  if (!out.open(QIODevice::WriteOnly) || out.write(original) != original.size()) {
+  if (!writePage(path, original)) {
     state.SkipWithError("cannot write the page");
     return;
   }
-  out.close();
 
   Form2 form;
   form.findChild<QTimer*>("Timer1")->stop();
@@ -200,8 +135,8 @@ void BM_EditCycle(benchmark::State& state) {
   state.counters["alt_x_load"] = saveAlt / load;
   state.counters["normal_x_load"] = saveNormal / load;
   state.counters["normal_and_reload_x_load"] = reloads / load;
-  state.counters["peak_MB"] = peakMegabytesOverProcesses();
-  state.counters["peak_main_MB"] = peakMegabytesOfThisProcess();
+  state.counters["peak_MB"] = familyMB("VmHWM:");
+  state.counters["peak_main_MB"] = selfMB("VmHWM:");
   state.counters["saved_bytes"] = double(QFile(path).size());
 }
 
@@ -210,13 +145,10 @@ void BM_EditCycle(benchmark::State& state) {
 void BM_LoadOnly(benchmark::State& state) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("page.htm"));
-  QFile out(path);
-  const QByteArray original = pageOfSize(state.range(0));
-  if (!out.open(QIODevice::WriteOnly) || out.write(original) != original.size()) {
+  if (!writePage(path, pageOfSize(state.range(0)))) {
     state.SkipWithError("cannot write the page");
     return;
   }
-  out.close();
   WebBrowser browser;
   browser.resize(800, 600);
   browser.show();
@@ -227,8 +159,8 @@ void BM_LoadOnly(benchmark::State& state) {
     waitLoaded(&browser);
     state.SetIterationTime(clock.nsecsElapsed() / 1e9);
   }
-  state.counters["peak_MB"] = peakMegabytesOverProcesses();
-  state.counters["peak_main_MB"] = peakMegabytesOfThisProcess();
+  state.counters["peak_MB"] = familyMB("VmHWM:");
+  state.counters["peak_main_MB"] = selfMB("VmHWM:");
 }
 
 // The same page sizes and settings for the load and the edit cycle.
@@ -242,12 +174,4 @@ BENCHMARK(BM_EditCycle)->Apply(pageSizes);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  prepareEngineEnvironment();
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return enginebench::runBenchmarks(argc, argv); }

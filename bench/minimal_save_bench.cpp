@@ -3,24 +3,20 @@
 // serialisation, in the same process on the same page and edit.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineView>
 
-#include "components/engine_environment.h"
 #include "components/minimal_save.h"
 #include "components/msg_box.h"
 #include "components/v_file.h"
 #include "components/web_browser.h"
+#include "engine_bench.h"
 
 namespace {
+
+using namespace enginebench;
 
 QByteArray pageOfSize(qsizetype bytes) {
   QByteArray page =
@@ -32,23 +28,6 @@ QByteArray pageOfSize(qsizetype bytes) {
             "<A href='#top'>more</A> of what you need, delivered instantly.</P>\r\n";
   page += "</BODY>\r\n</HTML>\r\n";
   return page;
-}
-
-void runLoop(QEventLoop& loop) {
-  QTimer::singleShot(300000, &loop, &QEventLoop::quit);
-  loop.exec();
-}
-
-QVariant js(WebBrowser* browser, const QString& script) {
-  QVariant result;
-  QEventLoop loop;
-  browser->view()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                         [&](const QVariant& v) {
-                                           result = v;
-                                           loop.quit();
-                                         });
-  runLoop(loop);
-  return result;
 }
 
 bool load(WebBrowser* browser, const QString& path) {
@@ -81,13 +60,10 @@ void BM_SaveEdits(benchmark::State& state) {
   double whole = 0, minimal = 0, patchOnly = 0;
   bool allMinimal = true;
   for (auto _ : state) {
-    QFile::remove(path);
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(original) != original.size()) {
+    if (!writePage(path, original)) {
       state.SkipWithError("cannot write the page");
       break;
     }
-    out.close();
     load(&browser, path);
     browser.setDesignMode(QStringLiteral("On"));
     const QString before =
@@ -149,12 +125,4 @@ BENCHMARK(BM_SaveEdits)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  prepareEngineEnvironment();
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return enginebench::runBenchmarks(argc, argv); }

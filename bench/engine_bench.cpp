@@ -1,0 +1,97 @@
+#include "engine_bench.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWebEngineView>
+
+#include "components/engine_environment.h"
+#include "components/web_browser.h"
+
+namespace enginebench {
+
+void runLoop(QEventLoop& loop, int timeoutMs) {
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+QVariant js(WebBrowser* browser, const QString& script) {
+  QVariant result;
+  QEventLoop loop;
+  browser->view()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                         [&](const QVariant& v) {
+                                           result = v;
+                                           loop.quit();
+                                         });
+  runLoop(loop);
+  return result;
+}
+
+bool waitLoaded(WebBrowser* browser, int timeoutMs) {
+  QSignalSpy spy(browser, &WebBrowser::DownloadComplete);
+  return spy.wait(timeoutMs);
+}
+
+bool writePage(const QString& path, const QByteArray& bytes) {
+  QFile out(path);
+  return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
+}
+
+double statusMB(const QString& pid, const char* field) {
+  QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith(field))
+      return line.mid(qstrlen(field)).trimmed().split(' ').first().toDouble() / 1024;
+  return 0;
+}
+
+QStringList processFamily() {
+  QStringList family{QString::number(QCoreApplication::applicationPid())};
+  const QStringList all = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const QString& pid : all) {
+      if (family.contains(pid)) continue;
+      QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+      if (!stat.open(QIODevice::ReadOnly)) continue;
+      const QByteArray line = stat.readAll();
+      // The parent is the second field after the command, which may hold spaces.
+      const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+      if (fields.size() > 1 && family.contains(QString::fromLatin1(fields[1]))) {
+        family << pid;
+        grew = true;
+      }
+    }
+  }
+  return family;
+}
+
+double familyMB(const char* field) {
+  double mb = 0;
+  for (const QString& pid : processFamily()) mb += statusMB(pid, field);
+  return mb;
+}
+
+double selfMB(const char* field) {
+  return statusMB(QString::number(QCoreApplication::applicationPid()), field);
+}
+
+int runBenchmarks(int argc, char** argv) {
+  prepareEngineEnvironment();
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
+
+}  // namespace enginebench
