@@ -133,6 +133,13 @@ QByteArray encode(const TextBuffer& source) {
 }
 
 Status LoadText(TextBuffer& target, const QString& path) {
+  QByteArray bytes;
+  if (Status read = LoadBytes(bytes, path); !read) return read;
+  target = decode(bytes);
+  return Status::success();
+}
+
+Status LoadBytes(QByteArray& target, const QString& path) {
   if (path.isEmpty()) return Status::failure(QStringLiteral("no file name was given"));
   const QFileInfo info(path);
   if (info.isDir()) return Status::failure(QStringLiteral("it is a folder, not a file"));
@@ -141,11 +148,15 @@ Status LoadText(TextBuffer& target, const QString& path) {
   if (!file.open(QIODevice::ReadOnly)) return Status::failure(file.errorString());
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) return Status::failure(file.errorString());
-  target = decode(bytes);
+  target = bytes;
   return Status::success();
 }
 
 Status SaveText(const TextBuffer& source, const QString& path) {
+  return SaveBytes(encode(source), path);
+}
+
+Status SaveBytes(const QByteArray& bytes, const QString& path) {
   if (path.isEmpty()) return Status::failure(QStringLiteral("no file name was given"));
   QString target = path;
   // A link stays a link: the file it points to is the one rewritten.
@@ -161,7 +172,6 @@ Status SaveText(const TextBuffer& source, const QString& path) {
     return Status::failure(QStringLiteral("the file is read-only"));
   if (!info.dir().exists()) return Status::failure(QStringLiteral("its folder does not exist"));
 
-  const QByteArray bytes = encode(source);
   // Written beside the file and renamed over it, so a failure at any point
   // leaves the old file whole; QSaveFile keeps the old file's permissions.
   QSaveFile file(target);

@@ -1,7 +1,6 @@
 #include "components/web_browser.h"
 
 #include <QDesktopServices>
-#include <QFile>
 #include <QFileInfo>
 #include <QShortcut>
 #include <QUrl>
@@ -215,9 +214,9 @@ const pagetext::FileTraits& WebBrowser::fileTraits() {
   if (!traits_) {
     // Read when the document becomes editable: the doctype and the bytes
     // the document was made from, not what the file holds by the time of saving.
-    QFile file(LocationPath());
-    if (file.open(QIODevice::ReadOnly)) {
-      fileBytes_ = file.readAll();
+    QByteArray bytes;
+    if (vFile::LoadBytes(bytes, LocationPath())) {
+      fileBytes_ = std::move(bytes);
       traits_ = pagetext::traitsOf(*fileBytes_);
     } else {
       fileBytes_.reset();
@@ -328,10 +327,10 @@ void WebBrowser::saveTo(const QString& path, std::function<void(bool saved)> don
 
 bool WebBrowser::changedOnDisk(const QString& path) const {
   if (!fileBytes_) return false;
-  QFile file(path);
+  QByteArray now;
   // A file that cannot be read now is for the write to report.
-  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return false;
-  return file.readAll() != *fileBytes_;
+  if (!QFileInfo(path).isFile() || !vFile::LoadBytes(now, path)) return false;
+  return now != *fileBytes_;
 }
 
 void WebBrowser::writeEdits(const QString& path, const QString& markup, const QString& charset,
@@ -385,8 +384,7 @@ void WebBrowser::writeEdits(const QString& path, const QString& markup, const QS
 
 void WebBrowser::writeBytes(const QString& path, const QByteArray& bytes, const QString& markup,
                             SaveWay way, std::function<void(bool saved)> done) {
-  const TextBuffer text = vFile::decode(bytes);
-  if (const Status status = vFile::SaveText(text, path); !status) {
+  if (const Status status = vFile::SaveBytes(bytes, path); !status) {
     FileErrorMsg(QStringLiteral("save"), path, status.why(), window());
     emit EditsKept();
     done(false);
@@ -394,7 +392,7 @@ void WebBrowser::writeBytes(const QString& path, const QByteArray& bytes, const 
   }
   lastSaveWay_ = std::move(way);
   // Later saves of the same document start from what is in the file now.
-  fileBytes_ = vFile::encode(text);
+  fileBytes_ = bytes;
   markupBefore_ = markup;
   forgetEdits();
   done(true);
