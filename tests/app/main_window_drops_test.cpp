@@ -161,4 +161,4 @@ void TestMainWindowDrops::dropOnDisabledListIsASurfaceDrop() {
 }
 
 QV_TEST_MAIN(TestMainWindowDrops)
-#include "tst_main_window_drops.moc"
+#include "main_window_drops_test.moc"

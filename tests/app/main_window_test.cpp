@@ -213,4 +213,4 @@ class TestMainWindow final : public QObject {
 };
 
 QV_TEST_MAIN(TestMainWindow)
-#include "test_main_window.moc"
+#include "main_window_test.moc"

@@ -126,4 +126,4 @@ class TestTextFiles final : public QObject {
 };
 
 QV_TEST_MAIN(TestTextFiles)
-#include "test_text_files.moc"
+#include "text_files_test.moc"

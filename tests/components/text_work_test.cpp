@@ -154,4 +154,4 @@ class TestTextWork final : public QObject {
 };
 
 QV_TEST_MAIN(TestTextWork)
-#include "test_text_work.moc"
+#include "text_work_test.moc"

@@ -327,4 +327,4 @@ class TestWebBrowser final : public QObject {
 };
 
 QV_TEST_MAIN(TestWebBrowser)
-#include "test_web_browser.moc"
+#include "web_browser_test.moc"

@@ -220,4 +220,4 @@ void TestModOle::takesDropsAsCopies() {
 }
 
 QV_TEST_MAIN(TestModOle)
-#include "tst_mod_ole.moc"
+#include "mod_ole_test.moc"

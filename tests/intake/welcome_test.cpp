@@ -367,4 +367,4 @@ void TestWelcome::unloadStopsTakingDrops() {
 }
 
 QV_TEST_MAIN(TestWelcome)
-#include "tst_welcome.moc"
+#include "welcome_test.moc"

@@ -107,4 +107,4 @@ void CrashSaveTest::killedSaveLeavesOldOrNewPage() {
 }
 
 QV_TEST_MAIN(CrashSaveTest)
-#include "test_crash_save.moc"
+#include "crash_save_test.moc"

@@ -186,4 +186,4 @@ void WriteFaultsTest::windows() {
 }
 
 QV_TEST_MAIN(WriteFaultsTest)
-#include "test_write_faults.moc"
+#include "write_faults_test.moc"

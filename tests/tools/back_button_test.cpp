@@ -127,4 +127,4 @@ void BackButtonTest::backLeadsToTarget() {
 }
 
 QV_TEST_MAIN(BackButtonTest)
-#include "test_back_button.moc"
+#include "back_button_test.moc"

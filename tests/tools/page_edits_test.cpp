@@ -202,4 +202,4 @@ void PageEditsTest::restack() {
 }
 
 QV_TEST_MAIN(PageEditsTest)
-#include "test_page_edits.moc"
+#include "page_edits_test.moc"

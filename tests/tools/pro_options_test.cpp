@@ -519,4 +519,4 @@ void ProOptionsTest::hundredMegabytePage() {
 }
 
 QV_TEST_MAIN(ProOptionsTest)
-#include "test_pro_options.moc"
+#include "pro_options_test.moc"
