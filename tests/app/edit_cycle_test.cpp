@@ -62,8 +62,8 @@ class EditCycleTest final : public QObject {
   void failedSave();
   void closing_data();
   void closing();
-  void corpusPage_data();
-  void corpusPage();
+  void everyPage_data();
+  void everyPage();
   void alternativeSaveWritesTheEditedFile();
   void discardedEditsLeaveTheEditor();
   void toolRewriteWhileEditing_data();
@@ -298,17 +298,18 @@ void EditCycleTest::closing() {
   QCOMPARE(testfiles::read(page_).contains("Buy nowzebra"), saved);
 }
 
-void EditCycleTest::corpusPage_data() {
+void EditCycleTest::everyPage_data() {
   QTest::addColumn<QString>("page");
-  for (const QString& page : testfiles::corpusPages())
-    QTest::newRow(qPrintable(page.section(QLatin1Char('/'), 0, 0))) << page;
+  for (const QString& page : testfiles::pages())
+    QTest::newRow(qPrintable(testfiles::pageName(page))) << page;
 }
 
 // Every real page survives the cycle: the word typed is saved, and nothing
 // else changes that a browser would see.
-void EditCycleTest::corpusPage() {
+void EditCycleTest::everyPage() {
   QFETCH(QString, page);
-  const QString path = testfiles::copyCorpusPage(page, dir_->path());
+  QV_SKIP_ABSENT_CORPUS(page);
+  const QString path = testfiles::copyPage(page, dir_->path());
   const QByteArray original = testfiles::read(path);
 
   // The page as the file itself makes it, scripts off, for comparison.
@@ -323,10 +324,16 @@ void EditCycleTest::corpusPage() {
   const QStringList before = driver::js(&reader, shape).toString().split(QChar(1));
 
   QVERIFY(showPage(path));
-  QVERIFY(pressEdit());
+  MsgBoxRecorder rec(MsgAnswer::Save);
+  QSignalSpy editing(browser(), &WebBrowser::DownloadComplete);
+  QTest::mouseClick(button("Command2"), Qt::LeftButton);
+  // A page the editor refuses says so at once. The NUL bytes of UTF-16 make
+  // it refuse such a page today.
+  QEXPECT_FAIL("data/utf16-bom.htm", "UTF-16 pages cannot be edited yet", Abort);
+  QVERIFY2(rec.calls.isEmpty(), qPrintable(rec.calls.value(0).prompt));
+  QVERIFY(editing.count() > 0 || editing.wait(30000));
   QTRY_COMPARE(driver::designMode(browser()), QStringLiteral("on"));
   QVERIFY(driver::typeInto(browser(), QStringLiteral("p"), "Quorvaneword"));
-  MsgBoxRecorder rec(MsgAnswer::Save);
   QVERIFY(pressEdit());
   QCOMPARE(prompts(rec),
            QStringList{QStringLiteral("Save changes to %1?").arg(QFileInfo(path).fileName())});

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineView>
@@ -19,23 +20,6 @@ namespace {
 
 const QString kWord = QStringLiteral("Quorvaneword");
 const QString kPasted = QStringLiteral("A pasted line of text.");
-
-// Small pages for what the corpus may lack.
-const QList<std::pair<QString, QByteArray>> kMadePages = {
-    {QStringLiteral("made-crlf"),
-     "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<title>CRLF</title>\r\n</head>\r\n<body>\r\n"
-     "<p>First paragraph of the page.</p>\r\n<p>Second one.</p>\r\n</body>\r\n</html>\r\n"},
-    {QStringLiteral("made-windows-1252"),
-     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">"
-     "</head><body><p>Caf\xE9 \x93noir\x94 for everyone today.</p></body></html>\n"},
-    {QStringLiteral("made-uppercase-tags"),
-     "<HTML><HEAD><TITLE>Up</TITLE></HEAD>\n<BODY BGCOLOR=\"#FFFFFF\">\n<P ALIGN=CENTER>Buy "
-     "THIS product today<BR>\n<P>Second paragraph\n</BODY></HTML>\n"},
-    {QStringLiteral("made-comments-quoting"),
-     "<!-- header --><html><head><title>c</title><!-- meta --></head>\n<body class=main>"
-     "<p title='it&#39;s' data-x=a&amp;b>Order the <!-- inline --> pack now</p>\n"
-     "<!-- footer --></body></html>\n"},
-};
 
 struct Result {
   QString page;
@@ -122,24 +106,20 @@ class MinimalSaveCorpusTest final : public QObject {
 };
 
 void MinimalSaveCorpusTest::edit_data() {
-  QTest::addColumn<QString>("page");  // a corpus page, or the name of a made one
+  QTest::addColumn<QString>("page");
   QTest::addColumn<QString>("edit");
-  QStringList pages = testfiles::corpusPages();
-  for (const auto& made : kMadePages) pages << made.first;
-  for (const QString& page : pages)
+  for (const QString& page : testfiles::pages())
     for (const QString& edit : QStringList{"type", "delete", "bold", "paste"})
-      QTest::addRow("%s %s", qPrintable(page.section(QLatin1Char('/'), 0, 0)), qPrintable(edit))
+      QTest::addRow("%s %s", qPrintable(testfiles::pageName(page)), qPrintable(edit))
           << page << edit;
 }
 
 void MinimalSaveCorpusTest::edit() {
   QFETCH(QString, page);
   QFETCH(QString, edit);
+  QV_SKIP_ABSENT_CORPUS(page);
   QTemporaryDir dir;
-  QString path;
-  for (const auto& made : kMadePages)
-    if (made.first == page) testfiles::write(path = dir.filePath(page + ".htm"), made.second);
-  if (path.isEmpty()) path = testfiles::copyCorpusPage(page, dir.path());
+  const QString path = testfiles::copyPage(page, dir.path());
   const QByteArray original = testfiles::read(path);
 
   WebBrowser browser;
@@ -184,7 +164,12 @@ void MinimalSaveCorpusTest::edit() {
   MsgBoxRecorder rec(MsgAnswer::Save);
   const QString next = dir.filePath(QStringLiteral("next.htm"));
   testfiles::write(next, "<p>next</p>");
-  QVERIFY(driver::load(&browser, next));
+  QSignalSpy left(&browser, &WebBrowser::DownloadComplete);
+  browser.Navigate2(next);
+  // A save that fails says why at once, and the page stays.
+  QVERIFY(driver::waitFor([&] { return !left.isEmpty() || rec.calls.size() > 1; }, 30000));
+  if (testfiles::pageName(page) == u"data/utf16-bom.htm")
+    QEXPECT_FAIL("", "UTF-16 pages cannot be written yet", Abort);
   QCOMPARE(rec.calls.size(), 1);
   QByteArray saved = testfiles::read(path);
   QVERIFY(saved != original);
@@ -213,18 +198,15 @@ void MinimalSaveCorpusTest::edit() {
   } else {
     outside = std::max<qsizetype>(0, changedRegion(original, saved) - expected);
   }
-  results << Result{page.section(QLatin1Char('/'), 0, 0),
-                    edit,
-                    outside,
-                    dropped,
-                    browser.lastSaveWay().minimal,
-                    browser.lastSaveWay().why};
+  results << Result{
+      testfiles::pageName(page), edit, outside, dropped, browser.lastSaveWay().minimal,
+      browser.lastSaveWay().why};
 }
 
 void MinimalSaveCorpusTest::goalMet() {
   int typed = 0, untouched = 0;
   for (const Result& r : results)
-    if (r.edit == u"type" && !r.page.startsWith(u"made-")) {
+    if (r.edit == u"type") {
       ++typed;
       if (r.outside == 0) ++untouched;
     }

@@ -1,5 +1,7 @@
 // The Pro options window as the user drives it: panels, head code, title and
 // back-button redirect on page files, and what a failed read or write does.
+#include "tools/pro_options.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -22,7 +24,6 @@
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
-#include "tools/pro_options.h"
 
 class ProOptionsTest final : public QObject {
   Q_OBJECT
@@ -45,8 +46,8 @@ class ProOptionsTest final : public QObject {
   void backButtonTwiceWithTwoUrls();
   void fileFailure_data();
   void fileFailure();
-  void corpusPagesKeepEveryOtherByte_data();
-  void corpusPagesKeepEveryOtherByte();
+  void everyPageKeepsEveryOtherByte_data();
+  void everyPageKeepsEveryOtherByte();
   void hundredMegabytePage();
 
  private:
@@ -443,22 +444,21 @@ void ProOptionsTest::fileFailure() {
   w->close();
 }
 
-void ProOptionsTest::corpusPagesKeepEveryOtherByte_data() {
+void ProOptionsTest::everyPageKeepsEveryOtherByte_data() {
   QTest::addColumn<QString>("page");
   QTest::addColumn<int>("action");
-  for (const QString& page : testfiles::corpusPages()) {
-    QTest::addRow("%s, head code", qPrintable(page)) << page << 1;
-    QTest::addRow("%s, title", qPrintable(page)) << page << 0;
+  for (const QString& page : testfiles::pages()) {
+    QTest::addRow("%s, head code", qPrintable(testfiles::pageName(page))) << page << 1;
+    QTest::addRow("%s, title", qPrintable(testfiles::pageName(page))) << page << 0;
   }
 }
 
-void ProOptionsTest::corpusPagesKeepEveryOtherByte() {
-  if (testfiles::corpusPages().isEmpty())
-    QSKIP(qPrintable(QStringLiteral("no corpus at %1").arg(testfiles::corpusDir())));
+void ProOptionsTest::everyPageKeepsEveryOtherByte() {
   QFETCH(QString, page);
   QFETCH(int, action);
+  QV_SKIP_ABSENT_CORPUS(page);
 
-  const QString path = testfiles::copyCorpusPage(page, dir_->path());
+  const QString path = testfiles::copyPage(page, dir_->path());
   const QByteArray before = testfiles::read(path);
   pageList_.setEditText(path);
   MsgBoxRecorder rec;
