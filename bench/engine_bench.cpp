@@ -8,12 +8,10 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineView>
 
 #include "components/engine_environment.h"
 #include "components/web_browser.h"
+#include "support/page_script.h"
 
 namespace enginebench {
 
@@ -23,15 +21,7 @@ void runLoop(QEventLoop& loop, int timeoutMs) {
 }
 
 QVariant js(WebBrowser* browser, const QString& script) {
-  QVariant result;
-  QEventLoop loop;
-  browser->view()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                         [&](const QVariant& v) {
-                                           result = v;
-                                           loop.quit();
-                                         });
-  runLoop(loop);
-  return result;
+  return pagescript::run(browser, script, 300000);
 }
 
 bool waitLoaded(WebBrowser* browser, int timeoutMs) {

@@ -1,6 +1,7 @@
+#include "app/main_window.h"
+
 #include <QComboBox>
 #include <QDialog>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,25 +13,17 @@
 #include <QTimer>
 #include <QWebEngineView>
 
-#include "app/main_window.h"
 #include "app/main_window_layout.h"
 #include "components/web_browser.h"
 #include "support/msg_box_recorder.h"
+#include "support/page_script.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
 
 namespace {
 
 QString designModeOf(WebBrowser* browser) {
-  QString result;
-  QEventLoop loop;
-  browser->readDesignMode([&](const QString& v) {
-    result = v;
-    loop.quit();
-  });
-  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-  loop.exec();
-  return result;
+  return pagescript::answer<QString>([&](auto reply) { browser->readDesignMode(reply); });
 }
 
 void activate(QWidget* window) {

@@ -4,11 +4,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include "components/web_browser.h"
+#include "support/page_script.h"
 
 namespace driver {
 
@@ -23,18 +22,7 @@ bool load(WebBrowser* browser, const QString& path) {
   return spy.wait(30000);
 }
 
-QVariant js(WebBrowser* browser, const QString& script) {
-  QVariant result;
-  QEventLoop loop;
-  QTimer::singleShot(15000, &loop, &QEventLoop::quit);
-  browser->view()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                         [&](const QVariant& v) {
-                                           result = v;
-                                           loop.quit();
-                                         });
-  loop.exec();
-  return result;
-}
+QVariant js(WebBrowser* browser, const QString& script) { return pagescript::run(browser, script); }
 
 QString markup(WebBrowser* browser) {
   return js(browser, QStringLiteral("document.documentElement.outerHTML")).toString();

@@ -1,5 +1,6 @@
+#include "components/web_browser.h"
+
 #include <QApplication>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -9,24 +10,11 @@
 #include <QWebEngineView>
 
 #include "browser_driver.h"
-#include "components/web_browser.h"
+#include "support/page_script.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
 
 namespace {
-
-// Runs one asynchronous read of the browser and waits for its answer.
-QString readSync(const std::function<void(std::function<void(const QString&)>)>& read) {
-  QString result;
-  QEventLoop loop;
-  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-  read([&](const QString& value) {
-    result = value;
-    loop.quit();
-  });
-  loop.exec();
-  return result;
-}
 
 // Loads a page and waits until its scripts have reported by setting the title.
 QString titleAfterLoading(WebBrowser& browser, const QString& path, const QString& untilPrefix) {
@@ -60,14 +48,18 @@ class TestWebBrowser final : public QObject {
     QVERIFY(done.wait(20000));
     QCOMPARE(done.size(), 1);
     QCOMPARE(browser.LocationPath(), path);
-    QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>Hello</p>"));
+    QVERIFY(pagescript::answer<QString>([&](auto cb) {
+              browser.readMarkup(cb);
+            }).contains("<p>Hello</p>"));
 
     // The page's scripts ran, so it is loaded again without them first.
     browser.setDesignMode(QStringLiteral("On"));
     QVERIFY(done.wait(20000));
-    QCOMPARE(readSync([&](auto cb) { browser.readDesignMode(cb); }), QStringLiteral("on"));
+    QCOMPARE(pagescript::answer<QString>([&](auto cb) { browser.readDesignMode(cb); }),
+             QStringLiteral("on"));
     browser.setDesignMode(QStringLiteral("off"));
-    QCOMPARE(readSync([&](auto cb) { browser.readDesignMode(cb); }), QStringLiteral("off"));
+    QCOMPARE(pagescript::answer<QString>([&](auto cb) { browser.readDesignMode(cb); }),
+             QStringLiteral("off"));
   }
 
   void badPathsStillEndTheLoad_data() {
@@ -252,10 +244,13 @@ class TestWebBrowser final : public QObject {
     QVERIFY(opened.isEmpty());
     browser.setPageScripts(false);
     browser.setDesignMode(QStringLiteral("On"));
-    QVERIFY(driver::waitFor(
-        [&] { return readSync([&](auto cb) { browser.readDesignMode(cb); }) == u"on"; }));
+    QVERIFY(driver::waitFor([&] {
+      return pagescript::answer<QString>([&](auto cb) { browser.readDesignMode(cb); }) == u"on";
+    }));
     QCOMPARE(browser.LocationPath(), path);
-    QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>Offer</p>"));
+    QVERIFY(pagescript::answer<QString>([&](auto cb) {
+              browser.readMarkup(cb);
+            }).contains("<p>Offer</p>"));
     QVERIFY(opened.isEmpty());
   }
 
@@ -294,8 +289,13 @@ class TestWebBrowser final : public QObject {
         driver::waitFor([&] { return !done.isEmpty() && browser.LocationPath() == path; }, 30000));
     browser.setDesignMode(QStringLiteral("On"));
     QVERIFY(driver::waitFor(
-        [&] { return readSync([&](auto cb) { browser.readDesignMode(cb); }) == u"on"; }, 30000));
-    QVERIFY(readSync([&](auto cb) { browser.readMarkup(cb); }).contains("<p>after</p>"));
+        [&] {
+          return pagescript::answer<QString>([&](auto cb) { browser.readDesignMode(cb); }) == u"on";
+        },
+        30000));
+    QVERIFY(pagescript::answer<QString>([&](auto cb) {
+              browser.readMarkup(cb);
+            }).contains("<p>after</p>"));
 #ifdef Q_OS_LINUX
     // The hung renderer does not go on burning a processor.
     QVERIFY(

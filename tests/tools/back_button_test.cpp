@@ -1,19 +1,17 @@
 // The shipped back-button template in the real engine: a visitor who presses
 // Back on a page holding it lands on the page it names.
 #include <QComboBox>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QUrl>
 #include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include "components/web_browser.h"
 #include "support/msg_box_recorder.h"
+#include "support/page_script.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
 #include "tools/pro_options.h"
@@ -39,25 +37,13 @@ bool load(WebBrowser& browser, const QString& path) {
   return done.wait(20000) && browser.LocationPath() == path;
 }
 
-QVariant evaluate(WebBrowser& browser, const QString& script) {
-  QEventLoop loop;
-  QVariant result;
-  browser.view()->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                                        [&](const QVariant& v) {
-                                          result = v;
-                                          loop.quit();
-                                        });
-  QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-  loop.exec();
-  return result;
-}
-
 // A click on the page, as a visitor's, and once the page has taken it in.
 bool clickOnPage(WebBrowser& browser) {
   browser.view()->setFocus();
   QTest::mouseClick(browser.view()->focusProxy(), Qt::LeftButton, {}, QPoint(20, 20));
   for (int i = 0; i < 200; ++i)
-    if (evaluate(browser, QStringLiteral("navigator.userActivation.hasBeenActive")).toBool())
+    if (pagescript::run(&browser, QStringLiteral("navigator.userActivation.hasBeenActive"))
+            .toBool())
       return true;
   return false;
 }
