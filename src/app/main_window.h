@@ -27,7 +27,7 @@ class Form2 final : public QWidget {
   ~Form2() override;
 
   static constexpr auto kProductName = "Quorvane";
-  static constexpr auto kVersion = "2.5.5";
+  static constexpr auto kVersion = QV_VERSION;  // the project version, from CMake
 
   // The current page: the page list's text, read afresh at every use.
   QString currentPage() const;

@@ -95,7 +95,7 @@ class TestMainWindow final : public QObject {
   void cleanup() { form.reset(); }
 
   void startsWithItsControlsAndTheStartPage() {
-    QCOMPARE(form->windowTitle(), QStringLiteral("Quorvane 2.5.5"));
+    QCOMPARE(form->windowTitle(), QStringLiteral("Quorvane " QV_VERSION));
     QCOMPARE(form->findChild<QLabel*>("lblAppName")->text(), QStringLiteral("Quorvane"));
     QCOMPARE(combo->count(), 0);
     QCOMPARE(combo->currentText(), QString());
