@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package (when the build is newer than it), installs it
-# into this machine with apt, starts the installed program under Xvfb and
-# checks that its main window and the welcome window appear.
+# Builds the Debian package (when the build is newer than it) and checks what
+# it holds: its files, its Depends and its menu entry. Only with
+# QV_INSTALL_PACKAGE=1 does it also install the package into this machine with
+# apt, start the installed program under Xvfb and check that its main window
+# and the welcome window appear.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Windows on a real (virtual) X display, whatever the tests asked for.
@@ -9,9 +11,9 @@ unset QT_QPA_PLATFORM
 
 build_dir=${QV_BUILD_DIR:-build}
 out_dir=$build_dir/package
-title='Quorvane 2.5.5'
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Brings the program and the package settings up to date (quick when they are).
 cmake --build "$build_dir" --target quorvane >/dev/null
@@ -24,15 +26,39 @@ if [ -z "$deb" ] || [ -n "$(find "$build_dir/src/quorvane" "$build_dir/CPackConf
     { cat "$out_dir.log"; exit 1; }
   deb=$(ls "$out_dir"/quorvane_*.deb)
 fi
+version=$(dpkg-deb -f "$deb" Version)
+title="Quorvane $version"
 
 # The engine starts a helper program no library pulls in by itself.
 depends=$(dpkg-deb -f "$deb" Depends)
 for need in libqt6webenginecore6-bin libqt6webenginewidgets6; do
-  if ! grep -qw -- "$need" <<<"$depends"; then
-    echo "FAIL: the package does not depend on $need: $depends" >&2
-    exit 1
-  fi
+  grep -qw -- "$need" <<<"$depends" || fail "the package does not depend on $need: $depends"
 done
+
+# The program with its files in a folder of its own, the link on the PATH
+# pointing there, the menu entry and the icons.
+contents=$(dpkg-deb -c "$deb" | awk '{ $1 = $2 = $3 = $4 = $5 = ""; sub(/^ +/, ""); print }')
+for f in ./usr/lib/quorvane/quorvane ./usr/lib/quorvane/blank.html ./usr/lib/quorvane/b.cfg \
+    ./usr/share/applications/quorvane.desktop ./usr/share/icons/hicolor/scalable/apps/quorvane.svg \
+    ./usr/share/icons/hicolor/48x48/apps/quorvane.png; do
+  grep -qxF -- "$f" <<<"$contents" || fail "the package does not hold ${f#.}"
+done
+grep -qxF -- "./usr/bin/quorvane -> ../lib/quorvane/quorvane" <<<"$contents" ||
+  fail "the package's /usr/bin/quorvane is not a link to ../lib/quorvane/quorvane"
+
+# The menu entry as installed: valid, and starting the program on the PATH with its icon.
+entry=$(mktemp --suffix=.desktop)
+trap 'rm -f "$entry"' EXIT
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/applications/quorvane.desktop >"$entry"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$entry" || fail "the menu entry is not valid"
+fi
+for line in Type=Application Exec=quorvane Icon=quorvane Name=Quorvane; do
+  grep -qxF -- "$line" "$entry" || fail "the menu entry lacks $line"
+done
+echo "Package $(basename "$deb") holds the program, its files and its menu entry"
+
+[ "${QV_INSTALL_PACKAGE:-}" = 1 ] || exit 0
 
 # Install when this package is not the one in place, or its files were changed.
 stamp=$out_dir/installed.sha256
@@ -48,19 +74,11 @@ if [ "$(cat "$stamp" 2>/dev/null)" != "$sum" ] ||
 fi
 
 program=$(command -v quorvane || true)
-if [ "$program" != /usr/bin/quorvane ]; then
-  echo "FAIL: the package did not put quorvane on the PATH (found '$program')" >&2
-  exit 1
-fi
+[ "$program" = /usr/bin/quorvane ] || fail "the package did not put quorvane on the PATH (found '$program')"
 # The program looks for its files in the folder the link resolves to.
 home=$(dirname "$(readlink -f "$program")")
-for f in "$home/blank.html" "$home/b.cfg" /usr/share/applications/quorvane.desktop \
-    /usr/share/icons/hicolor/scalable/apps/quorvane.svg \
-    /usr/share/icons/hicolor/48x48/apps/quorvane.png; do
-  if [ ! -f "$f" ]; then
-    echo "FAIL: the package did not install $f" >&2
-    exit 1
-  fi
+for f in "$home/blank.html" "$home/b.cfg" /usr/share/applications/quorvane.desktop; do
+  [ -f "$f" ] || fail "the package did not install $f"
 done
 
 # Under Xvfb: the main window, then the welcome window over it; Esc closes the

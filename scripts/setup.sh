@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libbenchmark-dev libdtl-dev fonts-dejavu-core xdg-utils
   dpkg-dev file xvfb xauth xdotool
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do
