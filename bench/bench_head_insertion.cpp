@@ -11,6 +11,7 @@
 
 #include "components/text_buffer.h"
 #include "components/v_file.h"
+#include "tools/byte_edits.h"
 #include "tools/page_edits.h"
 
 namespace {
@@ -66,12 +67,12 @@ void BM_InsertHeadCode(benchmark::State& state) {
     state.PauseTiming();
     const QString path = fixture().freshCopy(mb);
     state.ResumeTiming();
-    TextBuffer page;
-    if (!vFile::LoadText(page, path)) state.SkipWithError("read failed");
-    std::optional<QString> edited = pageedits::insertHeadCode(page.text, code);
+    // As the window does it: the page's own bytes, one read, one write.
+    QByteArray page;
+    if (!vFile::LoadBytes(page, path)) state.SkipWithError("read failed");
+    std::optional<QByteArray> edited = byteedits::insertHeadCode(std::move(page), code);
     if (!edited) state.SkipWithError("no head tag");
-    page.text = std::move(*edited);
-    if (!vFile::SaveText(page, path)) state.SkipWithError("write failed");
+    if (!vFile::SaveBytes(*edited, path)) state.SkipWithError("write failed");
   }
   state.SetBytesProcessed(state.iterations() * qint64(mb) * 1024 * 1024);
 }

@@ -15,7 +15,7 @@
 #include <cstring>
 
 #include "components/v_file.h"
-#include "tools/tag_replace.h"
+#include "tools/byte_edits.h"
 
 namespace {
 
@@ -52,11 +52,12 @@ void write(const QString& path, const QByteArray& bytes) {
   if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) std::abort();
 }
 
+// As the window does it: the page's own bytes, one read, one write.
 bool insertionCycle(const QString& path) {
-  TextBuffer work;
-  if (!vFile::LoadText(work, path)) return false;
-  work.text = tagreplace::replaceTag(work.text, kTag, kCode);
-  return vFile::SaveText(work, path).ok();
+  QByteArray page;
+  if (!vFile::LoadBytes(page, path)) return false;
+  page = byteedits::replaceTag(std::move(page), kTag, kCode);
+  return vFile::SaveBytes(page, path).ok();
 }
 
 // A figure from /proc/self/status, in bytes ("VmRSS", "VmHWM").

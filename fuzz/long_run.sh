@@ -13,7 +13,7 @@ out=${3:-fuzz-long}
 shift $(($# < 3 ? $# : 3))
 fuzzers=("$@")
 [ ${#fuzzers[@]} -eq 0 ] && fuzzers=(fuzz_back_template fuzz_head_code fuzz_drop_filter
-  fuzz_replace_all fuzz_page_title fuzz_page_text fuzz_file_round_trip)
+  fuzz_replace_all fuzz_page_title fuzz_page_text fuzz_file_round_trip fuzz_byte_edits)
 mkdir -p "$out"
 seeds=("$here/../tests/data")
 [ -d "$here/../../shared/corpus" ] && seeds+=("$here/../../shared/corpus")

@@ -6,6 +6,9 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
 
 #include "components/v_file_faults.h"
 
@@ -30,20 +33,41 @@ Status abandon(QSaveFile& file, const QString& why) {
 constexpr char16_t kByteBase = 0xF700;  // byte b >= 0x80 is held as U+F700 + b
 constexpr qsizetype kCharsetSniffLength = 16 * 1024;
 
-bool isAscii(const QByteArray& bytes) {
-  unsigned char any = 0;
-  for (const char c : bytes) any |= static_cast<unsigned char>(c);
-  return any < 0x80;
+// Where the first byte above 0x7F stands, or the size when there is none:
+// eight bytes a step, since most of a page is ASCII.
+qsizetype firstNonAscii(QByteArrayView bytes) {
+  const char* data = bytes.data();
+  const qsizetype n = bytes.size();
+  qsizetype i = 0;
+  for (; i + 8 <= n; i += 8) {
+    quint64 word;
+    std::memcpy(&word, data + i, sizeof word);
+    if (word & 0x8080808080808080ULL) break;
+  }
+  for (; i < n; ++i)
+    if (static_cast<unsigned char>(data[i]) >= 0x80) return i;
+  return n;
+}
+
+// A UTF-16 page is known by its mark; without one, or with an odd length, it
+// is read byte for byte as before, which keeps it whole. FF FE 00 00 marks
+// UTF-32, which is kept as bytes too.
+TextEncoding utf16Mark(QByteArrayView bytes) {
+  if (bytes.size() < 2 || bytes.size() % 2 != 0) return TextEncoding::Bytes;
+  if (bytes.startsWith("\xFE\xFF")) return TextEncoding::Utf16BeBom;
+  if (bytes.startsWith("\xFF\xFE") && !(bytes.size() >= 4 && bytes[2] == 0 && bytes[3] == 0))
+    return TextEncoding::Utf16LeBom;
+  return TextEncoding::Bytes;
 }
 
 // An ASCII file is only known to be UTF-8 when it says so; otherwise a
 // character added later is written as a character reference, which is right
 // in any charset the page may be read in.
-bool declaresUtf8(const QByteArray& bytes) {
+bool declaresUtf8(QByteArrayView bytes) {
   static const QRegularExpression charset(
       QStringLiteral(R"((?:charset|encoding)\s*=\s*["']?\s*([A-Za-z0-9._:-]+))"),
       QRegularExpression::CaseInsensitiveOption);
-  const auto head = QString::fromLatin1(bytes.left(kCharsetSniffLength));
+  const auto head = QString::fromLatin1(bytes.first(std::min(bytes.size(), kCharsetSniffLength)));
   const auto match = charset.match(head);
   if (!match.hasMatch()) return false;
   const QString name = match.captured(1).toLower();
@@ -89,31 +113,44 @@ QByteArray textToBytes(const QString& text) {
 
 namespace vFile {
 
+TextEncoding encodingOf(QByteArrayView bytes) {
+  if (bytes.startsWith("\xEF\xBB\xBF"))
+    return bytes.sliced(3).isValidUtf8() ? TextEncoding::Utf8Bom : TextEncoding::Bytes;
+  if (const TextEncoding utf16 = utf16Mark(bytes); utf16 != TextEncoding::Bytes) return utf16;
+  const qsizetype nonAscii = firstNonAscii(bytes);
+  if (nonAscii == bytes.size())
+    return declaresUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Bytes;
+  return bytes.sliced(nonAscii).isValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Bytes;
+}
+
 TextBuffer decode(const QByteArray& bytes) {
   TextBuffer result;
-  if (bytes.startsWith("\xEF\xBB\xBF")) {
-    // The mark itself is cut off here; the decoder must not drop a second one,
-    // which is text the file holds.
-    QStringDecoder utf8(QStringDecoder::Utf8,
-                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8.decode(QByteArrayView(bytes).sliced(3));
-    if (!utf8.hasError()) {
-      result.text = std::move(text);
-      result.encoding = TextEncoding::Utf8Bom;
+  result.encoding = encodingOf(bytes);
+  switch (result.encoding) {
+    case TextEncoding::Utf8Bom:
+    case TextEncoding::Utf8: {
+      const bool bom = result.encoding == TextEncoding::Utf8Bom;
+      // The mark itself is cut off here; the decoder must not drop a second
+      // one, which is text the file holds.
+      QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                    QStringDecoder::Flag::ConvertInitialBom);
+      result.text = utf8.decode(QByteArrayView(bytes).sliced(bom ? 3 : 0));
+      if (!utf8.hasError()) return result;
+      break;  // not reached: encodingOf checked the bytes
+    }
+    case TextEncoding::Utf16LeBom:
+    case TextEncoding::Utf16BeBom: {
+      // Code unit by code unit, lone surrogates too, so that it writes back
+      // exactly as it was.
+      result.text = QString(bytes.size() / 2 - 1, Qt::Uninitialized);
+      if (result.encoding == TextEncoding::Utf16LeBom)
+        qFromLittleEndian<char16_t>(bytes.constData() + 2, result.text.size(), result.text.data());
+      else
+        qFromBigEndian<char16_t>(bytes.constData() + 2, result.text.size(), result.text.data());
       return result;
     }
-  } else if (isAscii(bytes)) {
-    result.text = QString::fromLatin1(bytes);
-    result.encoding = declaresUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Bytes;
-    return result;
-  } else {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) {
-      result.text = std::move(text);
-      result.encoding = TextEncoding::Utf8;
-      return result;
-    }
+    case TextEncoding::Bytes:
+      break;
   }
   result.text = bytesToText(bytes);
   result.encoding = TextEncoding::Bytes;
@@ -128,6 +165,18 @@ QByteArray encode(const TextBuffer& source) {
       return QByteArray("\xEF\xBB\xBF") + source.text.toUtf8();
     case TextEncoding::Bytes:
       return textToBytes(source.text);
+    case TextEncoding::Utf16LeBom:
+    case TextEncoding::Utf16BeBom: {
+      const bool little = source.encoding == TextEncoding::Utf16LeBom;
+      QByteArray out(2 + 2 * source.text.size(), Qt::Uninitialized);
+      out[0] = little ? '\xFF' : '\xFE';
+      out[1] = little ? '\xFE' : '\xFF';
+      if (little)
+        qToLittleEndian<char16_t>(source.text.constData(), source.text.size(), out.data() + 2);
+      else
+        qToBigEndian<char16_t>(source.text.constData(), source.text.size(), out.data() + 2);
+      return out;
+    }
   }
   return {};
 }

@@ -29,4 +29,7 @@ namespace vFile {
 TextBuffer decode(const QByteArray& bytes);
 QByteArray encode(const TextBuffer& source);
 
+// The encoding decode settles on for these bytes, without decoding them.
+TextEncoding encodingOf(QByteArrayView bytes);
+
 }  // namespace vFile

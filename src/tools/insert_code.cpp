@@ -13,6 +13,7 @@
 #include "components/twips.h"
 #include "components/v_file.h"
 #include "components/web_browser.h"
+#include "tools/byte_edits.h"
 #include "tools/tag_replace.h"
 
 namespace {
@@ -150,14 +151,16 @@ void Form3::insertIntoCurrentPage() {
   // file that was read must be the one written.
   const QString page = pageList_->currentText();
 
-  if (const Status read = vFile::LoadText(txtHTMLFile, page); !read) {
+  // The page's own bytes are edited (the same bytes the text way would give):
+  // one read, one write, no decoded copy of a page that may be large.
+  QByteArray bytes;
+  if (const Status read = vFile::LoadBytes(bytes, page); !read) {
     FileErrorMsg(QStringLiteral("read"), page, read.why(), this);
     return;
   }
-  txtHTMLFile.text = tagreplace::replaceTag(txtHTMLFile.text, txtToFind->text(), codeText());
-  const Status saved = vFile::SaveText(txtHTMLFile, page);
-  // The page may be large; the window holds no text between two insertions.
-  txtHTMLFile = TextBuffer{};
+  bytes = byteedits::replaceTag(std::move(bytes), txtToFind->text(), codeText());
+  const Status saved = vFile::SaveBytes(bytes, page);
+  bytes = QByteArray();  // the window holds no page between two insertions
   if (!saved) {
     FileErrorMsg(QStringLiteral("save"), page, saved.why(), this);
     return;

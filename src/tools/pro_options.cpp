@@ -21,6 +21,7 @@
 #include "components/v_frame.h"
 #include "components/v_tools.h"
 #include "components/web_browser.h"
+#include "tools/byte_edits.h"
 #include "tools/page_edits.h"
 #include "tools/panel_stack.h"
 
@@ -296,17 +297,18 @@ QString frmPRO::currentPage() const { return pageList_ ? pageList_->currentText(
 
 frmPRO::Outcome frmPRO::InsertHeadCode(const QString& sCodeToInsert) {
   const QString source = currentPage();
-  if (const Status read = vFile::LoadText(txtHTMLFile, source); !read) {
+  QByteArray bytes;
+  if (const Status read = vFile::LoadBytes(bytes, source); !read) {
     FileErrorMsg(QStringLiteral("read"), source, read.why(), this);
     return Outcome::FileFailed;
   }
-  std::optional<QString> edited =
-      pageedits::insertHeadCode(std::move(txtHTMLFile.text), sCodeToInsert);
+  // Edited in the page's own bytes, the same bytes the text way would give.
+  const std::optional<QByteArray> edited =
+      byteedits::insertHeadCode(std::move(bytes), sCodeToInsert);
   if (!edited) return Outcome::NoHeadTag;
-  txtHTMLFile.text = std::move(*edited);
 
   const QString target = currentPage();
-  if (const Status saved = vFile::SaveText(txtHTMLFile, target); !saved) {
+  if (const Status saved = vFile::SaveBytes(*edited, target); !saved) {
     FileErrorMsg(QStringLiteral("save"), target, saved.why(), this);
     return Outcome::FileFailed;
   }
@@ -331,17 +333,17 @@ void frmPRO::insertAndReport(const QString& code) {
 
 void frmPRO::UpdatePageTitle() {
   const QString source = currentPage();
-  if (const Status read = vFile::LoadText(txtHTMLFile, source); !read) {
+  QByteArray bytes;
+  if (const Status read = vFile::LoadBytes(bytes, source); !read) {
     FileErrorMsg(QStringLiteral("read"), source, read.why(), this);
     return;
   }
-  std::optional<QString> edited =
-      pageedits::updatePageTitle(std::move(txtHTMLFile.text), Text1->text());
+  const std::optional<QByteArray> edited =
+      byteedits::updatePageTitle(std::move(bytes), Text1->text());
   if (!edited) return;  // no closing head tag: silently nothing
-  txtHTMLFile.text = std::move(*edited);
 
   const QString target = currentPage();
-  if (const Status saved = vFile::SaveText(txtHTMLFile, target); !saved) {
+  if (const Status saved = vFile::SaveBytes(*edited, target); !saved) {
     FileErrorMsg(QStringLiteral("save"), target, saved.why(), this);
     return;
   }

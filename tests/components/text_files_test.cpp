@@ -36,6 +36,14 @@ class TestTextFiles final : public QObject {
         << QByteArray("<meta charset=iso-8859-1><p>x</p>") << int(TextEncoding::Bytes);
     QTest::newRow("ascii declaring nothing") << QByteArray("<p>x</p>") << int(TextEncoding::Bytes);
     QTest::newRow("empty file") << QByteArray() << int(TextEncoding::Bytes);
+    QTest::newRow("utf-16 LE with mark, a lone surrogate kept")
+        << QByteArray("\xFF\xFE<\0p\0>\0\x00\xD8\xE9\0", 10) << int(TextEncoding::Utf16LeBom);
+    QTest::newRow("utf-16 BE with mark")
+        << QByteArray("\xFE\xFF\0<\0p\0>", 8) << int(TextEncoding::Utf16BeBom);
+    QTest::newRow("utf-16 mark, odd length")
+        << QByteArray("\xFF\xFE<\0p", 5) << int(TextEncoding::Bytes);
+    QTest::newRow("utf-32 LE mark")
+        << QByteArray("\xFF\xFE\0\0<\0\0\0", 8) << int(TextEncoding::Bytes);
   }
   void roundTripKeepsEveryByte() {
     QFETCH(QByteArray, bytes);
@@ -74,6 +82,9 @@ class TestTextFiles final : public QObject {
         << QByteArray("\xEF\xBB\xBF\xE2\x82\xAC \xF0\x9F\x98\x80 \xC3\xA9");
     QTest::newRow("single-byte page gets references")
         << QByteArray("\xE9[T]") << QByteArray("\xE9&#8364; &#128512; &#233;");
+    QTest::newRow("utf-16 page gets utf-16 in its byte order")
+        << QByteArray("\xFE\xFF\0[\0T\0]", 8)
+        << QByteArray("\xFE\xFF\x20\xAC\0 \xD8\x3D\xDE\x00\0 \0\xE9", 14);
   }
   void addedTextIsWrittenInTheFilesOwnEncoding() {
     QFETCH(QByteArray, original);
