@@ -7,6 +7,7 @@
 int main(int argc, char* argv[]) {
   prepareEngineEnvironment();
   QApplication app(argc, argv);
+  routeEngineThroughProxy();
   QApplication::setApplicationName(QStringLiteral("Quorvane"));
   // Installed, the desktop finds the launcher and icon by these names.
   QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));

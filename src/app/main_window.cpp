@@ -17,6 +17,8 @@
 #include "components/paths.h"
 #include "components/twips.h"
 #include "components/web_browser.h"
+#include "components/web_proxy.h"
+#include "components/web_wait_note.h"
 #include "help/quick_help.h"
 #include "intake/welcome.h"
 #include "tools/insert_code.h"
@@ -79,6 +81,7 @@ void Form2::buildControls() {
 
   WebBrowser1 = named(new WebBrowser(this), "WebBrowser1");
   twips::place(WebBrowser1, 405, 1440, 15585, 7575);
+  new WebWaitNote(WebProxy::instance(), WebBrowser1);
 
   frShortcuts = named(
       new QGroupBox(QStringLiteral("Shortcuts (Remember to click the \"Edit Page\" Button First)"),

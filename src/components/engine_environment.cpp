@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QtGlobal>
+
+#include "components/web_proxy.h"
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -13,3 +15,5 @@ void prepareEngineEnvironment() {
   if (geteuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 #endif
 }
+
+void routeEngineThroughProxy() { WebProxy::instance(); }

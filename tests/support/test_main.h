@@ -11,6 +11,7 @@
     prepareEngineEnvironment();                                                                  \
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen"); \
     QApplication app(argc, argv);                                                                \
+    routeEngineThroughProxy();                                                                   \
     TestClass test;                                                                              \
     return QTest::qExec(&test, argc, argv);                                                      \
   }
