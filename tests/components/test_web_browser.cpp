@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -148,29 +149,37 @@ class TestWebBrowser final : public QObject {
     QCOMPARE(browser.LocationPath(), next);
   }
 
-  void pagesCannotReadOtherLocalFiles() {
+  // A page reads its own folder (images, data beside it), not the one above.
+  void pagesReadTheirOwnFolderOnly() {
     QTemporaryDir dir;
     testfiles::write(dir.filePath("secret.txt"), "SECRET");
-    testfiles::write(dir.filePath("pic.svg"),
+    QDir(dir.path()).mkdir("site");
+    testfiles::write(dir.filePath("site/own.txt"), "OWN");
+    testfiles::write(dir.filePath("site/pic.svg"),
                      "<svg xmlns='http://www.w3.org/2000/svg' width='7' height='5'></svg>");
-    const QString path = dir.filePath("reader.htm");
+    const QString path = dir.filePath("site/reader.htm");
     testfiles::write(path, R"(<img id="i" src="pic.svg"><script>
       const results = {};
       function report(k, v) { results[k] = v;
-        if (Object.keys(results).length === 3)
-          document.title = 'done fetch=' + results.fetch + ' xhr=' + results.xhr + ' img=' + results.img; }
-      fetch('secret.txt').then(r => r.text()).then(t => report('fetch', t), () => report('fetch', 'blocked'));
-      const x = new XMLHttpRequest();
-      x.onload = () => report('xhr', x.responseText);
-      x.onerror = () => report('xhr', 'blocked');
-      try { x.open('GET', 'secret.txt'); x.send(); } catch (e) { report('xhr', 'blocked'); }
+        if (Object.keys(results).length === 4)
+          document.title = 'done fetch=' + results.fetch + ' xhr=' + results.xhr +
+              ' own=' + results.own + ' img=' + results.img; }
+      fetch('../secret.txt').then(r => r.text()).then(t => report('fetch', t), () => report('fetch', 'blocked'));
+      function xhr(k, u) {
+        const x = new XMLHttpRequest();
+        x.onload = () => report(k, x.status === 200 ? x.responseText : 'blocked');
+        x.onerror = () => report(k, 'blocked');
+        try { x.open('GET', u); x.send(); } catch (e) { report(k, 'blocked'); }
+      }
+      xhr('xhr', '../secret.txt');
+      xhr('own', 'own.txt');
       const i = document.getElementById('i');
       if (i.complete) report('img', i.naturalWidth); else i.onload = () => report('img', i.naturalWidth);
       i.onerror = () => report('img', 'failed');
     </script>)");
     WebBrowser browser;
     QCOMPARE(titleAfterLoading(browser, path, "done "),
-             QStringLiteral("done fetch=blocked xhr=blocked img=7"));
+             QStringLiteral("done fetch=blocked xhr=blocked own=OWN img=7"));
   }
 
   void pagesOpenNoPopups() {
@@ -195,7 +204,8 @@ class TestWebBrowser final : public QObject {
     QTest::newRow("frame read from script")
         << "const f = document.createElement('iframe'); f.src = secret;"
            " f.onload = () => { try { report(f.contentDocument.body.textContent || 'blocked'); }"
-           " catch (e) { report('blocked'); } }; document.body.appendChild(f);";
+           " catch (e) { report('blocked'); } }; document.body.appendChild(f);"
+           " setTimeout(() => report('blocked'), 3000);";
     QTest::newRow("worker fetching the file")
         << "const w = new Worker(URL.createObjectURL(new Blob(['fetch(\\'' + secret +"
            " '\\').then(r => r.text()).then(t => postMessage(t), () => "
@@ -208,10 +218,10 @@ class TestWebBrowser final : public QObject {
     const QString secretPath = dir.filePath("secret.txt");
     testfiles::write(secretPath, "SECRET");
     const QString path = dir.filePath("reader.htm");
-    testfiles::write(path, "<body><script>const secret = '" +
-                               QUrl::fromLocalFile(secretPath).toEncoded() +
-                               "'; function report(t) { document.title = 'done ' + t; }\n" +
-                               attempt.toUtf8() + "</script></body>");
+    testfiles::write(
+        path, "<body><script>const secret = '" + QUrl::fromLocalFile(secretPath).toEncoded() +
+                  "'; function report(t) { if (!document.title) document.title = 'done ' + t; }\n" +
+                  attempt.toUtf8() + "</script></body>");
     WebBrowser browser;
     QCOMPARE(titleAfterLoading(browser, path, "done "), QStringLiteral("done blocked"));
   }
