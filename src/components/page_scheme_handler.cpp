@@ -1,5 +1,6 @@
 #include "components/page_scheme_handler.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
@@ -49,11 +50,22 @@ void PageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::RequestDenied);
     return;
   }
+  if (served->listed) {
+    // The page itself is read as every page is, whole and bounded.
+    auto* page = new QBuffer(job);
+    if (!vFile::LoadBytes(page->buffer(), served->path)) {
+      job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+      return;
+    }
+    page->open(QIODevice::ReadOnly);
+    job->reply(QByteArrayLiteral("text/html"), page);
+    return;
+  }
+  // Its images and videos may be large: they are streamed.
   auto* file = new QFile(job);
   if (!vFile::OpenRegular(*file, served->path)) {
-    delete file;
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
-  job->reply(served->listed ? QByteArrayLiteral("text/html") : mimeOf(served->path), file);
+  job->reply(mimeOf(served->path), file);
 }

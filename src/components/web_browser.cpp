@@ -153,10 +153,12 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
     // then likely die), a pipe or a device: a note stands in for the page,
     // which is no file and so cannot be edited or saved.
     const QString name = QFileInfo(path).fileName().toHtmlEscaped();
-    page_->setHtml(QStringLiteral("<p style=\"font: 10pt sans-serif\">%1</p>")
-                       .arg(pagelimit::tooLarge(path)
-                                ? QStringLiteral("%1 is not shown: %2.").arg(name, shown.why())
-                                : QStringLiteral("Could not read %1: %2.").arg(name, shown.why())));
+    page_->setHtml(
+        QStringLiteral("<p style=\"font: 10pt sans-serif\">%1</p>")
+            .arg(pagelimit::tooLarge(path)
+                     ? QStringLiteral("%1 is not shown: %2.").arg(name, shown.why().toHtmlEscaped())
+                     : QStringLiteral("Could not read %1: %2.")
+                           .arg(name, shown.why().toHtmlEscaped())));
     return;
   }
   view_->load(url);

@@ -118,8 +118,11 @@ QWebEngineProfile* WebPage::sharedProfile() {
     s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
     // The engine would hand mailto:, irc: and the like to the desktop itself
-    // after any click; only openUserLink opens anything.
-    s->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+    // after any click. Let it ask acceptNavigationRequest about every one
+    // instead, which refuses them all (only openUserLink opens anything) and
+    // marks the refusal, so that the failed load the engine then reports is
+    // not taken for the page's own.
+    s->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
     return p;
   }();
   return profile;

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -76,16 +78,27 @@ class TestWebBrowser final : public QObject {
     QTest::newRow("missing file") << "missing.htm";
     QTest::newRow("folder") << "folder.htm";
     QTest::newRow("binary file") << "binary.htm";
+    QTest::newRow("named pipe") << "pipe.htm";
+    QTest::newRow("link to a device") << "zero.htm";
   }
+  // Every load ends, and what is not a regular file is never opened: a note
+  // says why in place of the page, and it is not a page to edit.
   void badPathsStillEndTheLoad() {
     QFETCH(QString, name);
     QTemporaryDir dir;
     QDir(dir.path()).mkdir("folder.htm");
     testfiles::write(dir.filePath("binary.htm"), QByteArray("\x00\x01\xFF\xFE\x89PNG", 8));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.htm")).constData(), 0644), 0);
+    QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.htm")));
     WebBrowser browser;
     QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
     browser.Navigate2(dir.filePath(name));
     QVERIFY(done.wait(20000));
+    if (name == u"pipe.htm" || name == u"zero.htm") {
+      QCOMPARE(driver::js(&browser, QStringLiteral("document.body.innerText")).toString(),
+               QStringLiteral("Could not read %1: it is not a regular file.").arg(name));
+      QCOMPARE(browser.LocationPath(), QString());
+    }
   }
 
   void silentSuppressesPageDialogs() {
@@ -239,6 +252,11 @@ class TestWebBrowser final : public QObject {
         "<script>document.getElementById('a').click();</script>");
     QTest::newRow("new-window link clicked by script") << QByteArray(
         "<a id=a target=_blank href=\"https://example.com/away\">x</a>"
+        "<script>document.getElementById('a').click();</script>");
+    QTest::newRow("mail address set by script")
+        << QByteArray("<script>location.href = 'mailto:someone@example.com';</script>");
+    QTest::newRow("chat link clicked by script") << QByteArray(
+        "<a id=a href=\"irc://example.com/room\">x</a>"
         "<script>document.getElementById('a').click();</script>");
     QTest::newRow("form sent at load") << QByteArray(
         "<form id=f action=\"https://example.com/away\"></form>"

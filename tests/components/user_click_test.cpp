@@ -103,6 +103,35 @@ class UserClickTest final : public QObject {
     QCOMPARE(browser.LocationPath(), path);
   }
 
+  // Dragging across a link (selecting text) is no click on it, and a link in
+  // a page being edited only takes the caret.
+  void noClickNoOpening() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("links.htm");
+    testfiles::write(path, kPage);
+    WebBrowser browser;
+    browser.resize(400, 420);
+    browser.show();
+    QVERIFY(driver::load(&browser, path));
+    QWidget* input = browser.view()->focusProxy();
+    QTest::mousePress(input, Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::mouseMove(input, QPoint(150, 60));
+    QTest::mouseRelease(input, Qt::LeftButton, {}, QPoint(150, 60));
+    waitRounds(browser, 20);
+    QCOMPARE(opened, QList<QUrl>{});
+
+    browser.setPageScripts(false);
+    browser.setDesignMode(QStringLiteral("On"));
+    QVERIFY(driver::waitLoaded(&browser));
+    QVERIFY(driver::waitFor([&] { return driver::designMode(&browser) == u"on"; }));
+    QTest::mouseClick(input = browser.view()->focusProxy(), Qt::LeftButton, {}, QPoint(20, 10));
+    QTest::keyClick(input, Qt::Key_Return);
+    // Nothing runs in the page now to count with; the program's scripts are
+    // answered in order, so once a later one is, the clicks were handled.
+    QVERIFY(driver::js(&browser, QStringLiteral("document.body.isContentEditable")).toBool());
+    QCOMPARE(opened, QList<QUrl>{});
+  }
+
  private:
   // Waits until the page's timer has run n more rounds.
   static void waitRounds(WebBrowser& browser, int n) {
