@@ -1,6 +1,5 @@
 #include "components/engine_parse.h"
 
-#include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -9,6 +8,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 
+#include "components/page_scheme.h"
+#include "components/v_file.h"
 #include "components/web_page.h"
 
 namespace {
@@ -48,13 +49,12 @@ class Parse final : public QObject {
   void start(const QByteArray& bytes) {
     // A file of its own rather than setContent, which takes at most 2 MB.
     const QString path = dir_.filePath(QStringLiteral("page.html"));
-    QFile file(path);
-    if (!dir_.isValid() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+    if (!dir_.isValid() || !vFile::SaveBytes(bytes, path)) {
       finish(std::nullopt);
       return;
     }
-    file.close();
-    url_ = QUrl::fromLocalFile(path);
+    // Served as the preview serves the page, so both read it alike.
+    url_ = pagescheme::urlOf(path);
     page_ = new HiddenPage(url_, this);
     page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     page_->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);

@@ -1,7 +1,8 @@
 #include "components/page_limit.h"
 
-#include <QFile>
 #include <QFileInfo>
+
+#include "components/v_file.h"
 
 namespace pagelimit {
 
@@ -18,6 +19,8 @@ Status showable(const QString& path) {
   const QFileInfo info(path);
   if (info.isDir()) return Status::failure(QStringLiteral("it is a folder, not a file"));
   if (!info.exists()) return Status::failure(QStringLiteral("the file does not exist"));
+  // A pipe or a device is no page, and reading one could block or never end.
+  if (!info.isFile()) return Status::failure(QStringLiteral("it is not a regular file"));
   if (!info.isReadable()) return Status::failure(QStringLiteral("the file cannot be read"));
   if (info.size() > kMaxShownBytes)
     return Status::failure(
@@ -28,10 +31,10 @@ Status showable(const QString& path) {
 
 Status editable(const QString& path) {
   if (Status shown = showable(path); !shown) return shown;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return Status::failure(file.errorString());
+  QByteArray head;
+  if (Status read = vFile::LoadHead(head, path, kSniffBytes); !read) return read;
   // Pages start with markup: binary data shows itself within the first bytes.
-  if (file.read(kSniffBytes).contains('\0'))
+  if (head.contains('\0'))
     return Status::failure(QStringLiteral("it is not a text page (it holds NUL bytes)"));
   return Status::success();
 }

@@ -12,6 +12,7 @@
 #include "components/engine_parse.h"
 #include "components/minimal_save.h"
 #include "components/page_limit.h"
+#include "components/page_scheme.h"
 #include "components/v_file.h"
 #include "components/web_page.h"
 
@@ -72,7 +73,7 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
       if (documentOk_) return;
       ok = true;
     }
-    documentOk_ = ok && page_->url().isLocalFile();
+    documentOk_ = ok && !pagescheme::pathOf(page_->url()).isEmpty();
     if (std::exchange(designAfterLoad_, false) && documentOk_) setDesignMode(QStringLiteral("On"));
     emit DownloadComplete();
   });
@@ -99,16 +100,14 @@ void WebBrowser::Navigate2(const QString& path) {
   pendingPath_ = path;
   if (leaving_) return;
   if (!tracked_) {
-    startLoad(QUrl::fromLocalFile(QFileInfo(std::exchange(pendingPath_, {})).absoluteFilePath()),
-              pageScripts_);
+    startLoad(pagescheme::urlOf(std::exchange(pendingPath_, {})), pageScripts_);
     return;
   }
   leaving_ = true;
   offerSave(MsgButtons::SaveDiscard, [this](Leave leave) {
     leaving_ = false;
     const QString next = std::exchange(pendingPath_, {});
-    if (leave == Leave::Go && !next.isEmpty())
-      startLoad(QUrl::fromLocalFile(QFileInfo(next).absoluteFilePath()), pageScripts_);
+    if (leave == Leave::Go && !next.isEmpty()) startLoad(pagescheme::urlOf(next), pageScripts_);
   });
 }
 
@@ -148,21 +147,24 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   forgetDocument();
   documentScripts_ = scripts;
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
-  if (const QString path = url.toLocalFile(); url.isLocalFile() && pagelimit::tooLarge(path)) {
-    // The engine would take minutes and gigabytes, then likely die: a note
-    // stands in for the page, which is no file and so cannot be edited or saved.
-    page_->setHtml(QStringLiteral("<p style=\"font: 10pt sans-serif\">%1 is not shown: %2.</p>")
-                       .arg(QFileInfo(path).fileName().toHtmlEscaped(),
-                            pagelimit::showable(path).why().toHtmlEscaped()));
+  const QString path = pagescheme::pathOf(url);
+  if (const Status shown = pagelimit::showable(path); !shown && QFileInfo::exists(path)) {
+    // A page too big for the engine (it would take minutes and gigabytes,
+    // then likely die), a pipe or a device: a note stands in for the page,
+    // which is no file and so cannot be edited or saved.
+    const QString name = QFileInfo(path).fileName().toHtmlEscaped();
+    page_->setHtml(
+        QStringLiteral("<p style=\"font: 10pt sans-serif\">%1</p>")
+            .arg(pagelimit::tooLarge(path)
+                     ? QStringLiteral("%1 is not shown: %2.").arg(name, shown.why().toHtmlEscaped())
+                     : QStringLiteral("Could not read %1: %2.")
+                           .arg(name, shown.why().toHtmlEscaped())));
     return;
   }
   view_->load(url);
 }
 
-QString WebBrowser::LocationPath() const {
-  const QUrl url = page_->url();
-  return url.isLocalFile() ? url.toLocalFile() : QString();
-}
+QString WebBrowser::LocationPath() const { return pagescheme::pathOf(page_->url()); }
 
 void WebBrowser::setDesignMode(const QString& value) {
   if (value != u"On") {
@@ -415,7 +417,7 @@ void WebBrowser::settleEdits(std::function<void(bool)> done) {
     // Saved or discarded: the editor shows the file again, so discarded
     // edits cannot come back with a later save, and no reload asks again.
     if (leave == Leave::Go)
-      self->startLoad(QUrl::fromLocalFile(self->editedPath_), self->pageScripts_);
+      self->startLoad(pagescheme::urlOf(self->editedPath_), self->pageScripts_);
     done(leave == Leave::Go);
   });
 }

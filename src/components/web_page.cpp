@@ -1,58 +1,105 @@
 #include "components/web_page.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
 
+#include "components/page_scheme.h"
+#include "components/page_scheme_handler.h"
 #include "components/web_browser.h"
 
 namespace {
 
-bool isLocal(const QUrl& url) {
+bool isPreviewable(const QUrl& url) {
   const QString scheme = url.scheme();
-  return scheme == u"file" || scheme == u"about" || scheme == u"data" || scheme == u"blob" ||
-         scheme == u"qrc";
+  return scheme == QLatin1String(pagescheme::kScheme) || scheme == u"about" || scheme == u"data" ||
+         scheme == u"blob";
 }
 
-// A local page may load its own images, styles and scripts, but may not read
-// other local files through XHR/fetch or pull them into sub-frames.
-class LocalReadGuard final : public QWebEngineUrlRequestInterceptor {
+bool opensExternally(const QUrl& url) {
+  const QString scheme = url.scheme();
+  return scheme == u"http" || scheme == u"https" || scheme == u"mailto";
+}
+
+// Pages are served through their own scheme; nothing a page asks for may come
+// from a file: address (or from the program's own resources).
+class FileAddressGuard final : public QWebEngineUrlRequestInterceptor {
  public:
   using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
   void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-    if (!info.requestUrl().isLocalFile()) return;
-    switch (info.resourceType()) {
-      case QWebEngineUrlRequestInfo::ResourceTypeXhr:
-      case QWebEngineUrlRequestInfo::ResourceTypeSubFrame:
-      case QWebEngineUrlRequestInfo::ResourceTypeObject:
-      case QWebEngineUrlRequestInfo::ResourceTypePluginResource:
-      case QWebEngineUrlRequestInfo::ResourceTypePing:
-      case QWebEngineUrlRequestInfo::ResourceTypeWorker:
-      case QWebEngineUrlRequestInfo::ResourceTypeSharedWorker:
-      case QWebEngineUrlRequestInfo::ResourceTypeServiceWorker:
-        info.block(true);
-        break;
-      default:
-        break;
-    }
+    const QString scheme = info.requestUrl().scheme();
+    if (scheme == u"file" || scheme == u"qrc") info.block(true);
   }
 };
 
-// Catches where a link that asked for a new window was going, and sends it
-// to the default browser; the page itself is never shown.
-class NewWindowCatcher final : public QWebEnginePage {
+// Sees the user's own clicks and Enter keys on any preview before the engine
+// does: page scripts cannot make these events, so the link they land on is
+// the one the user meant.
+class UserInputWatch final : public QObject {
  public:
-  using QWebEnginePage::QWebEnginePage;
+  using QObject::QObject;
 
  protected:
-  bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-    if (!isLocal(url)) WebBrowser::openExternally(url);
-    deleteLater();
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+        type != QEvent::KeyPress)
+      return false;
+    if (!watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    QWebEngineView* view = nullptr;
+    for (QWidget* w = widget; w && !view; w = w->parentWidget())
+      view = qobject_cast<QWebEngineView*>(w);
+    auto* page = view ? qobject_cast<WebPage*>(view->page()) : nullptr;
+    if (!page) return false;
+    if (type == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat())
+        page->openUserLink(std::nullopt);
+      return false;
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return false;
+    const QPoint at = widget->mapTo(view, mouse->position().toPoint());
+    if (type == QEvent::MouseButtonPress) {
+      pressedAt_ = at;
+      pressedOn_ = page;
+    } else if (pressedOn_ == page &&
+               (at - pressedAt_).manhattanLength() <= QApplication::startDragDistance()) {
+      // A press and release in one place: a click, not a drag or a selection.
+      pressedOn_ = nullptr;
+      page->openUserLink(at);
+    }
     return false;
   }
+
+ private:
+  QPoint pressedAt_;
+  QPointer<WebPage> pressedOn_;
 };
+
+// The address of the link at a point of the page (in CSS pixels), or of the
+// focused link; empty where there is none, or the document is being edited.
+QString userLinkScript(std::optional<QPointF> point) {
+  const QString target =
+      point ? QStringLiteral("document.elementFromPoint(%1, %2)").arg(point->x()).arg(point->y())
+            : QStringLiteral("document.activeElement");
+  return QStringLiteral(R"((function () {
+  var e = %1;
+  var link = e && e.closest ? e.closest('a[href], area[href]') : null;
+  if (!link || document.designMode === 'on' || link.isContentEditable) return '';
+  var h = link.getAttribute('href') || link.getAttribute('xlink:href') || '';
+  try { return new URL(h, document.baseURI).href; } catch (x) { return ''; }
+})())")
+      .arg(target);
+}
 
 }  // namespace
 
@@ -60,44 +107,59 @@ QWebEngineProfile* WebPage::sharedProfile() {
   static QWebEngineProfile* profile = [] {
     // No storage name: off the record, nothing written to the user's home.
     auto* p = new QWebEngineProfile(QCoreApplication::instance());
-    p->setUrlRequestInterceptor(new LocalReadGuard(p));
+    p->installUrlSchemeHandler(pagescheme::kScheme, new PageSchemeHandler(p));
+    p->setUrlRequestInterceptor(new FileAddressGuard(p));
     p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     auto* s = p->settings();
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
+    // The engine would hand mailto:, irc: and the like to the desktop itself
+    // after any click. Let it ask acceptNavigationRequest about every one
+    // instead, which refuses them all (only openUserLink opens anything) and
+    // marks the refusal, so that the failed load the engine then reports is
+    // not taken for the page's own.
+    s->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
     return p;
   }();
   return profile;
 }
 
-WebPage::WebPage(QObject* parent) : QWebEnginePage(sharedProfile(), parent) {}
+WebPage::WebPage(QObject* parent) : QWebEnginePage(sharedProfile(), parent) {
+  static auto* watch = [] {
+    auto* w = new UserInputWatch(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(w);
+    return w;
+  }();
+  Q_UNUSED(watch);
+}
+
+void WebPage::openUserLink(std::optional<QPoint> viewPos) {
+  std::optional<QPointF> point;
+  if (viewPos) point = QPointF(*viewPos) / zoomFactor();
+  runJavaScript(userLinkScript(point), QWebEngineScript::ApplicationWorld,
+                [](const QVariant& href) {
+                  const QUrl url(href.toString());
+                  if (opensExternally(url)) WebBrowser::openExternally(url);
+                });
+}
 
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
   if (holdsEdits && isMainFrame) return false;
-  // The preview stays on local pages: a web link the user clicked opens in
-  // the default browser, anything a script started is dropped.
-  const bool accept = isLocal(url) || (!isMainFrame && type != NavigationTypeLinkClicked);
-  if (!accept && type == NavigationTypeLinkClicked && isMainFrame) {
-    // A script can click a link as well as the user can: only a page the user
-    // has clicked or typed in may open the default browser. (The click on the
-    // link itself uses up the engine's short-lived activation, so what is
-    // asked is whether the user has ever acted on the page.)
-    runJavaScript(QStringLiteral("navigator.userActivation.hasBeenActive"),
-                  QWebEngineScript::ApplicationWorld, [url](const QVariant& active) {
-                    if (active.toBool()) WebBrowser::openExternally(url);
-                  });
-  }
+  // The preview stays on the pages' own addresses. The link the user clicked
+  // went to the default browser already (openUserLink); whatever else wants
+  // to leave, a script's click included, goes nowhere.
+  const bool accept = isPreviewable(url) || (!isMainFrame && type != NavigationTypeLinkClicked);
   if (isMainFrame) refusedLeave = !accept;
   return accept;
 }
 
-QWebEnginePage* WebPage::createWindow(WebWindowType) {
-  return new NewWindowCatcher(profile(), this);
-}
+// No page opens a window; a link asking for one that the user clicked went
+// to the default browser already.
+QWebEnginePage* WebPage::createWindow(WebWindowType) { return nullptr; }
 
 void WebPage::javaScriptAlert(const QUrl& origin, const QString& msg) {
   if (!silent) QWebEnginePage::javaScriptAlert(origin, msg);

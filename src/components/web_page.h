@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QPoint>
 #include <QWebEnginePage>
+#include <optional>
 
 class QWebEngineProfile;
 
@@ -19,9 +21,14 @@ class WebPage final : public QWebEnginePage {
   // failed load, though the document shown is still the page's own.
   bool refusedLeave = false;
 
-  // The one profile all previews share: kept in memory, with local reads
-  // through fetch/XHR blocked.
+  // The one profile all previews share: kept in memory, serving pages through
+  // their own scheme, with file: addresses closed to them.
   static QWebEngineProfile* sharedProfile();
+
+  // The user clicked at viewPos of the view, or pressed Enter (nullopt): an
+  // http, https or mailto link there (or focused) opens in the user's
+  // browser, once. Nothing else opens it; page scripts cannot reach this.
+  void openUserLink(std::optional<QPoint> viewPos);
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;

@@ -91,6 +91,8 @@ void BadInputEditTest::rows() {
     else if (kind == u"200 MB page")
       refused = QStringLiteral(
           "Could not edit big.htm: it is too large for the editor (200 MB; the limit is 20 MB).");
+    else if (kind == u"named pipe" || kind == u"link to a device")
+      refused = QStringLiteral("Could not edit page.htm: it is not a regular file.");
     else if (kind == u"binary file")
       refused =
           QStringLiteral("Could not edit page.htm: it is not a text page (it holds NUL bytes).");

@@ -1,6 +1,10 @@
 #include "components/web_browser.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
+#include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -67,16 +71,27 @@ class TestWebBrowser final : public QObject {
     QTest::newRow("missing file") << "missing.htm";
     QTest::newRow("folder") << "folder.htm";
     QTest::newRow("binary file") << "binary.htm";
+    QTest::newRow("named pipe") << "pipe.htm";
+    QTest::newRow("link to a device") << "zero.htm";
   }
+  // Every load ends, and what is not a regular file is never opened: a note
+  // says why in place of the page, and it is not a page to edit.
   void badPathsStillEndTheLoad() {
     QFETCH(QString, name);
     QTemporaryDir dir;
     QDir(dir.path()).mkdir("folder.htm");
     testfiles::write(dir.filePath("binary.htm"), QByteArray("\x00\x01\xFF\xFE\x89PNG", 8));
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.htm")).constData(), 0644), 0);
+    QVERIFY(QFile::link("/dev/zero", dir.filePath("zero.htm")));
     WebBrowser browser;
     QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
     browser.Navigate2(dir.filePath(name));
     QVERIFY(done.wait(20000));
+    if (name == u"pipe.htm" || name == u"zero.htm") {
+      QCOMPARE(driver::js(&browser, QStringLiteral("document.body.innerText")).toString(),
+               QStringLiteral("Could not read %1: it is not a regular file.").arg(name));
+      QCOMPARE(browser.LocationPath(), QString());
+    }
   }
 
   void silentSuppressesPageDialogs() {
@@ -140,29 +155,37 @@ class TestWebBrowser final : public QObject {
     QCOMPARE(browser.LocationPath(), next);
   }
 
-  void pagesCannotReadOtherLocalFiles() {
+  // A page reads its own folder (images, data beside it), not the one above.
+  void pagesReadTheirOwnFolderOnly() {
     QTemporaryDir dir;
     testfiles::write(dir.filePath("secret.txt"), "SECRET");
-    testfiles::write(dir.filePath("pic.svg"),
+    QDir(dir.path()).mkdir("site");
+    testfiles::write(dir.filePath("site/own.txt"), "OWN");
+    testfiles::write(dir.filePath("site/pic.svg"),
                      "<svg xmlns='http://www.w3.org/2000/svg' width='7' height='5'></svg>");
-    const QString path = dir.filePath("reader.htm");
+    const QString path = dir.filePath("site/reader.htm");
     testfiles::write(path, R"(<img id="i" src="pic.svg"><script>
       const results = {};
       function report(k, v) { results[k] = v;
-        if (Object.keys(results).length === 3)
-          document.title = 'done fetch=' + results.fetch + ' xhr=' + results.xhr + ' img=' + results.img; }
-      fetch('secret.txt').then(r => r.text()).then(t => report('fetch', t), () => report('fetch', 'blocked'));
-      const x = new XMLHttpRequest();
-      x.onload = () => report('xhr', x.responseText);
-      x.onerror = () => report('xhr', 'blocked');
-      try { x.open('GET', 'secret.txt'); x.send(); } catch (e) { report('xhr', 'blocked'); }
+        if (Object.keys(results).length === 4)
+          document.title = 'done fetch=' + results.fetch + ' xhr=' + results.xhr +
+              ' own=' + results.own + ' img=' + results.img; }
+      fetch('../secret.txt').then(r => r.text()).then(t => report('fetch', t), () => report('fetch', 'blocked'));
+      function xhr(k, u) {
+        const x = new XMLHttpRequest();
+        x.onload = () => report(k, x.status === 200 ? x.responseText : 'blocked');
+        x.onerror = () => report(k, 'blocked');
+        try { x.open('GET', u); x.send(); } catch (e) { report(k, 'blocked'); }
+      }
+      xhr('xhr', '../secret.txt');
+      xhr('own', 'own.txt');
       const i = document.getElementById('i');
       if (i.complete) report('img', i.naturalWidth); else i.onload = () => report('img', i.naturalWidth);
       i.onerror = () => report('img', 'failed');
     </script>)");
     WebBrowser browser;
     QCOMPARE(titleAfterLoading(browser, path, "done "),
-             QStringLiteral("done fetch=blocked xhr=blocked img=7"));
+             QStringLiteral("done fetch=blocked xhr=blocked own=OWN img=7"));
   }
 
   void pagesOpenNoPopups() {
@@ -187,7 +210,8 @@ class TestWebBrowser final : public QObject {
     QTest::newRow("frame read from script")
         << "const f = document.createElement('iframe'); f.src = secret;"
            " f.onload = () => { try { report(f.contentDocument.body.textContent || 'blocked'); }"
-           " catch (e) { report('blocked'); } }; document.body.appendChild(f);";
+           " catch (e) { report('blocked'); } }; document.body.appendChild(f);"
+           " setTimeout(() => report('blocked'), 3000);";
     QTest::newRow("worker fetching the file")
         << "const w = new Worker(URL.createObjectURL(new Blob(['fetch(\\'' + secret +"
            " '\\').then(r => r.text()).then(t => postMessage(t), () => "
@@ -200,10 +224,10 @@ class TestWebBrowser final : public QObject {
     const QString secretPath = dir.filePath("secret.txt");
     testfiles::write(secretPath, "SECRET");
     const QString path = dir.filePath("reader.htm");
-    testfiles::write(path, "<body><script>const secret = '" +
-                               QUrl::fromLocalFile(secretPath).toEncoded() +
-                               "'; function report(t) { document.title = 'done ' + t; }\n" +
-                               attempt.toUtf8() + "</script></body>");
+    testfiles::write(
+        path, "<body><script>const secret = '" + QUrl::fromLocalFile(secretPath).toEncoded() +
+                  "'; function report(t) { if (!document.title) document.title = 'done ' + t; }\n" +
+                  attempt.toUtf8() + "</script></body>");
     WebBrowser browser;
     QCOMPARE(titleAfterLoading(browser, path, "done "), QStringLiteral("done blocked"));
   }
@@ -221,6 +245,11 @@ class TestWebBrowser final : public QObject {
         "<script>document.getElementById('a').click();</script>");
     QTest::newRow("new-window link clicked by script") << QByteArray(
         "<a id=a target=_blank href=\"https://example.com/away\">x</a>"
+        "<script>document.getElementById('a').click();</script>");
+    QTest::newRow("mail address set by script")
+        << QByteArray("<script>location.href = 'mailto:someone@example.com';</script>");
+    QTest::newRow("chat link clicked by script") << QByteArray(
+        "<a id=a href=\"irc://example.com/room\">x</a>"
         "<script>document.getElementById('a').click();</script>");
     QTest::newRow("form sent at load") << QByteArray(
         "<form id=f action=\"https://example.com/away\"></form>"

@@ -1,5 +1,7 @@
 #include "support/bad_inputs.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 
@@ -22,7 +24,9 @@ QStringList kinds() {
           QStringLiteral("invalid UTF-8"),
           QStringLiteral("200 MB page"),
           QStringLiteral("path with spaces, quotes and non-ASCII"),
-          QStringLiteral("deleted between listed and used")};
+          QStringLiteral("deleted between listed and used"),
+          QStringLiteral("named pipe"),
+          QStringLiteral("link to a device")};
 }
 
 namespace {
@@ -84,6 +88,15 @@ Input make(const QString& kind, const QString& dir, const QString& bigDir) {
     const QString folder = QDir(dir).filePath(QStringLiteral("my \"best\" pägés"));
     QDir(dir).mkdir(QStringLiteral("my \"best\" pägés"));
     return file(QDir(folder).filePath(QStringLiteral("it's a “sale” – ü.htm")), kPage);
+  }
+  // Reading either would block for ever, or never end.
+  if (kind == u"named pipe") {
+    ::mkfifo(QFile::encodeName(page).constData(), 0644);
+    return {page, page, {}, {}, false};
+  }
+  if (kind == u"link to a device") {
+    QFile::link(QStringLiteral("/dev/zero"), page);
+    return {page, page, {}, {}, false};
   }
   if (kind == u"deleted between listed and used") {
     Input in = file(page, kPage);

@@ -14,7 +14,7 @@ extern const QByteArray kPage;
 // "missing file", "folder", "read-only file", "read-only folder",
 // "symbolic link", "0-byte file", "binary file", "invalid UTF-8",
 // "200 MB page", "path with spaces, quotes and non-ASCII",
-// "deleted between listed and used".
+// "deleted between listed and used", "named pipe", "link to a device".
 QStringList kinds();
 
 struct Input final {

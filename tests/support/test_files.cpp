@@ -8,6 +8,8 @@
 namespace testfiles {
 
 QByteArray read(const QString& path) {
+  // A pipe or a device reads as nothing rather than blocking the test.
+  if (!QFileInfo(path).isFile()) return {};
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   return f.readAll();

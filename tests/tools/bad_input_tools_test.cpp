@@ -39,6 +39,8 @@ QString failureOf(const QString& kind, const QString& name) {
     return QStringLiteral("Could not read %1: the file does not exist.").arg(name);
   if (kind == u"folder")
     return QStringLiteral("Could not read %1: it is a folder, not a file.").arg(name);
+  if (kind == u"named pipe" || kind == u"link to a device")
+    return QStringLiteral("Could not read %1: it is not a regular file.").arg(name);
   if (kind == u"read-only file")
     return QStringLiteral("Could not save %1: the file is read-only.").arg(name);
   if (kind == u"read-only folder") return QStringLiteral("Could not save %1: ").arg(name);

@@ -16,6 +16,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include "components/page_scheme.h"
 #include "components/web_browser.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
@@ -342,7 +343,7 @@ void InsertCodeTest::failure() {
   if (readOnly) QCOMPARE(testfiles::read(path), content);
   if (!readOnly && !page.isEmpty()) QVERIFY(!QFileInfo(path).isFile());
   // No reload was asked for: the browser's last request is still the marker.
-  QCOMPARE(browser_->view()->page()->requestedUrl(), QUrl::fromLocalFile(marker));
+  QCOMPARE(browser_->view()->page()->requestedUrl(), pagescheme::urlOf(marker));
   QVERIFY(form_->isVisible());
 }
 

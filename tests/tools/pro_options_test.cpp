@@ -18,6 +18,7 @@
 #include <QWebEngineView>
 
 #include "components/link_label.h"
+#include "components/page_scheme.h"
 #include "components/paths.h"
 #include "components/v_frame.h"
 #include "components/web_browser.h"
@@ -250,7 +251,7 @@ void ProOptionsTest::headCode() {
   QStringList shownAtMessage;
   setMsgBoxHandler([&](const MsgBoxCall& c) {
     calls << c;
-    shownAtMessage << browser_->view()->page()->requestedUrl().toLocalFile();
+    shownAtMessage << pagescheme::pathOf(browser_->view()->page()->requestedUrl());
     return MsgAnswer::Ok;
   });
 
@@ -313,7 +314,7 @@ void ProOptionsTest::pageTitleTwice() {
   QCOMPARE(testfiles::read(noHead), QByteArray("<head><title>a</title></Head>"));
 
   QVERIFY(rec.calls.isEmpty());
-  QCOMPARE(browser_->view()->url().toLocalFile(), other_);  // not shown again
+  QCOMPARE(pagescheme::pathOf(browser_->view()->url()), other_);  // not shown again
   w->close();
 }
 
@@ -440,7 +441,7 @@ void ProOptionsTest::fileFailure() {
   QCOMPARE(QFile::exists(path), !deleted);
   if (!deleted) QCOMPARE(testfiles::read(path), page);
   QCOMPARE(QDir(dir_->path()).entryList(QDir::Files).size(), deleted ? 1 : 2);
-  QCOMPARE(browser_->view()->url().toLocalFile(), other_);
+  QCOMPARE(pagescheme::pathOf(browser_->view()->url()), other_);
   w->close();
 }
 

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <optional>
+
+// Where the preview shows a page from: an address of our own scheme whose
+// host stands for the page's folder. A page's origin is then its folder and
+// nothing else: it cannot name a file: address, nor a file of another folder,
+// and everything it loads by a relative address comes through the handler
+// (page_scheme_handler.h), which serves only that folder's tree.
+namespace pagescheme {
+
+inline constexpr char kScheme[] = "quorvane-page";
+
+// Must run before QApplication is created, as the engine reads its schemes
+// when it starts.
+void registerScheme();
+
+// The address the page file at path is shown at. The page's folder becomes
+// servable, and the page itself is served as HTML whatever its name.
+QUrl urlOf(const QString& path);
+
+// The file behind an address of a folder urlOf has made servable: the page
+// itself or any file below its folder (not checked to exist). Empty for any
+// other address.
+QString pathOf(const QUrl& url);
+
+// What the handler may serve for an address.
+struct Served final {
+  QString path;         // the file, as its folder was given
+  QString root;         // the page's folder, as given
+  bool listed = false;  // the page urlOf was asked for (served as HTML)
+};
+std::optional<Served> servedFor(const QUrl& url);
+
+// The host that stands for a folder (pure; the same folder, the same host).
+QString hostFor(const QString& folder);
+
+// The components of a relative path below a page's folder, or nullopt when
+// one of them may not be served: hidden ("."-prefixed, "." and ".." too).
+// Empty components (a doubled "/") are dropped.
+std::optional<QStringList> servableComponents(const QString& relativePath);
+
+}  // namespace pagescheme
