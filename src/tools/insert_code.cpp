@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 
+#include "components/history_action.h"
 #include "components/msg_box.h"
 #include "components/twips.h"
 #include "components/v_file.h"
@@ -155,6 +156,7 @@ void Form3::insertIntoCurrentPage() {
     return;
   }
   txtHTMLFile.text = tagreplace::replaceTag(txtHTMLFile.text, txtToFind->text(), codeText());
+  const history::Action action(QStringLiteral("Insert Code"));
   const Status saved = vFile::SaveText(txtHTMLFile, page);
   // The page may be large; the window holds no text between two insertions.
   txtHTMLFile = TextBuffer{};
