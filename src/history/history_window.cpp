@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QVBoxLayout>
 
@@ -84,8 +85,8 @@ void frmHistory::buildControls() {
   column->setContentsMargins(margin, margin, margin, margin);
   column->addWidget(lblPage);
   auto* panes = new QHBoxLayout;
-  panes->addWidget(lstVersions, 2);
-  panes->addWidget(txtDiff, 5);
+  panes->addWidget(lstVersions, 0);
+  panes->addWidget(txtDiff, 1);
   column->addLayout(panes, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
@@ -108,6 +109,9 @@ void frmHistory::Form_Load() {
     auto* item = new QListWidgetItem(history::versionLabel(v), lstVersions);
     item->setData(kIdRole, v.id);
   }
+  // Every row readable whole; the comparison takes the rest of the width.
+  lstVersions->setMinimumWidth(lstVersions->sizeHintForColumn(0) + 2 * lstVersions->frameWidth() +
+                               lstVersions->verticalScrollBar()->sizeHint().width());
   // The newest version first: what the last change did.
   lstVersions->setCurrentRow(versions_.empty() ? 0 : 1);
   lstVersions_Click();
