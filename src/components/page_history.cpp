@@ -58,6 +58,13 @@ const QString kIndex = QStringLiteral(".json");
 // Leftovers of a write cut short are removed only once surely abandoned: a
 // second running copy of the program may be writing them right now.
 constexpr qint64 kAbandonedAfterSecs = 3600;
+// Copies of a private page stay private, whatever the folders above allow.
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+constexpr QFile::Permissions kOwnerOnlyFolder = kOwnerOnly | QFile::ExeOwner;
+
+std::filesystem::path fsPath(const QString& path) {
+  return std::filesystem::path(path.toStdU16String());
+}
 
 // An entry's files: SSSSSSSS-TTTTTTTTTTTTTTTTTTT.bytes (the page's bytes) and
 // .json (what they are): S numbers a page's entries, T is when it was kept in
@@ -119,7 +126,8 @@ Status writeWhole(const QString& folder, const QString& name, const QByteArray& 
     QFile::remove(temporary);
     return Status::failure(std::move(why));
   };
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return giveUp(file.errorString());
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly))
+    return giveUp(file.errorString());
   if (QString why = injected(step); !why.isEmpty()) {
     file.write(bytes.first(bytes.size() / 2));  // cut short, as on a full disk
     return giveUp(why);
@@ -128,8 +136,7 @@ Status writeWhole(const QString& folder, const QString& name, const QByteArray& 
   if (!syncToDisk(file.handle())) return giveUp(QStringLiteral("it could not be written to disk"));
   file.close();
   std::error_code error;
-  std::filesystem::rename(QFile::encodeName(temporary).constData(),
-                          QFile::encodeName(folder + u'/' + name).constData(), error);
+  std::filesystem::rename(fsPath(temporary), fsPath(folder + u'/' + name), error);
   if (error) return giveUp(QString::fromStdString(error.message()));
   return Status::success();
 }
@@ -248,9 +255,14 @@ Status keep(const QString& canonicalPath, const QByteArray& oldBytes, const QByt
             QString& stem) {
   const QString path = folderOfCanonical(canonicalPath);
   if (QString why = injected(Step::Folder); !why.isEmpty()) return Status::failure(why);
+  const bool fresh = !QFileInfo::exists(path);
   if (!QDir().mkpath(path))
     return Status::failure(QStringLiteral("the history folder %1 could not be created")
                                .arg(QDir::toNativeSeparators(path)));
+  if (fresh) {
+    QFile::setPermissions(path, kOwnerOnlyFolder);
+    QFile::setPermissions(rootFolder(), kOwnerOnlyFolder);
+  }
   const QDir folder(path);
   removeAbandoned(folder);
 
@@ -292,8 +304,7 @@ bool whole(const QString& dataPath, const Version& v) {
   const QFileInfo info(dataPath);
   if (!info.isFile() || info.size() != v.size) return false;
   std::error_code error;
-  const auto modified =
-      std::filesystem::last_write_time(QFile::encodeName(dataPath).constData(), error);
+  const auto modified = std::filesystem::last_write_time(fsPath(dataPath), error);
   const auto age = std::filesystem::file_time_type::clock::now() - modified;
   const bool settled = !error && age > std::chrono::seconds(2);
   const QString key = dataPath + u'|' + QString::number(info.size()) + u'|' +

@@ -115,6 +115,12 @@ void PageHistoryTest::keepsTheReplacedBytes() {
   // Never beside the page.
   QCOMPARE(QDir(pages_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"sales.htm"});
   QVERIFY(history::folderOf(page_).startsWith(root_->path()));
+  // Copies of a page are the user's alone.
+  const QString folder = history::folderOf(page_);
+  QCOMPARE(QFile::permissions(folder) & 0x7077, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  for (const QString& name : QDir(folder).entryList(QDir::Files))
+    QCOMPARE(QFile::permissions(QDir(folder).filePath(name)) & 0x7077,
+             QFile::ReadOwner | QFile::WriteOwner);
 }
 
 void PageHistoryTest::nothingToKeep() {
