@@ -255,14 +255,14 @@ Status keep(const QString& canonicalPath, const QByteArray& oldBytes, const QByt
             QString& stem) {
   const QString path = folderOfCanonical(canonicalPath);
   if (QString why = injected(Step::Folder); !why.isEmpty()) return Status::failure(why);
+  // Folders made here are the user's alone; one that was there is left as it is.
+  const bool freshRoot = !QFileInfo::exists(rootFolder());
   const bool fresh = !QFileInfo::exists(path);
   if (!QDir().mkpath(path))
     return Status::failure(QStringLiteral("the history folder %1 could not be created")
                                .arg(QDir::toNativeSeparators(path)));
-  if (fresh) {
-    QFile::setPermissions(path, kOwnerOnlyFolder);
-    QFile::setPermissions(rootFolder(), kOwnerOnlyFolder);
-  }
+  if (freshRoot) QFile::setPermissions(rootFolder(), kOwnerOnlyFolder);
+  if (fresh) QFile::setPermissions(path, kOwnerOnlyFolder);
   const QDir folder(path);
   removeAbandoned(folder);
 

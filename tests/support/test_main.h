@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +16,8 @@
     QApplication app(argc, argv);                                                                \
     /* Every write a test makes is recorded, never into the user's own data. */                  \
     QTemporaryDir historyRoot;                                                                   \
+    /* Open to all: a test acting as another user (WriteDenied) still keeps its history. */      \
+    QFile::setPermissions(historyRoot.path(), QFileDevice::Permissions(0x7777));                 \
     history::setRoot(historyRoot.path());                                                        \
     TestClass test;                                                                              \
     return QTest::qExec(&test, argc, argv);                                                      \
