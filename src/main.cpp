@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 #include "components/engine_environment.h"
+#include "components/page_history.h"
 
 int main(int argc, char* argv[]) {
   prepareEngineEnvironment();
@@ -10,6 +11,8 @@ int main(int argc, char* argv[]) {
   routeEngineThroughProxy();
   QApplication::setApplicationName(QStringLiteral("Quorvane"));
   // Installed, the desktop finds the launcher and icon by these names.
+  // Every page write keeps what it replaces in the user's own data folder.
+  history::setRoot(history::standardRoot());
   QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quorvane")));
   Form2 window;

@@ -4,9 +4,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 #include "app/edit_captions.h"
@@ -20,6 +22,8 @@
 #include "components/web_proxy.h"
 #include "components/web_wait_note.h"
 #include "help/quick_help.h"
+#include "history/history_questions.h"
+#include "history/history_window.h"
 #include "intake/welcome.h"
 #include "tools/insert_code.h"
 #include "tools/pro_options.h"
@@ -39,10 +43,15 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   buildControls();
   setUpDrops();
   qApp->installEventFilter(this);
+  // A page write whose history copy cannot be kept asks this window's user.
+  history::askBeforeWritingWithoutCopy(this);
   Form_Load();
 }
 
-Form2::~Form2() { qApp->removeEventFilter(this); }
+Form2::~Form2() {
+  history::stopAsking();
+  qApp->removeEventFilter(this);
+}
 
 void Form2::buildControls() {
   const double dpi = twips::dpiOf(this);
@@ -59,6 +68,11 @@ void Form2::buildControls() {
 
   cmdPro = named(new QPushButton(QStringLiteral("PRO Version Options"), Picture2), "cmdPro");
   twips::place(cmdPro, 12895, 180, 2940, 420);
+
+  lblHistory = named(new LinkLabel(QStringLiteral("History"), Picture2), "lblHistory");
+  lblHistory->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
+  look::setTextColor(lblHistory, QColor(160, 255, 160));
+  twips::place(lblHistory, 12060, 270, 735, 240);
 
   Combo1 = named(new QComboBox(this), "Combo1");
   Combo1->setEditable(true);
@@ -118,6 +132,10 @@ void Form2::buildControls() {
   connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
   connect(cmdPro, &QPushButton::clicked, this, &Form2::cmdPro_Click);
   connect(lblHelp, &LinkLabel::clicked, this, &Form2::lblHelp_Click);
+  connect(lblHistory, &LinkLabel::clicked, this, &Form2::lblHistory_Click);
+  auto* showHistory = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), this);
+  showHistory->setContext(Qt::WindowShortcut);
+  connect(showHistory, &QShortcut::activated, this, &Form2::lblHistory_Click);
   // A chosen entry shows its page, whether the user chose it or another
   // window set the selection; choosing the entry already selected shows it too.
   connect(Combo1, &QComboBox::currentIndexChanged, this, [this] {
@@ -158,6 +176,17 @@ bool Form2::event(QEvent* event) {
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
+  // Seen before the browser gets it: while editing the keys stay the
+  // editor's own (redo), while viewing they undo the page's last change.
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Z && key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier) &&
+        Command2->text() == kEditPage) {
+      undoLastChange();
+      return true;
+    }
+  }
   if (event->type() == QEvent::WindowActivate && watched != this && watched->isWidgetType()) {
     auto* w = static_cast<QWidget*>(watched);
     if (w->isWindow()) returningFromOurWindow_ = !qobject_cast<QMessageBox*>(w);
@@ -186,6 +215,7 @@ void Form2::Form_Resize() {
   m.command5Width = tw(Command5->width());
   m.command2Width = tw(Command2->width());
   m.command1Width = tw(Command1->width());
+  m.lblHistoryWidth = tw(lblHistory->width());
   const MainWindowLayout l = layoutForWidth(tw(frameGeometry().width()), m);
 
   WebBrowser1->resize(px(l.browserWidth), WebBrowser1->height());
@@ -196,6 +226,7 @@ void Form2::Form_Resize() {
   Command1->move(px(l.command1Left), Command1->y());
   lblHelp->move(px(l.lblHelpLeft), lblHelp->y());
   cmdPro->move(px(l.cmdProLeft), cmdPro->y());
+  lblHistory->move(px(l.lblHistoryLeft), lblHistory->y());
   // The header band spans the window, whatever its width.
   Picture2->resize(width(), Picture2->height());
 }
@@ -247,4 +278,16 @@ void Form2::lblHelp_Click() {
   if (quickHelp_) return;
   quickHelp_ = new frmQuickHelp(this);
   quickHelp_->exec();
+}
+
+void Form2::lblHistory_Click() {
+  if (refuseWithoutPage()) return;
+  if (history_) return;
+  history_ = new frmHistory(Combo1, WebBrowser1, this);
+  history_->exec();
+}
+
+void Form2::undoLastChange() {
+  if (refuseWithoutPage()) return;
+  history::undoLastChange(currentPage(), WebBrowser1, this);
 }

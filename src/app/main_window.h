@@ -17,6 +17,7 @@ class frmdropfiles;
 class Form3;
 class frmPRO;
 class frmQuickHelp;
+class frmHistory;
 
 // The main window: page list, preview, the commands that open the other
 // windows, and the edit-and-save button. It lives for the whole run.
@@ -50,6 +51,9 @@ class Form2 final : public QWidget {
   void Command1_Click();
   void cmdPro_Click();
   void lblHelp_Click();
+  void lblHistory_Click();
+  // Ctrl+Shift+Z while viewing: the page as it was before its last change.
+  void undoLastChange();
   void Command2_Click();
 
  protected:
@@ -77,6 +81,7 @@ class Form2 final : public QWidget {
   QPushButton* Command2 = nullptr;
   QPushButton* Command1 = nullptr;
   LinkLabel* lblHelp = nullptr;
+  LinkLabel* lblHistory = nullptr;
   WebBrowser* WebBrowser1 = nullptr;
   QGroupBox* frShortcuts = nullptr;
   QLabel* Label1 = nullptr;
@@ -88,6 +93,7 @@ class Form2 final : public QWidget {
   QPointer<Form3> insertCode_;
   QPointer<frmPRO> proOptions_;
   QPointer<frmQuickHelp> quickHelp_;
+  QPointer<frmHistory> history_;
 
   // Whether the window active before this one was another window of the
   // program (not a message box): only a return from one reloads the preview.

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "components/page_history.h"
 #include "components/v_file_faults.h"
 
 #ifdef Q_OS_UNIX
@@ -317,6 +318,9 @@ Status SaveBytes(const QByteArray& bytes, const QString& path) {
   if (info.exists() && (!info.isWritable() || !(info.permissions() & QFile::WriteOwner)))
     return Status::failure(QStringLiteral("the file is read-only"));
   if (!info.dir().exists()) return Status::failure(QStringLiteral("its folder does not exist"));
+
+  // The bytes about to be replaced go to the page's history first.
+  if (Status kept = history::recordBeforeWrite(target, bytes); !kept) return kept;
 
   // Written beside the file and renamed over it, so a failure at any point
   // leaves the old file whole; QSaveFile keeps the old file's permissions.

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "components/history_action.h"
 #include "components/paths.h"
 #include "components/v_file.h"
 #include "components/v_tools.h"
@@ -27,6 +28,8 @@ Status explained(const QString& file, Status failure) {
 }  // namespace
 
 Status turnOn(const TextBuffer& content, const QString& file) {
+  // The switch is the program's own file, not a page: it keeps no history.
+  const history::Unrecorded notAPage;
   Status saved = vFile::SaveText(content, file);
   if (saved || vTools::Exists(file, false)) return Status::success();
   return explained(file, std::move(saved));

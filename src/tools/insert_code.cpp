@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTextDocument>
 
+#include "components/history_action.h"
 #include "components/msg_box.h"
 #include "components/twips.h"
 #include "components/v_file.h"
@@ -159,6 +160,7 @@ void Form3::insertIntoCurrentPage() {
     return;
   }
   bytes = byteedits::replaceTag(std::move(bytes), txtToFind->text(), codeText());
+  const history::Action action(QStringLiteral("Insert Code"));
   const Status saved = vFile::SaveBytes(bytes, page);
   bytes = QByteArray();  // the window holds no page between two insertions
   if (!saved) {

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "components/history_action.h"
 #include "components/link_label.h"
 #include "components/look.h"
 #include "components/msg_box.h"
@@ -277,15 +278,21 @@ void frmPRO::cmdUpdate_Click(int Index) {
 
 void frmPRO::runAction(int Index) {
   switch (Index) {
-    case 0:
+    case 0: {
+      const history::Action action(QStringLiteral("Page Title"));
       UpdatePageTitle();
       break;
-    case 1:
+    }
+    case 1: {
+      const history::Action action(QStringLiteral("Head Code"));
       insertAndReport(txtRetargeting->toPlainText());
       break;
-    case 2:
+    }
+    case 2: {
+      const history::Action action(QStringLiteral("Back Button"));
       backButtonAction();
       break;
+    }
     default:
       break;
   }

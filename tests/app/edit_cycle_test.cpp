@@ -13,6 +13,7 @@
 
 #include "../components/browser_driver.h"
 #include "app/main_window.h"
+#include "components/page_history.h"
 #include "components/web_browser.h"
 #include "help/save_switch.h"
 #include "support/msg_box_recorder.h"
@@ -218,6 +219,13 @@ void EditCycleTest::endEditing() {
   QVERIFY(bytes.contains("<p id=\"first\">Buy nowzebra</p>"));
   QCOMPARE(bytes.count("<p id=\"written\">"), 1);  // the script's own text, nothing it wrote
   QVERIFY(driver::markup(browser()).contains("Buy nowzebra"));
+  // Either way of saving keeps the page as it was.
+  const std::vector<history::Version> kept = history::versions(page_);
+  QCOMPARE(kept.size(), 1u);
+  QCOMPARE(kept[0].action, QStringLiteral("Edit"));
+  QByteArray before;
+  QVERIFY(history::readVersion(page_, kept[0], before));
+  QCOMPARE(before, kPage);
 }
 
 void EditCycleTest::failedSave_data() {
