@@ -36,6 +36,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form2"));
   buildControls();
   setUpDrops();
+  setUpFind();
   qApp->installEventFilter(this);
   Form_Load();
 }

@@ -16,6 +16,7 @@ class WebBrowser;
 class frmdropfiles;
 class Form3;
 class frmPRO;
+class frmFind;
 class frmQuickHelp;
 
 // The main window: page list, preview, the commands that open the other
@@ -51,6 +52,8 @@ class Form2 final : public QWidget {
   void cmdPro_Click();
   void lblHelp_Click();
   void Command2_Click();
+  // Ctrl+H / Ctrl+F: the Find and Replace window (main_window_find.cpp).
+  void ShowFind();
 
  protected:
   bool event(QEvent* event) override;
@@ -61,6 +64,7 @@ class Form2 final : public QWidget {
  private:
   void buildControls();
   void setUpDrops();
+  void setUpFind();
   void replacePageList(const QMimeData* Data);
   bool refuseWithoutPage();
   // The edit-and-save cycle (main_window_edit.cpp).
@@ -88,6 +92,7 @@ class Form2 final : public QWidget {
   QPointer<Form3> insertCode_;
   QPointer<frmPRO> proOptions_;
   QPointer<frmQuickHelp> quickHelp_;
+  QPointer<frmFind> find_;
 
   // Whether the window active before this one was another window of the
   // program (not a message box): only a return from one reloads the preview.
