@@ -7,7 +7,7 @@
 #include "tools/find_window.h"
 
 void Form2::setUpFind() {
-  for (const QKeySequence keys :
+  for (const QKeySequence& keys :
        {QKeySequence(Qt::CTRL | Qt::Key_H), QKeySequence(Qt::CTRL | Qt::Key_F)}) {
     auto* shortcut = new QShortcut(keys, this);
     connect(shortcut, &QShortcut::activated, this, &Form2::ShowFind);
