@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringView>
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -85,18 +86,35 @@ bool hasHighBytes(const QString& text) {
   return false;
 }
 
-// The text a visitor reads, each character with the stretch of the page it
-// comes from. Runs of text between tags are kept apart by kBoundary.
+// The text a visitor reads, and where in the page each character comes from.
+// Runs of text between tags are kept apart by kBoundary. Plain stretches are
+// copied whole and mapped as one piece; a reference or a run of white space
+// is one character standing for several of the page.
 struct Visible {
+  struct Piece {
+    qsizetype at;    // first character of the piece in chars
+    qsizetype from;  // where it starts in the page
+    qsizetype to;    // where a one-character piece ends in the page
+    bool plain;      // character k stands for page character from + (k - at)
+  };
   QString chars;
-  std::vector<qsizetype> from;
-  std::vector<qsizetype> to;
+  std::vector<Piece> pieces;
   bool spaceOpen = false;  // the last character is a space that may grow
 
-  void push(char16_t c, qsizetype f, qsizetype t) {
+  void plain(QStringView s, qsizetype from, qsizetype to) {
+    spaceOpen = false;
+    const qsizetype at = chars.size();
+    pieces.push_back({at, from, to, true});
+    chars.append(s.sliced(from, to - from));
+    char16_t* data = reinterpret_cast<char16_t*>(chars.data());
+    for (qsizetype k = at, n = chars.size(); k < n; ++k)
+      if (data[k] <= ' ' || data[k] == 0xA0)
+        if (isSpace(data[k])) data[k] = ' ';
+  }
+  void one(char16_t c, qsizetype from, qsizetype to) {
     if (isSpace(c)) {
       if (spaceOpen) {
-        to.back() = t;
+        pieces.back().to = to;
         return;
       }
       c = ' ';
@@ -104,24 +122,30 @@ struct Visible {
     } else {
       spaceOpen = false;
     }
+    pieces.push_back({chars.size(), from, to, false});
     chars.append(QChar(c));
-    from.push_back(f);
-    to.push_back(t);
   }
-  void push32(char32_t c, qsizetype f, qsizetype t) {
+  void one32(char32_t c, qsizetype from, qsizetype to) {
     if (QChar::requiresSurrogates(c)) {
-      push(QChar::highSurrogate(c), f, t);
-      push(QChar::lowSurrogate(c), f, t);
+      one(QChar::highSurrogate(c), from, to);
+      one(QChar::lowSurrogate(c), from, to);
     } else {
-      push(char16_t(c), f, t);
+      one(char16_t(c), from, to);
     }
   }
   void boundary(qsizetype at) {
     spaceOpen = false;
     if (chars.isEmpty() || chars.back().unicode() == kBoundary) return;
+    pieces.push_back({chars.size(), at, at, false});
     chars.append(QChar(kBoundary));
-    from.push_back(at);
-    to.push_back(at);
+  }
+  // The stretch of the page that character k of chars comes from.
+  std::pair<qsizetype, qsizetype> source(qsizetype k) const {
+    const auto piece = std::prev(std::upper_bound(
+        pieces.begin(), pieces.end(), k, [](qsizetype at, const Piece& p) { return at < p.at; }));
+    if (!piece->plain) return {piece->from, piece->to};
+    const qsizetype from = piece->from + (k - piece->at);
+    return {from, from + 1};
   }
 };
 
@@ -165,9 +189,7 @@ Visible visibleText(QStringView s) {
                                                   u"noembed", u"noframes", u"plaintext"};
   static const std::array<QStringView, 2> rcdata{u"title", u"textarea"};
   Visible v;
-  v.chars.reserve(s.size());
-  v.from.reserve(s.size());
-  v.to.reserve(s.size());
+  v.chars.reserve(s.size() / 2);
   const qsizetype n = s.size();
   qsizetype i = 0;
   qsizetype textEnd = n;  // inside a title or textarea: where its text ends
@@ -216,13 +238,32 @@ Visible visibleText(QStringView s) {
     if (c == '&') {
       const htmlentities::Reference ref = htmlentities::decodeAt(s.first(textEnd), i);
       if (ref.length > 0) {
-        v.push32(ref.character, i, i + ref.length);
+        v.one32(ref.character, i, i + ref.length);
         i += ref.length;
         continue;
       }
     }
-    v.push(c, i, i + 1);
-    ++i;
+    if (c == '<' || c == '&' || isSpace(c)) {
+      v.one(c, i, i + 1);
+      ++i;
+      continue;
+    }
+    // A plain stretch: no markup, no reference, and white space only as a
+    // single character between two words (it reads as one space either way).
+    const auto special = [](char16_t d) { return d == '<' || d == '&' || isSpace(d); };
+    qsizetype j = i + 1;
+    while (j < textEnd) {
+      const char16_t d = s[j].unicode();
+      if (!special(d)) {
+        ++j;
+      } else if (isSpace(d) && j + 1 < textEnd && !special(s[j + 1].unicode())) {
+        j += 2;
+      } else {
+        break;
+      }
+    }
+    v.plain(s, i, j);
+    i = j;
   }
   return v;
 }
@@ -360,8 +401,8 @@ Found findMatches(const TextBuffer& page, const PageCoding& coding, const Option
     const QString& chars = v.chars;
     for (const auto& [start, end] : locate(chars, needle, options)) {
       Match m;
-      m.start = v.from[start];
-      m.end = v.to[end - 1];
+      m.start = v.source(start).first;
+      m.end = v.source(end - 1).second;
       m.before = shown(QStringView(chars).sliced(std::max<qsizetype>(0, start - kContext),
                                                  std::min(start, kContext)));
       m.found = shown(QStringView(chars).sliced(start, end - start));
