@@ -35,6 +35,12 @@ QString plural(qsizetype n, const char* one, const char* many) {
   return QStringLiteral("%1 %2").arg(n).arg(QString::fromLatin1(n == 1 ? one : many));
 }
 
+// A tool tip takes text that looks like markup for markup; a path (or any
+// text from a page) must show as it is and load nothing.
+QString plainTip(const QString& text) {
+  return QStringLiteral("<p style='white-space:pre'>%1</p>").arg(text.toHtmlEscaped());
+}
+
 }  // namespace
 
 frmFind::frmFind(QComboBox* pageList, WebBrowser* browser, QWidget* parent)
@@ -219,7 +225,7 @@ void frmFind::addPageToList(int pageIndex) {
     auto* item = new QTreeWidgetItem(lstMatches);
     item->setText(0, name);
     item->setText(2, QStringLiteral("Not searched: ") + page.failure);
-    item->setToolTip(0, page.path);
+    item->setToolTip(0, plainTip(page.path));
     item->setFlags(Qt::ItemIsEnabled);
     return;
   }
@@ -227,12 +233,11 @@ void frmFind::addPageToList(int pageIndex) {
     const pagesearch::Match& match = page.matches[m];
     auto* item = new QTreeWidgetItem(lstMatches);
     item->setText(0, name);
-    item->setToolTip(0, page.path);
+    item->setToolTip(0, plainTip(page.path));
     item->setText(1, QString::number(match.line));
     // The match between marks, the text around it as the page has it.
     item->setText(2, match.before + QStringLiteral("\u00BB") + match.found +
                          QStringLiteral("\u00AB") + match.after);
-    item->setToolTip(2, match.found);
     item->setData(0, kPageRole, pageIndex);
     item->setData(0, kMatchRole, m);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
