@@ -17,6 +17,7 @@
 #include "components/msg_box.h"
 #include "components/twips.h"
 #include "components/web_browser.h"
+#include "tools/every_page.h"
 
 namespace {
 
@@ -176,7 +177,7 @@ void frmFind::startSearch() {
     return;
   }
   if (chkAllPages->isChecked())
-    queue_ = pagebatch::pagesOf(pageList_);
+    queue_ = everypage::pagesFor(pageList_);
   else if (pageList_ && !pageList_->currentText().isEmpty())
     queue_ = {pageList_->currentText()};
   work_ = Work::Searching;

@@ -214,6 +214,13 @@ void FindReplaceTest::currentPageOnly() {
   find(QStringLiteral("Acme"));
   QCOMPARE(summary(), QStringLiteral("1 match in 1 page"));
   QCOMPARE(list()->topLevelItem(0)->text(0), QStringLiteral("two.htm"));
+  // A page typed into an empty list is the one page there is.
+  pageList_->clear();
+  pageList_->setEditText(a);
+  child<QCheckBox>(form_, "chkAllPages")->setChecked(true);
+  find(QStringLiteral("Acme"));
+  QCOMPARE(summary(), QStringLiteral("1 match in 1 page"));
+  QCOMPARE(list()->topLevelItem(0)->text(0), QStringLiteral("one.htm"));
 }
 
 // A page that cannot be read or written, or that changed after the search,
