@@ -339,6 +339,22 @@ QString shown(QStringView text) {
   return out;
 }
 
+// Whether a place in the decoded text can be told as a place in the file:
+// every byte was read as one unit, or as UTF-8. A UTF-16 file read byte by
+// byte has its letters between zero bytes, and a replacement of another
+// length would shift every character after it.
+bool byteOffsetsKnown(const TextBuffer& page) {
+  switch (page.encoding) {
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom:
+      return true;
+    case TextEncoding::Bytes:
+      return !page.text.startsWith(QStringView(u"\uF7FF\uF7FE")) &&
+             !page.text.startsWith(QStringView(u"\uF7FE\uF7FF"));
+  }
+  return false;  // an encoding this walk does not know
+}
+
 // Line numbers and file offsets of every match, in one walk over the text.
 void placeMatches(QList<Match>& matches, const TextBuffer& page) {
   const QString& text = page.text;
@@ -388,6 +404,10 @@ Found findMatches(const TextBuffer& page, const PageCoding& coding, const Option
   Found result;
   const QString needle = findTextFor(options);
   if (needle.isEmpty()) return result;
+  if (!byteOffsetsKnown(page)) {
+    result.refused = QStringLiteral("it is written in UTF-16, which cannot be searched yet");
+    return result;
+  }
   if (page.encoding == TextEncoding::Bytes && multiByteCharset(coding.charset) &&
       hasHighBytes(page.text)) {
     result.refused =

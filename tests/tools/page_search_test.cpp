@@ -203,6 +203,11 @@ void PageSearchTest::refusedCharset() {
   const pagesearch::Found found = search(sjis, {QStringLiteral("A"), Mode::Text, true, false});
   QVERIFY(found.matches.isEmpty());
   QVERIFY(found.refused.contains(QStringLiteral("shift_jis")));
+  // A UTF-16 file read byte by byte: a replacement would shift its characters.
+  const QByteArray utf16 = QByteArray("\xFF\xFE<\0p\0>\0A\0", 10);
+  const pagesearch::Found wide = search(utf16, {QStringLiteral("A"), Mode::Code, true, false});
+  QVERIFY(wide.matches.isEmpty());
+  QVERIFY(wide.refused.contains(QStringLiteral("UTF-16")));
   // The same charset with nothing but ASCII in it is safe.
   QCOMPARE(search("<meta charset=shift_jis><p>Acme</p>", {QStringLiteral("Acme")}).matches.size(),
            1);
