@@ -1,5 +1,6 @@
 #include "tools/page_search.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 #include "components/v_file.h"
@@ -37,6 +38,7 @@ class PageSearchTest final : public QObject {
   void codeMode();
   void whereMatchesAre();
   void refusedCharset();
+  void randomPagesMatchOnlyText();
   void references_data();
   void references();
 };
@@ -211,6 +213,43 @@ void PageSearchTest::refusedCharset() {
   // The same charset with nothing but ASCII in it is safe.
   QCOMPARE(search("<meta charset=shift_jis><p>Acme</p>", {QStringLiteral("Acme")}).matches.size(),
            1);
+}
+
+// Pages put together at random from text and markup that both hold the
+// phrase: every match lies in text, and every phrase in text is found (also
+// written with a reference).
+void PageSearchTest::randomPagesMatchOnlyText() {
+  const QList<QByteArray> text = {"word ", "more words ", "&amp; ", "caf\xC3\xA9 ", "\r\n  "};
+  const QList<QByteArray> phrase = {"Acme ", "ACME\n", "Ac&#109;e ", "Acm&#x65;&nbsp;"};
+  const QList<QByteArray> markup = {"<p class=\"Acme\">",
+                                    "<a title='x > Acme'>",
+                                    "</p>",
+                                    "<!-- Acme -->",
+                                    "<script>var a = \"Acme </p>\";</script>",
+                                    "<style>.Acme{}</style>",
+                                    "<img alt=Acme>",
+                                    "<!DOCTYPE Acme>",
+                                    "<SCRIPT>Acme</SCRIPT>"};
+  QRandomGenerator random(21);
+  for (int round = 0; round < 300; ++round) {
+    QByteArray page = "<meta charset=utf-8>";
+    QList<std::pair<qsizetype, qsizetype>> markupAt;
+    int expected = 0;
+    for (int piece = 0; piece < 40; ++piece) {
+      const int kind = random.bounded(3);
+      const QList<QByteArray>& from = kind == 0 ? text : kind == 1 ? phrase : markup;
+      const QByteArray& add = from[random.bounded(int(from.size()))];
+      if (kind == 1) ++expected;
+      if (kind == 2) markupAt.append({page.size(), page.size() + add.size()});
+      page += add;
+    }
+    const pagesearch::Found found =
+        search(page, {QStringLiteral("acme"), Mode::Text, false, false});
+    QCOMPARE(found.matches.size(), expected);
+    for (const pagesearch::Match& m : found.matches)
+      for (const auto& [from, to] : markupAt)
+        QVERIFY2(m.byteEnd <= from || m.byteStart >= to, page.constData());
+  }
 }
 
 void PageSearchTest::references_data() {
