@@ -42,6 +42,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form2"));
   buildControls();
   setUpDrops();
+  setUpFind();
   qApp->installEventFilter(this);
   // A page write whose history copy cannot be kept asks this window's user.
   history::askBeforeWritingWithoutCopy(this);

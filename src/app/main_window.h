@@ -16,6 +16,7 @@ class WebBrowser;
 class frmdropfiles;
 class Form3;
 class frmPRO;
+class frmFind;
 class frmQuickHelp;
 class frmHistory;
 
@@ -55,6 +56,8 @@ class Form2 final : public QWidget {
   // Ctrl+Shift+Z while viewing: the page as it was before its last change.
   void undoLastChange();
   void Command2_Click();
+  // Ctrl+H / Ctrl+F: the Find and Replace window (main_window_find.cpp).
+  void ShowFind();
 
  protected:
   bool event(QEvent* event) override;
@@ -65,6 +68,7 @@ class Form2 final : public QWidget {
  private:
   void buildControls();
   void setUpDrops();
+  void setUpFind();
   void replacePageList(const QMimeData* Data);
   bool refuseWithoutPage();
   // The edit-and-save cycle (main_window_edit.cpp).
@@ -94,6 +98,7 @@ class Form2 final : public QWidget {
   QPointer<frmPRO> proOptions_;
   QPointer<frmQuickHelp> quickHelp_;
   QPointer<frmHistory> history_;
+  QPointer<frmFind> find_;
 
   // Whether the window active before this one was another window of the
   // program (not a message box): only a return from one reloads the preview.

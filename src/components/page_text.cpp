@@ -189,6 +189,15 @@ FileTraits traitsOf(QByteArrayView bytes) {
   return traits;
 }
 
+QString declaredCharset(QByteArrayView bytes) {
+  static const QRegularExpression declaration(
+      QStringLiteral(R"((?:charset|encoding)\s*=\s*["']?\s*([A-Za-z0-9._:-]+))"),
+      QRegularExpression::CaseInsensitiveOption);
+  const auto match = declaration.match(
+      QString::fromLatin1(bytes.first(std::min(bytes.size(), kCharsetSniffLength))));
+  return match.hasMatch() ? match.captured(1).toLower() : QString();
+}
+
 std::optional<QByteArray> encodeIn(const QString& text, const QString& charset) {
   const QString name = charset.toLower();
   if (name == u"utf-8") return text.toUtf8();

@@ -1,5 +1,6 @@
 #include "tools/insert_code.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include "components/v_file.h"
 #include "components/web_browser.h"
 #include "tools/byte_edits.h"
+#include "tools/every_page.h"
 #include "tools/tag_replace.h"
 
 namespace {
@@ -45,39 +47,42 @@ Form3::Form3(QComboBox* pageList, WebBrowser* browser, QWidget* parent)
 
 void Form3::buildControls() {
   setFixedSize(twips::toPixels(9360, twips::dpiOf(this)),
-               twips::toPixels(7320, twips::dpiOf(this)));
+               twips::toPixels(7650, twips::dpiOf(this)));
 
   Label1 = boldLabel(QStringLiteral("Tag to Find:"), this, "Label1");
   twips::place(Label1, 240, 285, 1320, 255);
   txtToFind = named(new QLineEdit(QStringLiteral("[BUYBUTTON]"), this), "txtToFind");
   twips::place(txtToFind, 1560, 240, 2775, 315);
+  chkAllPages =
+      named(new QCheckBox(QStringLiteral("In every page of the list"), this), "chkAllPages");
+  twips::place(chkAllPages, 1560, 630, 4200, 285);
 
   Label2 = boldLabel(QStringLiteral("Replace with the following HTML code:"), this, "Label2");
-  twips::place(Label2, 240, 720, 6000, 255);
+  twips::place(Label2, 240, 1050, 6000, 255);
   txtToReplace = named(new QPlainTextEdit(this), "txtToReplace");
   txtToReplace->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   // A text box, not an editor: Tab moves on to the next control.
   txtToReplace->setTabChangesFocus(true);
-  twips::place(txtToReplace, 240, 1005, 8880, 2415);
+  twips::place(txtToReplace, 240, 1335, 8880, 2415);
 
   Label3 = boldLabel(QStringLiteral("Want to Add a Link to the HTML Code?"), this, "Label3");
-  twips::place(Label3, 240, 3600, 6000, 255);
+  twips::place(Label3, 240, 3930, 6000, 255);
   Label4 = named(new QLabel(QStringLiteral("Enter the URL:"), this), "Label4");
-  twips::place(Label4, 240, 3915, 3495, 225);
+  twips::place(Label4, 240, 4245, 3495, 225);
   txtLinkUrl = named(new QLineEdit(QStringLiteral("http://"), this), "txtLinkUrl");
-  twips::place(txtLinkUrl, 240, 4155, 3495, 315);
+  twips::place(txtLinkUrl, 240, 4485, 3495, 315);
   Label5 = named(new QLabel(QStringLiteral("Enter the Link Title:"), this), "Label5");
-  twips::place(Label5, 3855, 3915, 2655, 225);
+  twips::place(Label5, 3855, 4245, 2655, 225);
   txtLinkTitle = named(new QLineEdit(this), "txtLinkTitle");
-  twips::place(txtLinkTitle, 3855, 4155, 2655, 315);
+  twips::place(txtLinkTitle, 3855, 4485, 2655, 315);
   Command3 = named(new QPushButton(QStringLiteral("Add Link to HTML Code"), this), "Command3");
-  twips::place(Command3, 6630, 4110, 2490, 405);
+  twips::place(Command3, 6630, 4440, 2490, 405);
 
   Frame1 = named(new QGroupBox(QStringLiteral("Instructions"), this), "Frame1");
   QFont bold = Frame1->font();
   bold.setBold(true);
   Frame1->setFont(bold);
-  twips::place(Frame1, 240, 4740, 8880, 1695);
+  twips::place(Frame1, 240, 5070, 8880, 1695);
   Label6 = named(
       new QLabel(QStringLiteral("You can use this module to insert a buy button code or any other "
                                 "kind of code (opt-in form code etc).  To use this function, first "
@@ -100,9 +105,9 @@ void Form3::buildControls() {
   twips::place(Label7, 180, 1035, 8520, 495);
 
   Command1 = named(new QPushButton(QStringLiteral("Insert HTML Code"), this), "Command1");
-  twips::place(Command1, 2640, 6600, 2280, 495);
+  twips::place(Command1, 2640, 6930, 2280, 495);
   Command2 = named(new QPushButton(QStringLiteral("Close"), this), "Command2");
-  twips::place(Command2, 5040, 6600, 1680, 495);
+  twips::place(Command2, 5040, 6930, 1680, 495);
 
   // Enter in a text box must not start a rewrite of the page by itself.
   for (QPushButton* b : {Command1, Command2, Command3}) {
@@ -111,7 +116,8 @@ void Form3::buildControls() {
   }
 
   setTabOrder(txtToReplace, txtToFind);
-  setTabOrder(txtToFind, txtLinkUrl);
+  setTabOrder(txtToFind, chkAllPages);
+  setTabOrder(chkAllPages, txtLinkUrl);
   setTabOrder(txtLinkUrl, txtLinkTitle);
   setTabOrder(txtLinkTitle, Command3);
   setTabOrder(Command3, Command1);
@@ -135,15 +141,24 @@ QString Form3::codeText() const {
 void Form3::Command1_Click() {
   if (!pageList_) return;
   if (!browser_) {
-    insertIntoCurrentPage();
+    runInsertion();
     return;
   }
   // Unsaved edits of the page in the main window are settled first, so the
   // insertion and the edits cannot overwrite each other.
   QPointer<Form3> self(this);
   browser_->settleEdits([self](bool proceed) {
-    if (self && proceed) self->insertIntoCurrentPage();
+    if (self && proceed) self->runInsertion();
   });
+}
+
+void Form3::runInsertion() {
+  if (chkAllPages->isChecked()) {
+    const history::Action action(QStringLiteral("Insert Code"));
+    everypage::replaceTag(pageList_, browser_, txtToFind->text(), codeText(), this);
+  } else {
+    insertIntoCurrentPage();
+  }
 }
 
 void Form3::insertIntoCurrentPage() {

@@ -5,6 +5,7 @@
 
 #include "components/text_buffer.h"
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -28,6 +29,7 @@ class Form3 final : public QDialog {
 
  private:
   void buildControls();
+  void runInsertion();
   void insertIntoCurrentPage();
   // The code box's text exactly as typed or pasted.
   QString codeText() const;
@@ -38,6 +40,7 @@ class Form3 final : public QDialog {
 
   QLabel* Label1 = nullptr;
   QLineEdit* txtToFind = nullptr;
+  QCheckBox* chkAllPages = nullptr;
   QLabel* Label2 = nullptr;
   QPlainTextEdit* txtToReplace = nullptr;
   QLabel* Label3 = nullptr;

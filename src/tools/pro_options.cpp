@@ -1,5 +1,6 @@
 #include "tools/pro_options.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -23,6 +24,7 @@
 #include "components/v_tools.h"
 #include "components/web_browser.h"
 #include "tools/byte_edits.h"
+#include "tools/every_page.h"
 #include "tools/page_edits.h"
 #include "tools/panel_stack.h"
 
@@ -147,7 +149,8 @@ void frmPRO::buildControls() {
   setTabOrder(cmdUpdate[0], txtBackRedirect);
   setTabOrder(txtBackRedirect, cmdUpdate[2]);
   setTabOrder(cmdUpdate[2], txtRetargeting);
-  setTabOrder(txtRetargeting, cmdUpdate[1]);
+  setTabOrder(txtRetargeting, chkAllPagesHead);
+  setTabOrder(chkAllPagesHead, cmdUpdate[1]);
   setTabOrder(cmdUpdate[1], Command2);
 }
 
@@ -182,6 +185,10 @@ void frmPRO::buildHeadCodePanel() {
   twips::place(txtRetargeting, 945, 1215, 9960, 1635);
   cmdUpdate[1] = button(p, QStringLiteral("cmdUpdate_1"), QStringLiteral("Insert Code"), 8370, 3060,
                         2535, 375);
+  chkAllPagesHead = named(new QCheckBox(QStringLiteral("In every page of the list"), p),
+                          QStringLiteral("chkAllPagesHead"));
+  chkAllPagesHead->setFont(windowFont());
+  twips::place(chkAllPagesHead, 945, 3060, 4200, 285);
 }
 
 void frmPRO::buildBackButtonPanel() {
@@ -285,7 +292,10 @@ void frmPRO::runAction(int Index) {
     }
     case 1: {
       const history::Action action(QStringLiteral("Head Code"));
-      insertAndReport(txtRetargeting->toPlainText());
+      if (chkAllPagesHead->isChecked())
+        everypage::insertHeadCode(pageList_, browser_, txtRetargeting->toPlainText(), this);
+      else
+        insertAndReport(txtRetargeting->toPlainText());
       break;
     }
     case 2: {

@@ -6,6 +6,7 @@
 #include "components/text_buffer.h"
 
 class LinkLabel;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -55,6 +56,7 @@ class frmPRO final : public QDialog {
 
   QLineEdit* Text1 = nullptr;
   QPlainTextEdit* txtRetargeting = nullptr;
+  QCheckBox* chkAllPagesHead = nullptr;
   QLineEdit* txtBackRedirect = nullptr;
   QLabel* lblNotAvailable = nullptr;
 

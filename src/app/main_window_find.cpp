@@ -1,0 +1,24 @@
+// Find and Replace, opened from the main window by its keys.
+#include <QComboBox>
+#include <QKeySequence>
+#include <QShortcut>
+
+#include "app/main_window.h"
+#include "tools/find_window.h"
+
+void Form2::setUpFind() {
+  for (const QKeySequence& keys :
+       {QKeySequence(Qt::CTRL | Qt::Key_H), QKeySequence(Qt::CTRL | Qt::Key_F)}) {
+    auto* shortcut = new QShortcut(keys, this);
+    connect(shortcut, &QShortcut::activated, this, &Form2::ShowFind);
+  }
+}
+
+void Form2::ShowFind() {
+  // Every page of the list can be searched, even with the page box empty.
+  if (Combo1->count() == 0 && refuseWithoutPage()) return;
+  if (!find_) find_ = new frmFind(Combo1, WebBrowser1, this);
+  find_->show();
+  find_->raise();
+  find_->activateWindow();
+}

@@ -1,0 +1,83 @@
+#include "tools/every_page.h"
+
+#include <QComboBox>
+#include <array>
+
+#include "components/msg_box.h"
+#include "components/web_browser.h"
+#include "tools/page_batch.h"
+#include "tools/page_edits.h"
+#include "tools/tag_replace.h"
+
+namespace {
+
+// Occurrences as the replacement finds them: left to right, none overlapping.
+int occurrences(const QString& text, const QString& what) {
+  if (what.isEmpty()) return 0;
+  int n = 0;
+  for (qsizetype at = text.indexOf(what); at >= 0; at = text.indexOf(what, at + what.size())) ++n;
+  return n;
+}
+
+void runAndReport(QComboBox* pageList, WebBrowser* browser, const pagebatch::EditFunction& edit,
+                  const QString& one, const QString& many, QWidget* parent) {
+  QList<pagebatch::PageOutcome> outcomes;
+  bool anyFailed = false;
+  bool anyWritten = false;
+  for (const QString& page : everypage::pagesFor(pageList)) {
+    outcomes.append(pagebatch::editPage(page, edit));
+    anyFailed = anyFailed || !outcomes.back().failure.isEmpty();
+    anyWritten = anyWritten || outcomes.back().changes > 0;
+  }
+  // The refresh comes before the message, as after one page.
+  if (anyWritten && browser && pageList && !pageList->currentText().isEmpty())
+    browser->Navigate2(pageList->currentText());
+  MsgBox(pagebatch::toolReport(outcomes, one, many), MsgButtons::OkOnly,
+         anyFailed ? MsgIcon::Warning : MsgIcon::Information, QStringLiteral("Done"), parent);
+}
+
+}  // namespace
+
+namespace everypage {
+
+QStringList pagesFor(const QComboBox* pageList) {
+  QStringList pages = pagebatch::pagesOf(pageList);
+  if (pages.isEmpty() && pageList && !pageList->currentText().isEmpty())
+    pages.append(pageList->currentText());
+  return pages;
+}
+
+void replaceTag(QComboBox* pageList, WebBrowser* browser, const QString& tag, const QString& code,
+                QWidget* parent) {
+  const auto edit = [tag, code](const QString& page) {
+    pagebatch::TextEdit edited;
+    edited.changes = occurrences(page, tag);
+    if (edited.changes > 0) edited.text = tagreplace::replaceTag(page, tag, code);
+    return edited;
+  };
+  runAndReport(pageList, browser, edit, QStringLiteral("%1 tag replaced"),
+               QStringLiteral("%1 tags replaced"), parent);
+}
+
+void insertHeadCode(QComboBox* pageList, WebBrowser* browser, const QString& code,
+                    QWidget* parent) {
+  const auto edit = [code](const QString& page) {
+    pagebatch::TextEdit edited;
+    std::optional<QString> inserted = pageedits::insertHeadCode(page, code);
+    if (!inserted) {
+      edited.refused = QStringLiteral("the <HEAD> tag is missing");
+      return edited;
+    }
+    // The first of the three forms the page holds is the one given the code.
+    for (const QString& form :
+         {QStringLiteral("</Head>"), QStringLiteral("</HEAD>"), QStringLiteral("</head>")}) {
+      if ((edited.changes = occurrences(page, form)) > 0) break;
+    }
+    edited.text = std::move(*inserted);
+    return edited;
+  };
+  runAndReport(pageList, browser, edit, QStringLiteral("Code inserted before %1 closing head tag"),
+               QStringLiteral("Code inserted before %1 closing head tags"), parent);
+}
+
+}  // namespace everypage

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QWidget;
+class WebBrowser;
+
+// The code tools run on every page of the list at once. Each page is read,
+// edited and written on its own; one that fails is reported and the others
+// are still done. A report of what changed takes the place of "Done!".
+namespace everypage {
+
+// The pages a tool runs on: every page of the list once, or the current page
+// when the list holds none.
+QStringList pagesFor(const QComboBox* pageList);
+
+// Insert Code: every exact occurrence of tag in every page becomes code.
+void replaceTag(QComboBox* pageList, WebBrowser* browser, const QString& tag, const QString& code,
+                QWidget* parent);
+
+// Head code: code goes before the closing head tag of every page.
+void insertHeadCode(QComboBox* pageList, WebBrowser* browser, const QString& code, QWidget* parent);
+
+}  // namespace everypage

@@ -1,0 +1,194 @@
+#include "tools/page_batch.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
+#include "components/history_action.h"
+#include "components/v_file.h"
+
+namespace {
+
+// Two spellings of one file (a link, "./", a double slash) are one page.
+QString identityOf(const QString& path) {
+  const QFileInfo info(path);
+  const QString canonical = info.canonicalFilePath();
+  return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+
+// File names, or whole paths where two pages share a name.
+QHash<QString, QString> namesOf(const QList<pagebatch::PageOutcome>& outcomes) {
+  QHash<QString, int> count;
+  for (const auto& o : outcomes) ++count[QFileInfo(o.path).fileName()];
+  QHash<QString, QString> names;
+  for (const auto& o : outcomes) {
+    const QString name = QFileInfo(o.path).fileName();
+    names.insert(o.path,
+                 count.value(name) > 1 || name.isEmpty() ? QDir::toNativeSeparators(o.path) : name);
+  }
+  return names;
+}
+
+constexpr int kReportLines = 25;  // a message box taller than the screen helps nobody
+
+}  // namespace
+
+namespace pagebatch {
+
+QStringList pagesOf(const QComboBox* pageList) {
+  QStringList pages;
+  if (!pageList) return pages;
+  QSet<QString> seen;
+  for (int i = 0; i < pageList->count(); ++i) {
+    const QString path = pageList->itemText(i);
+    if (path.isEmpty()) continue;
+    if (seen.contains(identityOf(path))) continue;
+    seen.insert(identityOf(path));
+    pages.append(path);
+  }
+  return pages;
+}
+
+PageOutcome editPage(const QString& path, const EditFunction& edit) {
+  PageOutcome outcome;
+  outcome.path = path;
+  TextBuffer page;
+  if (const Status read = vFile::LoadText(page, path); !read) {
+    outcome.failure = QStringLiteral("could not be read: ") + read.why();
+    return outcome;
+  }
+  TextEdit edited = edit(page.text);
+  if (!edited.refused.isEmpty()) {
+    outcome.failure = edited.refused;
+    return outcome;
+  }
+  if (edited.changes == 0) return outcome;
+  page.text = std::move(edited.text);
+  if (const Status saved = vFile::SaveText(page, path); !saved) {
+    outcome.failure = QStringLiteral("could not be saved: ") + saved.why();
+    return outcome;
+  }
+  outcome.changes = edited.changes;
+  return outcome;
+}
+
+QString toolReport(const QList<PageOutcome>& outcomes, const QString& one, const QString& many) {
+  int changes = 0;
+  int pages = 0;
+  QStringList failed;
+  const QHash<QString, QString> names = namesOf(outcomes);
+  for (const PageOutcome& o : outcomes) {
+    changes += o.changes;
+    if (o.changes > 0) ++pages;
+    if (!o.failure.isEmpty()) failed.append(names.value(o.path) + QStringLiteral(": ") + o.failure);
+  }
+  QString report = failed.isEmpty() ? QStringLiteral("Done! ") : QString();
+  report += (changes == 1 ? one : many).arg(changes);
+  report += QStringLiteral(" in %1 of %2 pages.").arg(pages).arg(outcomes.size());
+  if (!failed.isEmpty()) {
+    report += QStringLiteral("\n\nNot done:\n");
+    if (failed.size() > kReportLines) {
+      const qsizetype more = failed.size() - kReportLines;
+      failed = failed.first(kReportLines);
+      failed.append(QStringLiteral("... and %1 more").arg(more));
+    }
+    report += failed.join(u'\n');
+  }
+  return report;
+}
+
+SearchedPage searchPage(const QString& path, const pagesearch::Options& options) {
+  SearchedPage searched;
+  searched.path = path;
+  QByteArray bytes;
+  if (const Status read = vFile::LoadBytes(bytes, path); !read) {
+    searched.failure = QStringLiteral("could not be read: ") + read.why();
+    return searched;
+  }
+  searched.size = bytes.size();
+  searched.fingerprint = qHash(bytes);
+  const TextBuffer page = vFile::decode(bytes);
+  searched.coding = pagesearch::codingOf(bytes, page.encoding);
+  pagesearch::Found found = pagesearch::findMatches(page, searched.coding, options);
+  if (!found.refused.isEmpty()) {
+    searched.failure = found.refused;
+    return searched;
+  }
+  searched.matches = std::move(found.matches);
+  return searched;
+}
+
+PageOutcome replaceInPage(const SearchedPage& page, const QList<int>& chosen,
+                          const QString& replacement, pagesearch::Mode mode) {
+  PageOutcome outcome;
+  outcome.path = page.path;
+  QList<pagesearch::ByteRange> ranges;
+  for (const int i : chosen)
+    if (i >= 0 && i < page.matches.size())
+      ranges.append({page.matches[i].byteStart, page.matches[i].byteEnd});
+  if (ranges.isEmpty()) return outcome;
+  std::sort(ranges.begin(), ranges.end());
+  ranges.erase(std::unique(ranges.begin(), ranges.end()), ranges.end());
+
+  QByteArray bytes;
+  if (const Status read = vFile::LoadBytes(bytes, page.path); !read) {
+    outcome.failure = QStringLiteral("could not be read: ") + read.why();
+    return outcome;
+  }
+  // The matches are places in the bytes that were searched: in other bytes
+  // they would cut the page at random.
+  if (bytes.size() != page.size || qHash(bytes) != page.fingerprint) {
+    outcome.failure = QStringLiteral("changed since the search");
+    return outcome;
+  }
+  const QByteArray with = pagesearch::replacementBytes(replacement, mode, page.coding);
+  const history::Action action(QStringLiteral("Find and Replace"));
+  if (const Status saved =
+          vFile::SaveBytes(pagesearch::spliceBytes(bytes, ranges, with), page.path);
+      !saved) {
+    outcome.failure = QStringLiteral("could not be saved: ") + saved.why();
+    return outcome;
+  }
+  outcome.changes = int(ranges.size());
+  return outcome;
+}
+
+QString replaceReport(const QList<PageOutcome>& outcomes) {
+  int changes = 0;
+  int pages = 0;
+  QStringList failed;
+  QStringList done;
+  const QHash<QString, QString> names = namesOf(outcomes);
+  for (const PageOutcome& o : outcomes) {
+    changes += o.changes;
+    if (o.changes > 0) {
+      ++pages;
+      done.append(QStringLiteral("%1: replaced %2").arg(names.value(o.path)).arg(o.changes));
+    }
+    if (!o.failure.isEmpty())
+      failed.append(QStringLiteral("%1: failed, %2").arg(names.value(o.path), o.failure));
+  }
+  QString report = QStringLiteral("Replaced %1 %2 in %3 %4.")
+                       .arg(changes)
+                       .arg(changes == 1 ? QStringLiteral("match") : QStringLiteral("matches"))
+                       .arg(pages)
+                       .arg(pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"));
+  if (!failed.isEmpty())
+    report +=
+        QStringLiteral(" %1 %2 not written.")
+            .arg(failed.size())
+            .arg(failed.size() == 1 ? QStringLiteral("page was") : QStringLiteral("pages were"));
+  QStringList lines = failed + done;
+  if (lines.size() > kReportLines) {
+    const qsizetype more = lines.size() - kReportLines;
+    lines = lines.first(kReportLines);
+    lines.append(QStringLiteral("... and %1 more").arg(more));
+  }
+  if (!lines.isEmpty()) report += QStringLiteral("\n\n") + lines.join(u'\n');
+  return report;
+}
+
+}  // namespace pagebatch

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+#include "tools/page_search.h"
+
+class QComboBox;
+
+// Working on many pages at once: which pages, one page at a time through the
+// one reader and writer, and what to tell the user afterwards. A page that
+// fails is reported and the others are still done.
+namespace pagebatch {
+
+// Every page of the list once, in list order (the same file under two
+// spellings or through a link counts once).
+QStringList pagesOf(const QComboBox* pageList);
+
+// --- The code tools on every page -------------------------------------
+
+// One page's text edited: the new text and how many places changed, or why
+// the page cannot be edited (such as a missing head tag).
+struct TextEdit final {
+  QString text;
+  int changes = 0;
+  QString refused;
+};
+using EditFunction = std::function<TextEdit(const QString& pageText)>;
+
+struct PageOutcome final {
+  QString path;
+  int changes = 0;  // 0 with no failure: nothing to change, file not written
+  QString failure;  // why the page was not done, in a user's words
+};
+
+// Reads, edits and writes each page; a page with no change is not written.
+PageOutcome editPage(const QString& path, const EditFunction& edit);
+
+// The report that takes the place of "Done!": how many changes in how many
+// pages, then each page that failed and why. what names one change, as in
+// "1 tag replaced" / "3 tags replaced".
+QString toolReport(const QList<PageOutcome>& outcomes, const QString& one, const QString& many);
+
+// --- Find and replace ---------------------------------------------------
+
+// One page as searched: what it held, so a page changed since can be told.
+struct SearchedPage final {
+  QString path;
+  qsizetype size = 0;
+  size_t fingerprint = 0;
+  pagesearch::PageCoding coding;
+  QList<pagesearch::Match> matches;
+  QString failure;  // could not be read or searched
+};
+
+SearchedPage searchPage(const QString& path, const pagesearch::Options& options);
+
+// Writes the replacement over the chosen matches of a searched page (indices
+// into page.matches). Nothing is written when the file changed since the
+// search, or when no match is chosen.
+PageOutcome replaceInPage(const SearchedPage& page, const QList<int>& chosen,
+                          const QString& replacement, pagesearch::Mode mode);
+
+// The report after a replace: one line per page (replaced N, or failed and
+// why), failures first; a long list is cut short.
+QString replaceReport(const QList<PageOutcome>& outcomes);
+
+}  // namespace pagebatch

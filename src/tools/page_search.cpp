@@ -1,0 +1,480 @@
+#include "tools/page_search.h"
+
+#include <QHash>
+#include <QStringDecoder>
+#include <QStringView>
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <vector>
+
+#include "components/page_text.h"
+#include "tools/html_entities.h"
+
+namespace {
+
+using pagesearch::Match;
+using pagesearch::Mode;
+
+constexpr char16_t kByteBase = 0xF700;  // how vFile holds byte b >= 0x80 of a single-byte page
+constexpr char16_t kBoundary = 0xFFFF;  // between two runs of text: no match crosses it
+constexpr qsizetype kContext = 40;      // characters shown on each side of a match
+
+bool isSpace(char16_t c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == 0xA0;
+}
+bool isAsciiLetter(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isWordChar(QChar c) { return c.unicode() != kBoundary && (c.isLetterOrNumber() || c == u'_'); }
+
+// The charsets in which a byte below 0x80 may be half of a character: a
+// replacement there could cut a character in two.
+bool multiByteCharset(const QString& name) {
+  static const std::array<QStringView, 15> prefixes{
+      u"shift",    u"sjis",   u"x-sjis", u"windows-31j", u"euc-", u"x-euc", u"gb",     u"big5",
+      u"iso-2022", u"utf-16", u"utf-32", u"hz-",         u"ks_c", u"cp9",   u"csshift"};
+  for (QStringView p : prefixes)
+    if (name.startsWith(p)) return true;
+  return false;
+}
+
+bool westernDefault(const QString& name) {
+  return name.isEmpty() || name == u"iso-8859-1" || name == u"latin1" || name == u"l1" ||
+         name == u"us-ascii" || name == u"ascii" || name == u"windows-1252" || name == u"cp1252" ||
+         name == u"x-cp1252" || name == u"iso8859-1" || name == u"iso_8859-1";
+}
+
+// The characters bytes 0x80-0xFF stand for in a single-byte charset; a byte
+// the charset gives no single character keeps vFile's placeholder, which no
+// typed text matches.
+using HighBytes = std::array<char16_t, 128>;
+
+HighBytes highBytesOf(const QString& charset) {
+  static QHash<QString, HighBytes> known;
+  if (const auto it = known.constFind(charset); it != known.constEnd()) return *it;
+  HighBytes table{};
+  for (int b = 0; b < 128; ++b) table[b] = char16_t(kByteBase + 0x80 + b);
+  const QString name = westernDefault(charset) ? QStringLiteral("windows-1252") : charset;
+  const QByteArray latin = name.toLatin1();
+  if (QStringDecoder probe(latin.constData()); probe.isValid()) {
+    for (int b = 0; b < 128; ++b) {
+      QStringDecoder one(latin.constData(), QStringConverter::Flag::Stateless);
+      const char byte = char(0x80 + b);
+      const QString c = one.decode(QByteArrayView(&byte, 1));
+      if (!one.hasError() && c.size() == 1 && c[0] != QChar::ReplacementCharacter)
+        table[b] = c[0].unicode();
+    }
+  }
+  known.insert(charset, table);
+  return table;
+}
+
+// The page's characters, one for each unit of the decoded text.
+QString charactersOf(const TextBuffer& page, const pagesearch::PageCoding& coding) {
+  if (page.encoding != TextEncoding::Bytes) return page.text;
+  const HighBytes high = highBytesOf(coding.charset);
+  QString mapped = page.text;
+  char16_t* data = reinterpret_cast<char16_t*>(mapped.data());
+  for (qsizetype i = 0, n = mapped.size(); i < n; ++i)
+    if (data[i] >= kByteBase + 0x80 && data[i] <= kByteBase + 0xFF)
+      data[i] = high[data[i] - kByteBase - 0x80];
+  return mapped;
+}
+
+bool hasHighBytes(const QString& text) {
+  for (const QChar c : text)
+    if (c.unicode() >= kByteBase + 0x80 && c.unicode() <= kByteBase + 0xFF) return true;
+  return false;
+}
+
+// The text a visitor reads, and where in the page each character comes from.
+// Runs of text between tags are kept apart by kBoundary. Plain stretches are
+// copied whole and mapped as one piece; a reference or a run of white space
+// is one character standing for several of the page.
+struct Visible {
+  struct Piece {
+    qsizetype at;    // first character of the piece in chars
+    qsizetype from;  // where it starts in the page
+    qsizetype to;    // where a one-character piece ends in the page
+    bool plain;      // character k stands for page character from + (k - at)
+  };
+  QString chars;
+  std::vector<Piece> pieces;
+  bool spaceOpen = false;  // the last character is a space that may grow
+
+  // otherSpace: the stretch holds white space other than ' ', which reads as ' '.
+  void plain(QStringView s, qsizetype from, qsizetype to, bool otherSpace) {
+    spaceOpen = false;
+    const qsizetype at = chars.size();
+    pieces.push_back({at, from, to, true});
+    chars.append(s.sliced(from, to - from));
+    if (!otherSpace) return;
+    char16_t* data = reinterpret_cast<char16_t*>(chars.data());
+    for (qsizetype k = at, n = chars.size(); k < n; ++k)
+      if (isSpace(data[k])) data[k] = ' ';
+  }
+  void one(char16_t c, qsizetype from, qsizetype to) {
+    if (isSpace(c)) {
+      if (spaceOpen) {
+        pieces.back().to = to;
+        return;
+      }
+      c = ' ';
+      spaceOpen = true;
+    } else {
+      spaceOpen = false;
+    }
+    pieces.push_back({chars.size(), from, to, false});
+    chars.append(QChar(c));
+  }
+  void one32(char32_t c, qsizetype from, qsizetype to) {
+    if (QChar::requiresSurrogates(c)) {
+      one(QChar::highSurrogate(c), from, to);
+      one(QChar::lowSurrogate(c), from, to);
+    } else {
+      one(char16_t(c), from, to);
+    }
+  }
+  void boundary(qsizetype at) {
+    spaceOpen = false;
+    if (chars.isEmpty() || chars.back().unicode() == kBoundary) return;
+    pieces.push_back({chars.size(), at, at, false});
+    chars.append(QChar(kBoundary));
+  }
+  // The stretch of the page that character k of chars comes from.
+  std::pair<qsizetype, qsizetype> source(qsizetype k) const {
+    const auto piece = std::prev(std::upper_bound(
+        pieces.begin(), pieces.end(), k, [](qsizetype at, const Piece& p) { return at < p.at; }));
+    if (!piece->plain) return {piece->from, piece->to};
+    const qsizetype from = piece->from + (k - piece->at);
+    return {from, from + 1};
+  }
+};
+
+// Where the tag starting at s[at] ("<" and a letter, or "</") ends: after its
+// ">", quoted attribute values skipped whole.
+qsizetype tagEnd(QStringView s, qsizetype at) {
+  const qsizetype n = s.size();
+  bool valueNext = false;
+  for (qsizetype j = at + 1; j < n; ++j) {
+    const char16_t c = s[j].unicode();
+    if (c == '>') return j + 1;
+    if (valueNext && (c == '"' || c == '\'')) {
+      const qsizetype close = s.indexOf(QChar(c), j + 1);
+      if (close < 0) return n;
+      j = close;
+      valueNext = false;
+      continue;
+    }
+    if (c == '=')
+      valueNext = true;
+    else if (!isSpace(c))
+      valueNext = false;
+  }
+  return n;
+}
+
+// Where the element's raw content ends: at "</name" followed by a space, "/" or ">".
+qsizetype rawEnd(QStringView s, qsizetype from, QStringView name) {
+  const qsizetype n = s.size();
+  for (qsizetype j = s.indexOf(u"</", from); j >= 0; j = s.indexOf(u"</", j + 2)) {
+    const qsizetype after = j + 2 + name.size();
+    if (after > n) return n;
+    if (s.sliced(j + 2, name.size()).compare(name, Qt::CaseInsensitive) != 0) continue;
+    if (after == n || isSpace(s[after].unicode()) || s[after] == u'/' || s[after] == u'>') return j;
+  }
+  return n;
+}
+
+Visible visibleText(QStringView s) {
+  static const std::array<QStringView, 7> rawText{u"script",  u"style",    u"xmp",      u"iframe",
+                                                  u"noembed", u"noframes", u"plaintext"};
+  static const std::array<QStringView, 2> rcdata{u"title", u"textarea"};
+  Visible v;
+  v.chars.reserve(s.size() / 2);
+  v.pieces.reserve(s.size() / 16);
+  const qsizetype n = s.size();
+  qsizetype i = 0;
+  qsizetype textEnd = n;  // inside a title or textarea: where its text ends
+  while (i < n) {
+    const char16_t c = s[i].unicode();
+    if (c == '<' && i + 1 < n && textEnd == n) {
+      const char16_t next = s[i + 1].unicode();
+      qsizetype end = -1;
+      if (s.sliced(i).startsWith(u"<!--")) {
+        if (s.sliced(i).startsWith(u"<!-->"))
+          end = i + 5;
+        else if (s.sliced(i).startsWith(u"<!--->"))
+          end = i + 6;
+        else if (const qsizetype close = s.indexOf(u"-->", i + 4); close >= 0)
+          end = close + 3;
+        else
+          end = n;
+      } else if (next == '!' || next == '?' ||
+                 (next == '/' && i + 2 < n && !isAsciiLetter(s[i + 2].unicode()))) {
+        const qsizetype close = s.indexOf(u'>', i + 1);
+        end = close < 0 ? n : close + 1;
+      } else if (isAsciiLetter(next) || next == '/') {
+        end = tagEnd(s, i);
+        if (isAsciiLetter(next)) {
+          qsizetype nameEnd = i + 1;
+          while (nameEnd < n && !isSpace(s[nameEnd].unicode()) && s[nameEnd] != u'/' &&
+                 s[nameEnd] != u'>')
+            ++nameEnd;
+          const QStringView name = s.sliced(i + 1, nameEnd - i - 1);
+          const auto is = [name](QStringView known) {
+            return name.size() == known.size() && name.compare(known, Qt::CaseInsensitive) == 0;
+          };
+          for (QStringView raw : rawText)
+            if (is(raw)) end = rawEnd(s, end, raw);
+          for (QStringView rc : rcdata)
+            if (is(rc)) textEnd = rawEnd(s, end, rc);
+        }
+      }
+      if (end >= 0) {
+        v.boundary(i);
+        i = std::min(end, n);
+        continue;
+      }
+    }
+    if (i == textEnd) {
+      textEnd = n;
+      continue;  // the title's end tag, read as a tag
+    }
+    if (c == '&') {
+      const htmlentities::Reference ref = htmlentities::decodeAt(s.first(textEnd), i);
+      if (ref.length > 0) {
+        v.one32(ref.character, i, i + ref.length);
+        i += ref.length;
+        continue;
+      }
+    }
+    if (c == '<' || c == '&' || isSpace(c)) {
+      v.one(c, i, i + 1);
+      ++i;
+      continue;
+    }
+    // A plain stretch: no markup, no reference, and white space only as a
+    // single character between two words (it reads as one space either way).
+    const auto special = [](char16_t d) { return d == '<' || d == '&' || isSpace(d); };
+    qsizetype j = i + 1;
+    bool otherSpace = false;
+    while (j < textEnd) {
+      const char16_t d = s[j].unicode();
+      if (!special(d)) {
+        ++j;
+      } else if (isSpace(d) && j + 1 < textEnd && !special(s[j + 1].unicode())) {
+        otherSpace = otherSpace || d != ' ';
+        j += 2;
+      } else {
+        break;
+      }
+    }
+    v.plain(s, i, j, otherSpace);
+    i = j;
+  }
+  return v;
+}
+
+void foldCase(QString& text) {
+  char16_t* data = reinterpret_cast<char16_t*>(text.data());
+  for (qsizetype i = 0, n = text.size(); i < n; ++i) data[i] = QChar::toCaseFolded(data[i]);
+}
+
+QString findTextFor(const pagesearch::Options& options) {
+  QString find = options.find;
+  find.remove(QChar(kBoundary));
+  if (options.mode == Mode::Text) {
+    QString collapsed;
+    collapsed.reserve(find.size());
+    for (const QChar c : find) {
+      if (isSpace(c.unicode())) {
+        if (!collapsed.endsWith(u' ')) collapsed += u' ';
+      } else {
+        collapsed += c;
+      }
+    }
+    find = collapsed;
+  }
+  return find;
+}
+
+// Match starts and ends in the haystack, left to right, not overlapping.
+QList<std::pair<qsizetype, qsizetype>> locate(QString haystack, QString needle,
+                                              const pagesearch::Options& options) {
+  QList<std::pair<qsizetype, qsizetype>> found;
+  if (needle.isEmpty()) return found;
+  const QString original = options.wholeWord ? haystack : QString();
+  if (!options.matchCase) {
+    foldCase(haystack);
+    foldCase(needle);
+  }
+  const bool wordAtStart = options.wholeWord && isWordChar(needle.front());
+  const bool wordAtEnd = options.wholeWord && isWordChar(needle.back());
+  const qsizetype n = haystack.size();
+  for (qsizetype at = haystack.indexOf(needle); at >= 0;) {
+    const qsizetype end = at + needle.size();
+    const bool startOk = !wordAtStart || at == 0 || !isWordChar(original[at - 1]);
+    const bool endOk = !wordAtEnd || end == n || !isWordChar(original[end]);
+    if (startOk && endOk) {
+      found.append({at, end});
+      at = haystack.indexOf(needle, end);
+    } else {
+      at = haystack.indexOf(needle, at + 1);
+    }
+  }
+  return found;
+}
+
+// Text as the list shows it: on one line, each gap between words one space.
+QString shown(QStringView text) {
+  QString out;
+  out.reserve(text.size());
+  for (const QChar c : text) {
+    if (c.unicode() == kBoundary || isSpace(c.unicode())) {
+      if (!out.endsWith(u' ')) out += u' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// Whether a place in the decoded text can be told as a place in the file:
+// every byte was read as one unit, or as UTF-8. A UTF-16 file read byte by
+// byte has its letters between zero bytes, and a replacement of another
+// length would shift every character after it.
+bool byteOffsetsKnown(const TextBuffer& page) {
+  switch (page.encoding) {
+    case TextEncoding::Utf8:
+    case TextEncoding::Utf8Bom:
+      return true;
+    case TextEncoding::Bytes:
+      return !page.text.startsWith(QStringView(u"\uF7FF\uF7FE")) &&
+             !page.text.startsWith(QStringView(u"\uF7FE\uF7FF"));
+  }
+  return false;  // an encoding this walk does not know
+}
+
+// Line numbers and file offsets of every match, in one walk over the text.
+void placeMatches(QList<Match>& matches, const TextBuffer& page) {
+  const QString& text = page.text;
+  const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
+  qsizetype at = 0;
+  qsizetype bytes = page.encoding == TextEncoding::Utf8Bom ? 3 : 0;
+  int line = 1;
+  const bool oneBytePerUnit = page.encoding == TextEncoding::Bytes;
+  // Written to be vectorised: this walk covers the page up to its last match.
+  auto walkTo = [&](qsizetype to) {
+    const qsizetype n = text.size();
+    int breaks = 0;
+    qsizetype units = 0;
+    for (qsizetype k = at; k < to; ++k) {
+      const char16_t c = data[k];
+      const char16_t next = k + 1 < n ? data[k + 1] : 0;
+      breaks += int(c == '\n') + int(c == '\r' && next != '\n');
+      units += oneBytePerUnit ? 1
+                              : 1 + qsizetype(c >= 0x80) + qsizetype(c >= 0x800) -
+                                    qsizetype((c & 0xF800) == 0xD800);
+    }
+    line += breaks;
+    bytes += units;
+    at = to;
+  };
+  for (Match& m : matches) {
+    walkTo(m.start);
+    m.line = line;
+    m.byteStart = bytes;
+    walkTo(m.end);
+    m.byteEnd = bytes;
+  }
+}
+
+}  // namespace
+
+namespace pagesearch {
+
+PageCoding codingOf(const QByteArray& fileBytes, TextEncoding decodedAs) {
+  PageCoding coding;
+  coding.encoding = decodedAs;
+  if (decodedAs == TextEncoding::Bytes) coding.charset = pagetext::declaredCharset(fileBytes);
+  return coding;
+}
+
+Found findMatches(const TextBuffer& page, const PageCoding& coding, const Options& options) {
+  Found result;
+  const QString needle = findTextFor(options);
+  if (needle.isEmpty()) return result;
+  if (!byteOffsetsKnown(page)) {
+    result.refused = QStringLiteral("it is written in UTF-16, which cannot be searched yet");
+    return result;
+  }
+  if (page.encoding == TextEncoding::Bytes && multiByteCharset(coding.charset) &&
+      hasHighBytes(page.text)) {
+    result.refused =
+        QStringLiteral("its character set (%1) cannot be searched").arg(coding.charset);
+    return result;
+  }
+  const QString characters = charactersOf(page, coding);
+  if (options.mode == Mode::Code) {
+    for (const auto& [start, end] : locate(characters, needle, options)) {
+      Match m;
+      m.start = start;
+      m.end = end;
+      m.before =
+          shown(QStringView(characters)
+                    .sliced(std::max<qsizetype>(0, start - kContext), std::min(start, kContext)));
+      m.found = shown(QStringView(characters).sliced(start, end - start));
+      m.after = shown(
+          QStringView(characters).sliced(end).first(std::min(kContext, characters.size() - end)));
+      result.matches.append(m);
+    }
+  } else {
+    const Visible v = visibleText(characters);
+    const QString& chars = v.chars;
+    for (const auto& [start, end] : locate(chars, needle, options)) {
+      Match m;
+      m.start = v.source(start).first;
+      m.end = v.source(end - 1).second;
+      m.before = shown(QStringView(chars).sliced(std::max<qsizetype>(0, start - kContext),
+                                                 std::min(start, kContext)));
+      m.found = shown(QStringView(chars).sliced(start, end - start));
+      m.after = shown(QStringView(chars).sliced(end).first(std::min(kContext, chars.size() - end)));
+      result.matches.append(m);
+    }
+  }
+  placeMatches(result.matches, page);
+  return result;
+}
+
+QByteArray replacementBytes(const QString& replacement, Mode mode, const PageCoding& coding) {
+  QString text = replacement;
+  if (mode == Mode::Text) {
+    text.replace(u'&', QStringLiteral("&amp;"));
+    text.replace(u'<', QStringLiteral("&lt;"));
+    text.replace(u'>', QStringLiteral("&gt;"));
+  }
+  if (coding.encoding != TextEncoding::Bytes) return text.toUtf8();
+  // A page that names no charset is read in whatever the browser guesses:
+  // only ASCII and references are right in all of them.
+  const QString charset = coding.charset.isEmpty()         ? QStringLiteral("us-ascii")
+                          : westernDefault(coding.charset) ? QStringLiteral("windows-1252")
+                                                           : coding.charset;
+  if (std::optional<QByteArray> bytes = pagetext::encodeIn(text, charset)) return *bytes;
+  return *pagetext::encodeIn(text, QStringLiteral("us-ascii"));
+}
+
+QByteArray spliceBytes(const QByteArray& bytes, const QList<ByteRange>& ranges,
+                       const QByteArray& with) {
+  QByteArray out;
+  out.reserve(bytes.size() + ranges.size() * with.size());
+  qsizetype at = 0;
+  for (const auto& [first, second] : ranges) {
+    out.append(QByteArrayView(bytes).sliced(at, first - at));
+    out.append(with);
+    at = second;
+  }
+  out.append(QByteArrayView(bytes).sliced(at));
+  return out;
+}
+
+}  // namespace pagesearch
