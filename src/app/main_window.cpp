@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include "components/web_browser.h"
 #include "help/quick_help.h"
 #include "intake/welcome.h"
+#include "publish/publish_window.h"
 #include "tools/insert_code.h"
 #include "tools/pro_options.h"
 
@@ -57,6 +59,12 @@ void Form2::buildControls() {
 
   cmdPro = named(new QPushButton(QStringLiteral("PRO Version Options"), Picture2), "cmdPro");
   twips::place(cmdPro, 12895, 180, 2940, 420);
+
+  lblPublish = named(new LinkLabel(QStringLiteral("Publish"), Picture2), "lblPublish");
+  lblPublish->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
+  look::setTextColor(lblPublish, QColor(144, 238, 144));
+  lblPublish->setToolTip(QStringLiteral("Upload the pages to your web host (Ctrl+U)"));
+  twips::place(lblPublish, 12060, 270, 735, 240);
 
   Combo1 = named(new QComboBox(this), "Combo1");
   Combo1->setEditable(true);
@@ -115,6 +123,7 @@ void Form2::buildControls() {
   connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
   connect(cmdPro, &QPushButton::clicked, this, &Form2::cmdPro_Click);
   connect(lblHelp, &LinkLabel::clicked, this, &Form2::lblHelp_Click);
+  connect(lblPublish, &LinkLabel::clicked, this, &Form2::lblPublish_Click);
   // A chosen entry shows its page, whether the user chose it or another
   // window set the selection; choosing the entry already selected shows it too.
   connect(Combo1, &QComboBox::currentIndexChanged, this, [this] {
@@ -155,6 +164,18 @@ bool Form2::event(QEvent* event) {
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
+  // Ctrl+U publishes while a page is shown; while it is edited the key
+  // belongs to the editor (underline). Seen here, before the browser's view
+  // takes it, and only for keys meant for this window.
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_U && key->modifiers() == Qt::ControlModifier &&
+        Command2->text() == kEditPage) {
+      lblPublish_Click();
+      return true;
+    }
+  }
   if (event->type() == QEvent::WindowActivate && watched != this && watched->isWidgetType()) {
     auto* w = static_cast<QWidget*>(watched);
     if (w->isWindow()) returningFromOurWindow_ = !qobject_cast<QMessageBox*>(w);
@@ -193,6 +214,7 @@ void Form2::Form_Resize() {
   Command1->move(px(l.command1Left), Command1->y());
   lblHelp->move(px(l.lblHelpLeft), lblHelp->y());
   cmdPro->move(px(l.cmdProLeft), cmdPro->y());
+  lblPublish->move(px(l.lblPublishLeft), lblPublish->y());
   // The header band spans the window, whatever its width.
   Picture2->resize(width(), Picture2->height());
 }
@@ -244,4 +266,10 @@ void Form2::lblHelp_Click() {
   if (quickHelp_) return;
   quickHelp_ = new frmQuickHelp(this);
   quickHelp_->exec();
+}
+
+void Form2::lblPublish_Click() {
+  if (publish_) return;
+  publish_ = new frmPublish(Combo1, this);
+  publish_->exec();
 }

@@ -17,6 +17,7 @@ class frmdropfiles;
 class Form3;
 class frmPRO;
 class frmQuickHelp;
+class frmPublish;
 
 // The main window: page list, preview, the commands that open the other
 // windows, and the edit-and-save button. It lives for the whole run.
@@ -50,6 +51,7 @@ class Form2 final : public QWidget {
   void Command1_Click();
   void cmdPro_Click();
   void lblHelp_Click();
+  void lblPublish_Click();
   void Command2_Click();
 
  protected:
@@ -77,6 +79,7 @@ class Form2 final : public QWidget {
   QPushButton* Command2 = nullptr;
   QPushButton* Command1 = nullptr;
   LinkLabel* lblHelp = nullptr;
+  LinkLabel* lblPublish = nullptr;
   WebBrowser* WebBrowser1 = nullptr;
   QGroupBox* frShortcuts = nullptr;
   QLabel* Label1 = nullptr;
@@ -88,6 +91,7 @@ class Form2 final : public QWidget {
   QPointer<Form3> insertCode_;
   QPointer<frmPRO> proOptions_;
   QPointer<frmQuickHelp> quickHelp_;
+  QPointer<frmPublish> publish_;
 
   // Whether the window active before this one was another window of the
   // program (not a message box): only a return from one reloads the preview.

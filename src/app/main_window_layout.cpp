@@ -13,5 +13,6 @@ MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m) {
   l.command1Left = l.command2Left + m.command2Width + 100;
   l.lblHelpLeft = l.command1Left + m.command1Width + 100;
   l.cmdProLeft = std::max(w - 3500, 0);
+  l.lblPublishLeft = std::max(l.cmdProLeft - 100 - m.lblPublishWidth, 0);
   return l;
 }

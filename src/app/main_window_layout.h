@@ -7,6 +7,7 @@ struct MainWindowMetrics final {
   int command5Width = 465;
   int command2Width = 2175;
   int command1Width = 3615;
+  int lblPublishWidth = 735;
 };
 
 struct MainWindowLayout final {
@@ -18,10 +19,13 @@ struct MainWindowLayout final {
   int command1Left = 0;
   int lblHelpLeft = 0;
   int cmdProLeft = 0;
+  int lblPublishLeft = 0;
 };
 
 // Widths follow the window less 1000 twips; the page list takes half the
 // window; the buttons and the Help link follow it 100 twips apart; the Pro
 // button stays 3500 short of the outer width. A window too narrow for that
-// gets zero widths and lefts, never negative ones.
+// gets zero widths and lefts, never negative ones. The Publish link sits in
+// the header band 100 twips left of the Pro button, so it moves with the
+// button and stays inside the window.
 MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m = {});
