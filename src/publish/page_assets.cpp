@@ -101,7 +101,10 @@ std::optional<QString> insideFolderPath(const QString& reference, const QString&
   // Decoded after the checks above, so "%2F" or "%2E%2E" cannot slip through
   // as text and then act as a separator or a parent step below.
   ref = QUrl::fromPercentEncoding(ref.toUtf8());
-  if (ref.contains(QChar(0)) || ref.contains(QLatin1Char('\\'))) return std::nullopt;
+  // A control character has no place in a file name we send: FTP commands
+  // end at a line break, so one could smuggle in a second command.
+  for (const QChar c : ref)
+    if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char('\\')) return std::nullopt;
 
   QStringList parts = fromFolder.isEmpty() ? QStringList{} : fromFolder.split(QLatin1Char('/'));
   for (const QString& segment : ref.split(QLatin1Char('/'))) {
