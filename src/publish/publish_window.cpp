@@ -319,7 +319,10 @@ void frmPublish::start(Operation op, std::vector<UploadItem> items) {
   trust.acceptedHostKey = store_->acceptedHostKey(site.host, site.port);
   trust.pinnedCertificate = store_->pinnedCertificate(fields);
 
-  if (op == Operation::Publish) sending_ = items;
+  if (op == Operation::Publish) {
+    sending_ = items;
+    sent_.assign(items.size(), false);
+  }
   totalBytes_ = 0;
   for (const UploadItem& i : items) totalBytes_ += i.size;
   cancel_ = false;
@@ -359,6 +362,7 @@ void frmPublish::start(Operation op, std::vector<UploadItem> items) {
       QMetaObject::invokeMethod(self, [self, index] {
         if (!self) return;
         const UploadItem& item = self->sending_[index];
+        self->sent_[index] = true;
         const SiteFields f = self->currentFields();
         for (std::size_t i = 0; i < self->files_.size(); ++i) {
           if (self->files_[i].remotePath != item.remotePath) continue;
@@ -402,11 +406,8 @@ void frmPublish::finish(Operation op, const Outcome& outcome, int sent) {
   if (askToTrust(outcome)) {
     // Send only what is still to go; what went before the question is done.
     std::vector<UploadItem> rest;
-    if (op == Operation::Publish) {
-      const auto uploaded = store_->uploaded(currentFields());
-      for (const UploadItem& i : sending_)
-        if (!uploaded.contains(i.remotePath)) rest.push_back(i);
-    }
+    for (std::size_t i = 0; i < sending_.size(); ++i)
+      if (op == Operation::Publish && !sent_[i]) rest.push_back(sending_[i]);
     start(op, std::move(rest));
     return;
   }

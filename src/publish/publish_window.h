@@ -95,6 +95,7 @@ class frmPublish final : public QDialog {
 
   std::vector<PublishFile> files_;
   std::vector<UploadItem> sending_;
+  std::vector<bool> sent_;  // which of sending_ are in place
   QThread* worker_ = nullptr;
   std::atomic_bool cancel_ = false;
   qint64 totalBytes_ = 0;

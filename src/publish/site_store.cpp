@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QUrl>
 
 namespace {
 
@@ -35,20 +36,25 @@ QString SiteStore::defaultFile() {
          QStringLiteral("/Quorvane/publish.ini");
 }
 
+// One key per file (a publish of a thousand files writes a thousand small
+// values, not a thousand growing lists). Paths are percent-encoded so that
+// '/' does not open a group and every key is plain ASCII.
 QHash<QString, QByteArray> SiteStore::uploaded(const SiteFields& site) const {
   QHash<QString, QByteArray> out;
-  const QVariantMap map = settings_->value(siteKey(site) + QStringLiteral("/files")).toMap();
-  for (auto it = map.begin(); it != map.end(); ++it) out.insert(it.key(), it.value().toByteArray());
+  settings_->beginGroup(siteKey(site) + QStringLiteral("/files"));
+  for (const QString& key : settings_->childKeys())
+    out.insert(QUrl::fromPercentEncoding(key.toLatin1()), settings_->value(key).toByteArray());
+  settings_->endGroup();
   return out;
 }
 
 void SiteStore::rememberUpload(const SiteFields& site, const QString& remotePath,
                                const QByteArray& sha256) {
   const QString key = siteKey(site);
-  QVariantMap map = settings_->value(key + QStringLiteral("/files")).toMap();
-  map.insert(remotePath, sha256);
-  settings_->setValue(key + QStringLiteral("/files"), map);
-  // A reader of the file can tell which site a digest stands for.
+  settings_->setValue(
+      key + QStringLiteral("/files/") + QString::fromLatin1(QUrl::toPercentEncoding(remotePath)),
+      sha256);
+  // A reader of the file can tell which site the digests stand for.
   settings_->setValue(key + QStringLiteral("/address"), site.user + QLatin1Char('@') + site.host +
                                                             QLatin1Char(':') + site.remoteFolder);
 }

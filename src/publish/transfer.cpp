@@ -63,26 +63,23 @@ const char* keyTypeName(int type) {
 }
 
 // Both lists are consulted: OpenSSH's (libcurl's verdict, match) and the
-// keys the user accepted here. Only a key one of them holds is let in; a key
-// either list knows differently is refused as changed.
+// keys the user accepted here. A key OpenSSH's list holds is let in (the
+// user keeps that list, and fixes it when a host really changes its key);
+// one it holds differently is refused as changed; otherwise the key must be
+// the one accepted here, and a different one is refused as changed too.
 int onHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match, void* data) {
   auto* h = static_cast<TransferHandle*>(data);
   const QByteArray blob = found->len ? QByteArray(found->key, qsizetype(found->len))
                                      : QByteArray::fromBase64(QByteArray(found->key));
   h->presentedKey = QByteArray(keyTypeName(found->keytype)) + ' ' + blob.toBase64();
-  if (match == CURLKHMATCH_MISMATCH) {
-    h->key = TransferHandle::Key::Changed;
-    return CURLKHSTAT_REJECT;
-  }
-  if (!h->acceptedKey.isEmpty() && h->acceptedKey != h->presentedKey) {
-    h->key = TransferHandle::Key::Changed;
-    return CURLKHSTAT_REJECT;
-  }
-  if (match == CURLKHMATCH_OK || h->acceptedKey == h->presentedKey) {
+  if (match == CURLKHMATCH_OK ||
+      (match == CURLKHMATCH_MISSING && h->acceptedKey == h->presentedKey)) {
     h->key = TransferHandle::Key::Known;
     return CURLKHSTAT_FINE;
   }
-  h->key = TransferHandle::Key::Unknown;
+  h->key = match == CURLKHMATCH_MISMATCH || !h->acceptedKey.isEmpty()
+               ? TransferHandle::Key::Changed
+               : TransferHandle::Key::Unknown;
   return CURLKHSTAT_REJECT;
 }
 
@@ -148,6 +145,9 @@ void Transfer::applyCommon() {
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, 30L);
   curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, 30L);
+  // libssh2 keeps as many SFTP writes in flight as one buffer holds: a
+  // large one fills the pipe (100 MB over loopback: 1.9 s instead of 3 s).
+  curl_easy_setopt(c, CURLOPT_UPLOAD_BUFFERSIZE, 1024L * 1024L);
   curl_easy_setopt(c, CURLOPT_FTP_CREATE_MISSING_DIRS, long(CURLFTP_CREATE_DIR_RETRY));
   curl_easy_setopt(c, CURLOPT_READFUNCTION, onRead);
   curl_easy_setopt(c, CURLOPT_READDATA, h_.get());

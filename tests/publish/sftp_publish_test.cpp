@@ -167,7 +167,14 @@ class SftpPublishTest final : public QObject {
                                     SshServer::publicLine(keyA_) + '\n');
     const Outcome fromOurs = Transfer(s, accepted).test();
     const Outcome fromOpenSsh = Transfer(s, known).test();
+    // The user checked the new key and put it in OpenSSH's list: it is let in.
+    Trust updated = accepted;
+    updated.knownHostsFile = work_.filePath(QStringLiteral("known_hosts_updated"));
+    write(updated.knownHostsFile, QStringLiteral("[127.0.0.1]:%1 ").arg(s.port).toUtf8() +
+                                      SshServer::publicLine(keyB_) + '\n');
+    const Outcome afterUpdate = Transfer(s, updated).test();
     QVERIFY2(server_->start(keyA_), qPrintable(server_->error()));
+    QVERIFY2(afterUpdate.ok(), qPrintable(afterUpdate.why));
     for (const Outcome& o : {fromOurs, fromOpenSsh}) {
       QCOMPARE(o.failure, Failure::HostKeyChanged);
       QVERIFY(o.why.startsWith("host key changed"));
