@@ -270,6 +270,12 @@ void Form2::lblHelp_Click() {
 
 void Form2::lblPublish_Click() {
   if (publish_) return;
+  // Publishing sends the files as saved: an edit in progress would not go.
+  if (Command2->text() != kEditPage) {
+    MsgBox(QStringLiteral("Please save or discard your changes to the page before publishing."),
+           MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Publish"), this);
+    return;
+  }
   publish_ = new frmPublish(Combo1, this);
   publish_->exec();
 }

@@ -237,6 +237,11 @@ class PublishWindowTest final : public QObject {
     QTest::keyClick(&form, Qt::Key_U, Qt::ControlModifier);
     QCoreApplication::processEvents();
     QVERIFY(!openedWhileEditing);
+    // The link says why it waits: what is published is the saved file.
+    MsgBoxRecorder messages;
+    QTest::mouseClick(link, Qt::LeftButton);
+    QCOMPARE(messages.calls.size(), 1);
+    QVERIFY(messages.calls[0].prompt.startsWith("Please save or discard your changes"));
     edit->setText(kEditPage);
   }
 };
