@@ -180,6 +180,31 @@ class PublishWindowTest final : public QObject {
     QVERIFY2(messages.calls[0].prompt.contains("login refused"),
              qPrintable(messages.calls[0].prompt));
     delete w;
+
+    // Cancel while a large download goes up: it never appears, half or whole.
+    write(dir_.filePath("site/big.bin"), QByteArray(64 << 20, 'b'));
+    write(dir_.filePath("site/terms.html"), "<p>new terms</p><a href=big.bin>get</a>");
+    w = new frmPublish(&pages_, nullptr, paths("click"));
+    w->findChild<QLineEdit*>("txtPassword")->setText(account.password);
+    auto* bar = w->findChild<QProgressBar*>("prgUpload");
+    auto* cancel = w->findChild<QPushButton*>("cmdCancel");
+    QSignalSpy moving(bar, &QProgressBar::valueChanged);
+    QSignalSpy stopped(w, &frmPublish::operationFinished);
+    messages.calls.clear();
+    QTest::mouseClick(w->findChild<QPushButton*>("cmdPublish"), Qt::LeftButton);
+    QVERIFY(cancel->isEnabled());
+    QVERIFY(moving.wait(60000));
+    QVERIFY(bar->format().contains("big.bin"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QVERIFY(stopped.wait(60000));
+    QCOMPARE(stopped.last().at(0).toBool(), false);
+    QVERIFY(messages.calls.last().prompt.startsWith("Publishing was cancelled"));
+    QVERIFY(!cancel->isEnabled());
+    QVERIFY(w->findChild<QPushButton*>("cmdPublish")->isEnabled());
+    QCOMPARE(remoteFiles(remote),
+             (QStringList{"css/s.css", "index.html", "pic.jpg", "terms.html"}));
+    QCOMPARE(read(remote + "/terms.html"), QByteArray("<p>new terms</p>"));
+    delete w;
   }
 
   void layoutKeepsThePublishLinkInTheHeaderBand_data() {
