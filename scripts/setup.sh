@@ -10,6 +10,8 @@ packages=(
   libbenchmark-dev libdtl-dev fonts-dejavu-core xdg-utils
   dpkg-dev file xvfb xauth xdotool
   clang libclang-rt-14-dev desktop-file-utils
+  libcurl4-openssl-dev qtkeychain-qt6-dev
+  openssh-server openssh-client vsftpd openssl curl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -25,6 +25,7 @@
 #include "history/history_questions.h"
 #include "history/history_window.h"
 #include "intake/welcome.h"
+#include "publish/publish_window.h"
 #include "tools/insert_code.h"
 #include "tools/pro_options.h"
 
@@ -73,7 +74,12 @@ void Form2::buildControls() {
   lblHistory = named(new LinkLabel(QStringLiteral("History"), Picture2), "lblHistory");
   lblHistory->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
   look::setTextColor(lblHistory, QColor(160, 255, 160));
-  twips::place(lblHistory, 12060, 270, 735, 240);
+  twips::place(lblHistory, 11225, 270, 735, 240);
+  lblPublish = named(new LinkLabel(QStringLiteral("Publish"), Picture2), "lblPublish");
+  lblPublish->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
+  look::setTextColor(lblPublish, QColor(144, 238, 144));
+  lblPublish->setToolTip(QStringLiteral("Upload the pages to your web host (Ctrl+U)"));
+  twips::place(lblPublish, 12060, 270, 735, 240);
 
   Combo1 = named(new QComboBox(this), "Combo1");
   Combo1->setEditable(true);
@@ -137,6 +143,7 @@ void Form2::buildControls() {
   auto* showHistory = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), this);
   showHistory->setContext(Qt::WindowShortcut);
   connect(showHistory, &QShortcut::activated, this, &Form2::lblHistory_Click);
+  connect(lblPublish, &LinkLabel::clicked, this, &Form2::lblPublish_Click);
   // A chosen entry shows its page, whether the user chose it or another
   // window set the selection; choosing the entry already selected shows it too.
   connect(Combo1, &QComboBox::currentIndexChanged, this, [this] {
@@ -177,14 +184,18 @@ bool Form2::event(QEvent* event) {
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
-  // Seen before the browser gets it: while editing the keys stay the
-  // editor's own (redo), while viewing they undo the page's last change.
+  // Seen before the browser gets it, and only for keys meant for this
+  // window: while editing, Ctrl+Shift+Z stays the editor's redo and Ctrl+U its
+  // underline; while viewing, they undo the page's last change and publish.
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == this) {
+      static_cast<QWidget*>(watched)->window() == this && Command2->text() == kEditPage) {
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Z && key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier) &&
-        Command2->text() == kEditPage) {
+    if (key->key() == Qt::Key_Z && key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
       undoLastChange();
+      return true;
+    }
+    if (key->key() == Qt::Key_U && key->modifiers() == Qt::ControlModifier) {
+      lblPublish_Click();
       return true;
     }
   }
@@ -228,6 +239,7 @@ void Form2::Form_Resize() {
   lblHelp->move(px(l.lblHelpLeft), lblHelp->y());
   cmdPro->move(px(l.cmdProLeft), cmdPro->y());
   lblHistory->move(px(l.lblHistoryLeft), lblHistory->y());
+  lblPublish->move(px(l.lblPublishLeft), lblPublish->y());
   // The header band spans the window, whatever its width.
   Picture2->resize(width(), Picture2->height());
 }
@@ -291,4 +303,16 @@ void Form2::lblHistory_Click() {
 void Form2::undoLastChange() {
   if (refuseWithoutPage()) return;
   history::undoLastChange(currentPage(), WebBrowser1, this);
+}
+
+void Form2::lblPublish_Click() {
+  if (publish_) return;
+  // Publishing sends the files as saved: an edit in progress would not go.
+  if (Command2->text() != kEditPage) {
+    MsgBox(QStringLiteral("Please save or discard your changes to the page before publishing."),
+           MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Publish"), this);
+    return;
+  }
+  publish_ = new frmPublish(Combo1, this);
+  publish_->exec();
 }

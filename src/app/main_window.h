@@ -19,6 +19,7 @@ class frmPRO;
 class frmFind;
 class frmQuickHelp;
 class frmHistory;
+class frmPublish;
 
 // The main window: page list, preview, the commands that open the other
 // windows, and the edit-and-save button. It lives for the whole run.
@@ -55,6 +56,7 @@ class Form2 final : public QWidget {
   void lblHistory_Click();
   // Ctrl+Shift+Z while viewing: the page as it was before its last change.
   void undoLastChange();
+  void lblPublish_Click();
   void Command2_Click();
   // Ctrl+H / Ctrl+F: the Find and Replace window (main_window_find.cpp).
   void ShowFind();
@@ -86,6 +88,7 @@ class Form2 final : public QWidget {
   QPushButton* Command1 = nullptr;
   LinkLabel* lblHelp = nullptr;
   LinkLabel* lblHistory = nullptr;
+  LinkLabel* lblPublish = nullptr;
   WebBrowser* WebBrowser1 = nullptr;
   QGroupBox* frShortcuts = nullptr;
   QLabel* Label1 = nullptr;
@@ -99,6 +102,7 @@ class Form2 final : public QWidget {
   QPointer<frmQuickHelp> quickHelp_;
   QPointer<frmHistory> history_;
   QPointer<frmFind> find_;
+  QPointer<frmPublish> publish_;
 
   // Whether the window active before this one was another window of the
   // program (not a message box): only a return from one reloads the preview.

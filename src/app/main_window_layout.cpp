@@ -13,6 +13,7 @@ MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m) {
   l.command1Left = l.command2Left + m.command2Width + 100;
   l.lblHelpLeft = l.command1Left + m.command1Width + 100;
   l.cmdProLeft = std::max(w - 3500, 0);
-  l.lblHistoryLeft = std::max(l.cmdProLeft - 100 - m.lblHistoryWidth, 0);
+  l.lblPublishLeft = std::max(l.cmdProLeft - 100 - m.lblPublishWidth, 0);
+  l.lblHistoryLeft = std::max(l.lblPublishLeft - 100 - m.lblHistoryWidth, 0);
   return l;
 }

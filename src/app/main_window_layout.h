@@ -8,6 +8,7 @@ struct MainWindowMetrics final {
   int command2Width = 2175;
   int command1Width = 3615;
   int lblHistoryWidth = 735;
+  int lblPublishWidth = 735;
 };
 
 struct MainWindowLayout final {
@@ -20,11 +21,13 @@ struct MainWindowLayout final {
   int lblHelpLeft = 0;
   int cmdProLeft = 0;
   int lblHistoryLeft = 0;
+  int lblPublishLeft = 0;
 };
 
 // Widths follow the window less 1000 twips; the page list takes half the
 // window; the buttons and the Help link follow it 100 twips apart; the Pro
-// button stays 3500 short of the outer width, the History link 100 before it
-// in the header band. A window too narrow for that
-// gets zero widths and lefts, never negative ones.
+// button stays 3500 short of the outer width. A window too narrow for that
+// gets zero widths and lefts, never negative ones. The Publish link sits in
+// the header band 100 twips left of the Pro button and the History link 100
+// left of Publish, so both move with the button and stay inside the window.
 MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m = {});
