@@ -351,6 +351,9 @@ bool byteOffsetsKnown(const TextBuffer& page) {
     case TextEncoding::Bytes:
       return !page.text.startsWith(QStringView(u"\uF7FF\uF7FE")) &&
              !page.text.startsWith(QStringView(u"\uF7FE\uF7FF"));
+    case TextEncoding::Utf16LeBom:
+    case TextEncoding::Utf16BeBom:
+      return false;  // the replacement's bytes would be written one per unit
   }
   return false;  // an encoding this walk does not know
 }
