@@ -28,6 +28,11 @@ Status showable(const QString& path) {
 
 Status editable(const QString& path) {
   if (Status shown = showable(path); !shown) return shown;
+  // Said before any editing rather than after it, when the save fails. A
+  // file without write permission is read-only even to root, as the writer
+  // refuses it too.
+  if (const QFileInfo info(path); !info.isWritable() || !(info.permissions() & QFile::WriteOwner))
+    return Status::failure(QStringLiteral("the file is read-only"));
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return Status::failure(file.errorString());
   // Pages start with markup: binary data shows itself within the first bytes.

@@ -6,7 +6,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
-#include "components/web_browser.h"
+#include "components/external_opener.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ class NewWindowCatcher final : public QWebEnginePage {
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-    if (!isLocal(url)) WebBrowser::openExternally(url);
+    if (!isLocal(url)) externalopener::open(url);
     deleteLater();
     return false;
   }
@@ -88,7 +88,7 @@ bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
     // asked is whether the user has ever acted on the page.)
     runJavaScript(QStringLiteral("navigator.userActivation.hasBeenActive"),
                   QWebEngineScript::ApplicationWorld, [url](const QVariant& active) {
-                    if (active.toBool()) WebBrowser::openExternally(url);
+                    if (active.toBool()) externalopener::open(url);
                   });
   }
   if (isMainFrame) refusedLeave = !accept;

@@ -10,6 +10,7 @@
 #include <QWebEngineView>
 
 #include "browser_driver.h"
+#include "components/edit_session.h"
 #include "components/web_browser.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
@@ -217,8 +218,8 @@ void MinimalSaveCorpusTest::edit() {
                     edit,
                     outside,
                     dropped,
-                    browser.lastSaveWay().minimal,
-                    browser.lastSaveWay().why};
+                    browser.session()->lastSaveWay().minimal,
+                    browser.session()->lastSaveWay().why};
 }
 
 void MinimalSaveCorpusTest::goalMet() {

@@ -9,6 +9,7 @@
 #include <QWebEngineView>
 
 #include "browser_driver.h"
+#include "components/external_opener.h"
 #include "components/web_browser.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -47,7 +48,7 @@ class TestWebBrowser final : public QObject {
  private slots:
   void init() {
     opened.clear();
-    WebBrowser::setExternalOpener([this](const QUrl& url) { opened << url; });
+    externalopener::setOpener([this](const QUrl& url) { opened << url; });
   }
 
   void loadsAPlainPathAndReportsIt() {

@@ -8,6 +8,8 @@
 #include <QWebEngineView>
 
 #include "browser_driver.h"
+#include "components/edit_session.h"
+#include "components/external_opener.h"
 #include "components/web_browser.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
@@ -108,7 +110,7 @@ void WebBrowserEditTest::scriptOutputNeverEdited() {
                                      ".join()")),
            QVariant(QStringLiteral("false,false,false")));
   bool changed = true;
-  browser_->readChanged([&](bool c) { changed = c; });
+  browser_->session()->readChanged([&](bool c) { changed = c; });
   QVERIFY(driver::waitFor([&] { return !changed; }));
 }
 
@@ -218,12 +220,12 @@ void WebBrowserEditTest::editKeys() {
 
 void WebBrowserEditTest::ctrlNOpensShownPage() {
   QList<QUrl> opened;
-  WebBrowser::setExternalOpener([&](const QUrl& url) { opened << url; });
+  externalopener::setOpener([&](const QUrl& url) { opened << url; });
   const QString path = write(QStringLiteral("shown.htm"), kPage);
   QVERIFY(edit(path));
   browser_->view()->setFocus();
   QTest::keySequence(browser_->view()->focusProxy(), QKeySequence(QStringLiteral("Ctrl+N")));
-  WebBrowser::setExternalOpener({});
+  externalopener::setOpener({});
   QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(path)});
 }
 
@@ -321,8 +323,8 @@ void WebBrowserEditTest::minimalSave() {
   const QString edited = driver::markup(browser_.get());
   QVERIFY(saveByLeaving());
   const QByteArray bytes = testfiles::read(path);
-  QCOMPARE(browser_->lastSaveWay().why, why);
-  QCOMPARE(browser_->lastSaveWay().minimal, !expected.isEmpty());
+  QCOMPARE(browser_->session()->lastSaveWay().why, why);
+  QCOMPARE(browser_->session()->lastSaveWay().minimal, !expected.isEmpty());
   if (!expected.isEmpty()) {
     QCOMPARE(bytes, expected);
     return;
@@ -384,7 +386,7 @@ void WebBrowserEditTest::toolSettlingAsksNothingMore() {
   rec.queue({MsgAnswer::Save});
   bool proceed = false;
   QSignalSpy loaded(browser_.get(), &WebBrowser::DownloadComplete);
-  browser_->settleEdits([&](bool go) {
+  browser_->session()->settleEdits([&](bool go) {
     proceed = go;
     // The tool's rewrite, as Insert Code makes it.
     testfiles::write(path, testfiles::read(path).replace("</head>", "<meta name=x></head>"));
@@ -402,7 +404,7 @@ void WebBrowserEditTest::toolSettlingAsksNothingMore() {
   const QByteArray bytes = testfiles::read(path);
   QVERIFY(bytes.contains("Hellozebra</p><p id=\"second\">Worldlion</p>"));
   QVERIFY(bytes.contains("<meta name=x></head>"));
-  QVERIFY(browser_->lastSaveWay().minimal);
+  QVERIFY(browser_->session()->lastSaveWay().minimal);
 }
 
 QV_TEST_MAIN(WebBrowserEditTest)
