@@ -105,11 +105,18 @@ void EditSession::forgetEdits() {
 }
 
 void EditSession::offerSave(MsgButtons buttons, std::function<void(Leave)> done) {
+  // Busy from the question until the save ends: a second request meanwhile
+  // (another navigation, a tool) must not ask again.
+  busy_ = true;
   QPointer<EditSession> self(this);
   const int generation = generation_;
-  readChanged([self, generation, buttons, done = std::move(done)](bool changed) {
+  const auto finish = [self, done = std::move(done)](Leave leave) {
+    if (self) self->busy_ = false;
+    done(leave);
+  };
+  readChanged([self, generation, buttons, finish](bool changed) {
     if (!self || self->generation_ != generation || !changed) {
-      done(Leave::Go);
+      finish(Leave::Go);
       return;
     }
     const MsgAnswer answer =
@@ -117,11 +124,11 @@ void EditSession::offerSave(MsgButtons buttons, std::function<void(Leave)> done)
                buttons, MsgIcon::Question, QStringLiteral("Save"), self->messageParent());
     if (!self) return;
     if (answer == MsgAnswer::Discard)
-      done(Leave::Go);
+      finish(Leave::Go);
     else if (answer == MsgAnswer::Cancel)
-      done(Leave::Stay);
+      finish(Leave::Stay);
     else
-      self->save([done](bool saved) { done(saved ? Leave::Go : Leave::Stay); });
+      self->save([finish](bool saved) { finish(saved ? Leave::Go : Leave::Stay); });
   });
 }
 
@@ -311,11 +318,9 @@ void EditSession::settleEdits(std::function<void(bool)> done) {
     done(false);
     return;
   }
-  busy_ = true;
   QPointer<EditSession> self(this);
   offerSave(MsgButtons::SaveDiscardCancel, [self, done = std::move(done)](Leave leave) {
     if (!self) return;
-    self->busy_ = false;
     // Saved or discarded: the editor shows the file again, so discarded
     // edits cannot come back with a later save, and no reload asks again.
     if (leave == Leave::Go) {
@@ -329,11 +334,9 @@ void EditSession::settleEdits(std::function<void(bool)> done) {
 bool EditSession::readyToClose(std::function<void()> closeAgain) {
   if (closeApproved_ || !active_) return true;
   if (busy_) return false;
-  busy_ = true;
   QPointer<EditSession> self(this);
   offerSave(MsgButtons::SaveDiscardCancel, [self, closeAgain = std::move(closeAgain)](Leave leave) {
     if (!self) return;
-    self->busy_ = false;
     if (leave == Leave::Stay) return;
     self->closeApproved_ = true;
     closeAgain();
