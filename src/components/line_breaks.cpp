@@ -80,7 +80,8 @@ QByteArray spell(QByteArrayView text, QByteArrayView usual) {
   out.reserve(text.size() + text.size() / 16);
   const qsizetype n = text.size();
   for (qsizetype i = 0; i < n;) {
-    if (text[i] != '\n') {
+    // A line feed after a CR is spelled already.
+    if (text[i] != '\n' || (i > 0 && text[i - 1] == '\r')) {
       out += text[i++];
       continue;
     }

@@ -372,10 +372,17 @@ Patch patch(const QByteArray& file, const QString& before, const QString& after,
     result.why = QStringLiteral("the changes are spread over too many places");
     return result;
   }
-  const linebreaks::Lines lines = linebreaks::lines(file);
+  // The engine's markup holds no CR: line breaks are matched as it reads
+  // them. Markup that does hold one is matched byte for byte.
+  linebreaks::Lines lines;
+  if (before.contains(u'\r'))
+    lines.text = file;
+  else
+    lines = linebreaks::lines(file);
   // New line breaks are written the way the file writes most of its own.
-  const QByteArray lineBreak =
-      file.contains('\r') ? lines.usual : QByteArray(spelling.crlf ? "\r\n" : "\n");
+  const QByteArray lineBreak = file.contains('\r') && !before.contains(u'\r')
+                                   ? lines.usual
+                                   : QByteArray(spelling.crlf ? "\r\n" : "\n");
   Haystack hay{lines.text, std::nullopt};
   std::optional<OneWay> oneWay;
   QByteArray out;
