@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "components/edit_session.h"
 #include "components/minimal_save.h"
 #include "components/msg_box.h"
 #include "components/v_file.h"
@@ -77,7 +78,7 @@ void BM_SaveEdits(benchmark::State& state) {
     clock.start();
     {
       QEventLoop loop;
-      browser.readPageText([&](const Status& read, const TextBuffer& text) {
+      browser.session()->readPageText([&](const Status& read, const TextBuffer& text) {
         if (read) (void)vFile::SaveText(text, dir.filePath(QStringLiteral("whole.htm")));
         loop.quit();
       });
@@ -96,12 +97,12 @@ void BM_SaveEdits(benchmark::State& state) {
     clock.restart();
     {
       QEventLoop loop;
-      browser.settleEdits([&](bool) { loop.quit(); });
+      browser.session()->settleEdits([&](bool) { loop.quit(); });
       runLoop(loop);
     }
     const double thisSave = clock.nsecsElapsed() / 1e9;
     minimal += thisSave;
-    allMinimal = allMinimal && browser.lastSaveWay().minimal;
+    allMinimal = allMinimal && browser.session()->lastSaveWay().minimal;
     state.SetIterationTime(thisSave);
     QSignalSpy reloaded(&browser, &WebBrowser::DownloadComplete);
     reloaded.wait(300000);

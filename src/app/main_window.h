@@ -3,8 +3,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "components/text_buffer.h"
-
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -94,7 +92,6 @@ class Form2 final : public QWidget {
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;
   QTimer* Timer1 = nullptr;
-  TextBuffer txtSource;
 
   QPointer<frmdropfiles> welcome_;
   QPointer<Form3> insertCode_;

@@ -7,9 +7,9 @@
 
 #include "app/edit_captions.h"
 #include "app/main_window.h"
+#include "components/edit_session.h"
 #include "components/msg_box.h"
 #include "components/page_limit.h"
-#include "components/v_file.h"
 #include "components/web_browser.h"
 #include "help/save_switch.h"
 #include "tools/insert_code.h"
@@ -55,29 +55,17 @@ void Form2::saveByQuestion(const QString& page) {
     endSaveByQuestion(page);
     return;
   }
-  // The markup belongs to the file it was loaded from. That is the current
-  // page, unless a drop replaced the page list while a save of the edited
-  // page failed: then writing it to the current page would overwrite another.
-  const QString shown = WebBrowser1->LocationPath();
-  const QString target = shown.isEmpty() || QFileInfo(shown) == QFileInfo(page) ? page : shown;
+  // The same save as leaving the page: to the file the edit came from, only
+  // the edited stretches where they can be placed, asking first when another
+  // program changed the file. A failure was shown already; the edits stay in
+  // the editor, so the window stays in editing.
   QPointer<Form2> self(this);
-  WebBrowser1->readPageText([self, page, target](const Status& read, const TextBuffer& text) {
+  WebBrowser1->session()->save([self, page](bool saved) {
     if (!self) return;
-    if (!read) {
-      FileErrorMsg(QStringLiteral("save"), target, read.why(), self);
-      // A document that could not be turned into the file's text may still
-      // hold the edits: stay in editing so they are not left unprotected.
-      if (self->WebBrowser1->editing()) self->showEditingState(true);
-      return;
-    }
-    self->txtSource = text;
-    if (const Status saved = vFile::SaveText(self->txtSource, target); !saved) {
-      FileErrorMsg(QStringLiteral("save"), target, saved.why(), self);
-      // The edits are still in the editor: stay there so they can be saved.
+    if (saved)
+      self->endSaveByQuestion(page);
+    else if (self->WebBrowser1->editing())
       self->showEditingState(true);
-      return;
-    }
-    self->endSaveByQuestion(page);
   });
 }
 
@@ -85,7 +73,7 @@ void Form2::endSaveByQuestion(const QString& page) {
   MsgBox(QStringLiteral("Done!"), MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Done"),
          this);
   // The user has answered already; the reload must not ask a second time.
-  WebBrowser1->forgetEdits();
+  WebBrowser1->session()->forgetEdits();
   WebBrowser1->Navigate2(page);
 }
 
@@ -95,7 +83,7 @@ void Form2::keepEditing() {
 
 void Form2::closeEvent(QCloseEvent* event) {
   QPointer<Form2> self(this);
-  if (!WebBrowser1->readyToClose([self] {
+  if (!WebBrowser1->session()->readyToClose([self] {
         if (self) self->close();
       })) {
     event->ignore();

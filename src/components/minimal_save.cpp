@@ -1,8 +1,9 @@
 #include "components/minimal_save.h"
 
-#include <dtl/dtl.hpp>
-
+#include "components/budget_compare.h"
+#include "components/line_breaks.h"
 #include "components/page_text.h"
+#include "components/tag_forms.h"
 
 namespace {
 
@@ -18,22 +19,6 @@ constexpr qsizetype kMinContext = 8;
 // Changes closer than this are carried as one: a few characters of common
 // text between two changes is no place to anchor anything.
 constexpr qsizetype kJoinGap = 8;
-
-// Counts comparisons and, once the budget is spent, answers "equal" so the
-// search runs out at once; the caller then throws the result away.
-template <typename T>
-class BudgetCompare final : public dtl::Compare<T> {
- public:
-  explicit BudgetCompare(qint64* left) : left_(left) {}
-  bool impl(const T& a, const T& b) const override {
-    if (*left_ <= 0) return true;
-    --*left_;
-    return a == b;
-  }
-
- private:
-  qint64* left_;
-};
 
 struct Differ {
   Differ(const QString& b, const QString& a) : before(b), after(a) {}
@@ -182,18 +167,6 @@ std::vector<minimalsave::Stretch> tidy(const QString& before, const QString& aft
   return out;
 }
 
-QByteArray withCrlf(const QByteArray& text) {
-  QByteArray out;
-  out.reserve(text.size() + text.size() / 32);
-  char previous = 0;
-  for (const char c : text) {
-    if (c == '\n' && previous != '\r') out += '\r';
-    out += c;
-    previous = c;
-  }
-  return out;
-}
-
 // Up to two places where needle stands in file; an empty needle stands
 // everywhere.
 int occurrences(const QByteArray& file, const QByteArray& needle, qsizetype* first) {
@@ -264,11 +237,16 @@ std::optional<std::vector<Stretch>> stretches(const QString& before, const QStri
 }
 
 std::optional<QByteArray> spell(const QString& text, const Spelling& spelling) {
+  return spellBroken(text, spelling, spelling.crlf ? "\r\n" : "\n");
+}
+
+std::optional<QByteArray> spellBroken(const QString& text, const Spelling& spelling,
+                                      QByteArrayView lineBreak) {
   const bool ascii =
       spelling.plainAscii && !spelling.charset.startsWith(u"utf-16", Qt::CaseInsensitive);
   std::optional<QByteArray> bytes =
       pagetext::encodeIn(text, ascii ? QStringLiteral("us-ascii") : spelling.charset);
-  if (bytes && spelling.crlf) *bytes = withCrlf(*bytes);
+  if (bytes) *bytes = linebreaks::spell(*bytes, lineBreak);
   return bytes;
 }
 
@@ -291,60 +269,91 @@ struct Haystack {
   }
 };
 
-// Where before[from, to) stands in the file: the only place whose bytes match
-// it together with the markup around it on at least one side. Markup spelled
-// in another case is matched as well when nothing else places it.
-std::optional<Place> place(Haystack& file, const QString& before, const Stretch& stretch,
-                           const Spelling& spelling, QString* why) {
-  const std::optional<QByteArray> spelled =
-      minimalsave::spell(before.mid(stretch.from, stretch.to - stretch.from), spelling);
-  if (!spelled) {
+// Where before[stretch) stands in hay: the only place whose bytes match it
+// together with the markup around it on at least one side. fold: hay is in
+// lower case, and the markup is matched in lower case too.
+std::optional<Place> locate(const QByteArray& hay, const QString& before, const Stretch& stretch,
+                            const Spelling& spelling, bool fold, QString* why) {
+  const auto spelled = [&](qsizetype from, qsizetype to) -> std::optional<QByteArray> {
+    std::optional<QByteArray> bytes = minimalsave::spell(before.mid(from, to - from), spelling);
+    if (bytes && fold) *bytes = bytes->toLower();
+    return bytes;
+  };
+  const std::optional<QByteArray> old = spelled(stretch.from, stretch.to);
+  if (!old) {
     *why = QStringLiteral("the page's character set cannot be written");
     return std::nullopt;
   }
-  const auto attempt = [&](bool fold) -> std::optional<Place> {
-    const QByteArray& hay = fold ? file.lower() : file.bytes;
-    const QByteArray old = fold ? spelled->toLower() : *spelled;
-    const auto context = [&](qsizetype from, qsizetype to) -> std::optional<QByteArray> {
-      std::optional<QByteArray> bytes = minimalsave::spell(before.mid(from, to - from), spelling);
-      if (bytes && fold) *bytes = bytes->toLower();
-      return bytes;
-    };
-    // The markup k characters to the left (right), never half a surrogate pair.
-    const auto left = [&](qsizetype k) -> std::pair<std::optional<QByteArray>, qsizetype> {
-      qsizetype from = stretch.from - k;
-      if (k > 0 && before[from].isLowSurrogate()) ++from;
-      const std::optional<QByteArray> bytes = context(from, stretch.from);
-      if (!bytes) return {std::nullopt, 0};
-      return {*bytes + old, bytes->size()};
-    };
-    const auto right = [&](qsizetype k) -> std::pair<std::optional<QByteArray>, qsizetype> {
-      qsizetype to = stretch.to + k;
-      if (k > 0 && before[to - 1].isHighSurrogate()) --to;
-      const std::optional<QByteArray> bytes = context(stretch.to, to);
-      if (!bytes) return {std::nullopt, 0};
-      return {old + *bytes, 0};
-    };
-    const Anchor l = anchor(hay, std::min(stretch.from, kMaxContext), left);
-    const Anchor r = anchor(hay, std::min(before.size() - stretch.to, kMaxContext), right);
-    if (l.count == 0 && r.count == 0) {
-      *why = QStringLiteral("a changed stretch is written differently in the file");
-      return std::nullopt;
-    }
-    // Both sides found once: they must agree. Else a strong side wins over a
-    // weak one, and a weak side alone will do (the result is checked anyway).
-    if (l.count == 1 && r.count == 1 && l.at != r.at && l.strong == r.strong) {
-      *why = QStringLiteral("the markup around a change points to two places");
-      return std::nullopt;
-    }
-    if (l.count == 1 && (l.strong || r.count != 1)) return Place{l.at, old.size()};
-    if (r.count == 1) return Place{r.at, old.size()};
-    *why = QStringLiteral("the markup around a change stands in more than one place");
-    return std::nullopt;
+  // The markup k characters to the left (right), never half a surrogate pair.
+  const auto left = [&](qsizetype k) -> std::pair<std::optional<QByteArray>, qsizetype> {
+    qsizetype from = stretch.from - k;
+    if (k > 0 && before[from].isLowSurrogate()) ++from;
+    const std::optional<QByteArray> bytes = spelled(from, stretch.from);
+    if (!bytes) return {std::nullopt, 0};
+    return {*bytes + *old, bytes->size()};
   };
-  if (const std::optional<Place> exact = attempt(false)) return exact;
+  const auto right = [&](qsizetype k) -> std::pair<std::optional<QByteArray>, qsizetype> {
+    qsizetype to = stretch.to + k;
+    if (k > 0 && before[to - 1].isHighSurrogate()) --to;
+    const std::optional<QByteArray> bytes = spelled(stretch.to, to);
+    if (!bytes) return {std::nullopt, 0};
+    return {*old + *bytes, 0};
+  };
+  const Anchor l = anchor(hay, std::min(stretch.from, kMaxContext), left);
+  const Anchor r = anchor(hay, std::min(before.size() - stretch.to, kMaxContext), right);
+  if (l.count == 0 && r.count == 0) {
+    *why = QStringLiteral("a changed stretch is written differently in the file");
+    return std::nullopt;
+  }
+  // Both sides found once: they must agree. Else a strong side wins over a
+  // weak one, and a weak side alone will do (the result is checked anyway).
+  if (l.count == 1 && r.count == 1 && l.at != r.at && l.strong == r.strong) {
+    *why = QStringLiteral("the markup around a change points to two places");
+    return std::nullopt;
+  }
+  if (l.count == 1 && (l.strong || r.count != 1)) return Place{l.at, old->size()};
+  if (r.count == 1) return Place{r.at, old->size()};
+  *why = QStringLiteral("the markup around a change stands in more than one place");
+  return std::nullopt;
+}
+
+// The file's lines and the markup before editing with their tags written one
+// way, made when first needed: for pages whose tags the engine spells otherwise.
+struct OneWay {
+  tagforms::Forms<QString> before;
+  tagforms::Forms<QByteArray> file;
+};
+
+// Where before[stretch) stands in the file's lines (positions in the lines),
+// matched as spelled, then in another case, then tag by tag by what each tag
+// is. The last may widen the stretch to whole tags: stretch then grows, its
+// text with it (shift: where after stands against before at the stretch).
+std::optional<Place> place(Haystack& file, const QString& before, const QString& after,
+                           Stretch& stretch, qsizetype shift, Spelling spelling,
+                           std::optional<OneWay>& oneWay, QString* why) {
+  // The file is searched with its line breaks read as the browser reads them.
+  spelling.crlf = false;
+  if (auto exact = locate(file.bytes, before, stretch, spelling, false, why)) return exact;
   const QString firstWhy = *why;
-  if (const std::optional<Place> folded = attempt(true)) return folded;
+  if (auto folded = locate(file.lower(), before, stretch, spelling, true, why)) return folded;
+  if (!oneWay) oneWay = OneWay{tagforms::of(before), tagforms::of(file.bytes)};
+  const qsizetype from = oneWay->before.tagStart(stretch.from);
+  const qsizetype to = std::max(from, oneWay->before.tagEnd(stretch.to));
+  Stretch formed{oneWay->before.toForm(from), oneWay->before.toForm(to), {}};
+  std::optional<Place> found;
+  if (formed.from >= 0 && formed.to >= formed.from)
+    found = locate(oneWay->file.text, oneWay->before.text, formed, spelling, false, why);
+  if (found) {
+    const qsizetype at = oneWay->file.toSource(found->at);
+    const qsizetype end = oneWay->file.toSource(found->at + found->length);
+    if (at >= 0 && end >= at) {
+      const qsizetype f1 = stretch.from + shift - (stretch.from - from);
+      stretch.text = after.mid(f1, stretch.text.size() + (stretch.from - from) + (to - stretch.to));
+      stretch.from = from;
+      stretch.to = to;
+      return Place{at, end - at};
+    }
+  }
   *why = firstWhy;
   return std::nullopt;
 }
@@ -363,18 +372,37 @@ Patch patch(const QByteArray& file, const QString& before, const QString& after,
     result.why = QStringLiteral("the changes are spread over too many places");
     return result;
   }
-  Haystack hay{file, std::nullopt};
+  // The engine's markup holds no CR: line breaks are matched as it reads
+  // them. Markup that does hold one is matched byte for byte.
+  linebreaks::Lines lines;
+  if (before.contains(u'\r'))
+    lines.text = file;
+  else
+    lines = linebreaks::lines(file);
+  // New line breaks are written the way the file writes most of its own.
+  const QByteArray lineBreak = file.contains('\r') && !before.contains(u'\r')
+                                   ? lines.usual
+                                   : QByteArray(spelling.crlf ? "\r\n" : "\n");
+  Haystack hay{lines.text, std::nullopt};
+  std::optional<OneWay> oneWay;
   QByteArray out;
   out.reserve(file.size() + 256);
-  qsizetype done = 0;  // bytes of file already carried over
-  for (const Stretch& stretch : *found) {
-    const std::optional<Place> at = place(hay, before, stretch, spelling, &result.why);
+  qsizetype done = 0;   // bytes of file already carried over
+  qsizetype shift = 0;  // where after stands against before, past the stretches so far
+  for (Stretch stretch : *found) {
+    const qsizetype grows = stretch.text.size() - (stretch.to - stretch.from);
+    std::optional<Place> at =
+        place(hay, before, after, stretch, shift, spelling, oneWay, &result.why);
+    shift += grows;
     if (!at) return result;
+    const qsizetype end = lines.fileAt(at->at + at->length);
+    at->at = lines.fileAt(at->at);
+    at->length = end - at->at;
     if (at->at < done) {
       result.why = QStringLiteral("the changes are in another order in the file");
       return result;
     }
-    const std::optional<QByteArray> text = spell(stretch.text, spelling);
+    const std::optional<QByteArray> text = spellBroken(stretch.text, spelling, lineBreak);
     if (!text) {
       result.why = QStringLiteral("the page's character set cannot be written");
       return result;

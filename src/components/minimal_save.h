@@ -32,6 +32,10 @@ struct Spelling final {
   bool crlf = false;        // lines end in CR LF
 };
 std::optional<QByteArray> spell(const QString& text, const Spelling& spelling);
+// The same with each run of line breaks written as lineBreak ("\r\r\n"
+// stands for two).
+std::optional<QByteArray> spellBroken(const QString& text, const Spelling& spelling,
+                                      QByteArrayView lineBreak);
 
 // Where a stretch of before stands in the file.
 struct Place final {
@@ -41,7 +45,9 @@ struct Place final {
 
 // The file with the changes from before to after, or why it cannot be made.
 // Each stretch goes to the only place in the file whose bytes match it and
-// the markup around it on at least one side.
+// the markup around it on at least one side, line breaks matched as the
+// browser reads them whichever way the file spells them. Line breaks in new
+// text are written the way the file writes most of its own.
 struct Patch final {
   std::optional<QByteArray> bytes;
   QString why;

@@ -40,6 +40,9 @@ MsgAnswer MsgBox(const QString& prompt, MsgButtons buttons, MsgIcon icon, const 
   QMessageBox box(toQt(icon), title, prompt, QMessageBox::NoButton,
                   parent ? parent : QApplication::activeWindow());
   box.setObjectName(QStringLiteral("MsgBox"));
+  // Left to guess, QMessageBox takes a text with markup for rich text and
+  // swallows "<HEAD>" or whatever a file name holds.
+  box.setTextFormat(Qt::PlainText);
   switch (buttons) {
     case MsgButtons::OkOnly:
       box.setStandardButtons(QMessageBox::Ok);

@@ -31,6 +31,11 @@ Status showable(const QString& path) {
 
 Status editable(const QString& path) {
   if (Status shown = showable(path); !shown) return shown;
+  // Said before any editing rather than after it, when the save fails. A
+  // file without write permission is read-only even to root, as the writer
+  // refuses it too.
+  if (const QFileInfo info(path); !info.isWritable() || !(info.permissions() & QFile::WriteOwner))
+    return Status::failure(QStringLiteral("the file is read-only"));
   QByteArray head;
   if (Status read = vFile::LoadHead(head, path, kSniffBytes); !read) return read;
   // Pages start with markup: binary data shows itself within the first bytes.

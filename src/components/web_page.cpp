@@ -13,7 +13,7 @@
 
 #include "components/page_scheme.h"
 #include "components/page_scheme_handler.h"
-#include "components/web_browser.h"
+#include "components/external_opener.h"
 
 namespace {
 
@@ -143,7 +143,7 @@ void WebPage::openUserLink(std::optional<QPoint> viewPos) {
   runJavaScript(userLinkScript(point), QWebEngineScript::ApplicationWorld,
                 [](const QVariant& href) {
                   const QUrl url(href.toString());
-                  if (opensExternally(url)) WebBrowser::openExternally(url);
+                  if (opensExternally(url)) externalopener::open(url);
                 });
 }
 

@@ -11,6 +11,7 @@
 #include <QTextDocument>
 
 #include "components/history_action.h"
+#include "components/edit_session.h"
 #include "components/msg_box.h"
 #include "components/twips.h"
 #include "components/v_file.h"
@@ -147,7 +148,7 @@ void Form3::Command1_Click() {
   // Unsaved edits of the page in the main window are settled first, so the
   // insertion and the edits cannot overwrite each other.
   QPointer<Form3> self(this);
-  browser_->settleEdits([self](bool proceed) {
+  browser_->session()->settleEdits([self](bool proceed) {
     if (self && proceed) self->runInsertion();
   });
 }

@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "components/history_action.h"
+#include "components/edit_session.h"
 #include "components/link_label.h"
 #include "components/look.h"
 #include "components/msg_box.h"
@@ -278,7 +279,7 @@ void frmPRO::cmdUpdate_Click(int Index) {
   // Unsaved edits of the page in the main window are settled first, so the
   // rewrite and the edits cannot overwrite each other.
   QPointer<frmPRO> self(this);
-  browser_->settleEdits([self, Index](bool proceed) {
+  browser_->session()->settleEdits([self, Index](bool proceed) {
     if (self && proceed) self->runAction(Index);
   });
 }

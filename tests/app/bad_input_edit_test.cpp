@@ -97,7 +97,7 @@ void BadInputEditTest::rows() {
       refused =
           QStringLiteral("Could not edit page.htm: it is not a text page (it holds NUL bytes).");
     else if (kind == u"read-only file")
-      saveFails = QStringLiteral("Could not save page.htm: the file is read-only.");
+      refused = QStringLiteral("Could not edit page.htm: the file is read-only.");
     else if (kind == u"read-only folder")
       saveFails = QStringLiteral("Could not save page.htm: ");
     QTest::newRow(qPrintable(kind)) << kind << refused << saveFails;

@@ -101,6 +101,35 @@ void MinimalSaveTest::patch_data() {
       << QStringLiteral("<html><head></head><body>\n<p>One\ntwo\nthree</p>\n\n</body></html>")
       << "UTF-8" << true
       << QByteArray("<html>\r\n<body>\r\n<p>One\r\ntwo\r\nthree</p>\r\n</body>\r\n</html>\r\n");
+  QTest::newRow("CR CR LF: a join across the break is placed")
+      << QByteArray("<P>One</P>\r\r\n<P>Two</P>\r\r\n") << wrap.arg("<p>One</p>\n\n<p>Two</p>\n\n")
+      << wrap.arg("<p>OneTwo</p>\n\n") << "UTF-8" << true << QByteArray("<P>OneTwo</P>\r\r\n");
+  QTest::newRow("CR CR LF: a new line is written as the file writes lines")
+      << QByteArray("<p>One</p>\r\r\n<p>Two</p>\r\r\n") << wrap.arg("<p>One</p>\n\n<p>Two</p>\n\n")
+      << wrap.arg("<p>One</p>\n\n<p>Two\n\nthree</p>\n\n") << "UTF-8" << true
+      << QByteArray("<p>One</p>\r\r\n<p>Two\r\r\nthree</p>\r\r\n");
+  QTest::newRow("lone CR: an edit spanning lines is placed")
+      << QByteArray("<p>One\rtwo</p>\r<p>Three</p>\r")
+      << wrap.arg("<p>One\ntwo</p>\n<p>Three</p>\n") << wrap.arg("<p>One</p>\n<p>Three</p>\n")
+      << "UTF-8" << false << QByteArray("<p>One</p>\r<p>Three</p>\r");
+  QTest::newRow("mixed breaks: each kept where it is")
+      << QByteArray("<p>a</p>\r\n<p>b</p>\n<p>c</p>\r<p>d</p>")
+      << wrap.arg("<p>a</p>\n<p>b</p>\n<p>c</p>\n<p>d</p>")
+      << wrap.arg("<p>a</p>\n<p>bc</p>\n<p>d</p>") << "UTF-8" << true
+      << QByteArray("<p>a</p>\r\n<p>bc</p>\r<p>d</p>");
+  QTest::newRow("join across upper-case tags and unquoted attributes")
+      << QByteArray("<P ID=a CLASS=MsoNormal>One</P>\r\n<P ID=b>Two</P>\r\n")
+      << wrap.arg("<p id=\"a\" class=\"MsoNormal\">One</p>\n<p id=\"b\">Two</p>\n")
+      << wrap.arg("<p id=\"a\" class=\"MsoNormal\">One Two</p>\n") << "UTF-8" << true
+      << QByteArray("<P ID=a CLASS=MsoNormal>One Two</P>\r\n");
+  QTest::newRow("join across a self-closed tag")
+      << QByteArray("<P>One<BR/>\r\nTwo</P>") << wrap.arg("<p>One<br>\nTwo</p>")
+      << wrap.arg("<p>OneTwo</p>") << "UTF-8" << true << QByteArray("<P>OneTwo</P>");
+  QTest::newRow("a changed attribute: the tag is rewritten whole")
+      << QByteArray("<P ALIGN=left>Same</P><P ALIGN=left>Other</P>")
+      << wrap.arg("<p align=\"left\">Same</p><p align=\"left\">Other</p>")
+      << wrap.arg("<p align=\"left\">Same</p><p align=\"center\">Other</p>") << "UTF-8" << false
+      << QByteArray("<P ALIGN=left>Same</P><p align=\"center\">Other</P>");
   QTest::newRow("windows-1252 bytes")
       << QByteArray("<p>caf\xE9 noir</p>") << wrap.arg(QStringLiteral("<p>caf\u00E9 noir</p>"))
       << wrap.arg(QStringLiteral("<p>caf\u00E9 noir \u00E0 \u20AC2</p>")) << "windows-1252" << false

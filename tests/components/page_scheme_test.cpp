@@ -1,5 +1,6 @@
 // The pages' own scheme: the mapping between files and addresses, and what
 // the preview shows and saves through it.
+#include "components/external_opener.h"
 #include "components/page_scheme.h"
 
 #include <QDir>
@@ -18,7 +19,7 @@ class PageSchemeTest final : public QObject {
   Q_OBJECT
  private slots:
   void init() {
-    WebBrowser::setExternalOpener([](const QUrl&) {});
+    externalopener::setOpener([](const QUrl&) {});
   }
 
   void servableComponents_data() {

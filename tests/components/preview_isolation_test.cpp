@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QUrlQuery>
 
+#include "components/external_opener.h"
 #include "components/page_scheme.h"
 #include "components/web_browser.h"
 #include "support/test_files.h"
@@ -265,7 +266,7 @@ class PreviewIsolationTest final : public QObject {
   Q_OBJECT
  private slots:
   void init() {
-    WebBrowser::setExternalOpener([](const QUrl&) {});
+    externalopener::setOpener([](const QUrl&) {});
   }
 
   // The page lives in a home-like folder beside hidden files, a hidden

@@ -7,6 +7,7 @@
 #include <QWebEngineView>
 
 #include "browser_driver.h"
+#include "components/external_opener.h"
 #include "components/web_browser.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -52,7 +53,7 @@ class UserClickTest final : public QObject {
  private slots:
   void init() {
     opened.clear();
-    WebBrowser::setExternalOpener([this](const QUrl& url) { opened << url; });
+    externalopener::setOpener([this](const QUrl& url) { opened << url; });
   }
 
   void onlyTheUsersClickOpensTheLink() {

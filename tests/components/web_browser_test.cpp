@@ -15,6 +15,8 @@
 
 #include "browser_driver.h"
 #include "support/page_script.h"
+#include "components/external_opener.h"
+#include "components/web_browser.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
 
@@ -39,7 +41,7 @@ class TestWebBrowser final : public QObject {
  private slots:
   void init() {
     opened.clear();
-    WebBrowser::setExternalOpener([this](const QUrl& url) { opened << url; });
+    externalopener::setOpener([this](const QUrl& url) { opened << url; });
   }
 
   void loadsAPlainPathAndReportsIt() {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+// Markup with every tag written one way, whatever its spelling: tag and
+// attribute names in lower case, each value in double quotes with &amp; and
+// &quot; read, no self-closing slash, single spaces. "<P ID=b>", "<p id='b'>"
+// and "<p  id=\"b\" />" all read "<p id=\"b\">". Text, comments and
+// declarations stay as written. Lets a file's tags be lined up with the
+// engine's by what they are rather than how they are spelled.
+namespace tagforms {
+
+struct Token final {
+  qsizetype form = 0;    // where it starts in the one-way text
+  qsizetype source = 0;  // where it starts in the markup as written
+  bool tag = false;      // a tag (positions inside it do not map), else text
+};
+
+template <typename S>
+struct Forms final {
+  S text;
+  std::vector<Token> tokens;
+  qsizetype sourceSize = 0;
+
+  // The one-way position of a source position, -1 inside a tag.
+  qsizetype toForm(qsizetype source) const;
+  // The source position of a one-way position, -1 inside a tag.
+  qsizetype toSource(qsizetype form) const;
+  // The start of the tag holding source position at (at itself when none).
+  qsizetype tagStart(qsizetype at) const;
+  // The end of the tag holding the character before at (at itself when none).
+  qsizetype tagEnd(qsizetype at) const;
+};
+
+Forms<QString> of(const QString& markup);
+Forms<QByteArray> of(const QByteArray& markup);
+
+}  // namespace tagforms
