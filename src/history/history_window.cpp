@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
+#include "components/edit_session.h"
 #include "components/msg_box.h"
 #include "components/twips.h"
 #include "components/v_file.h"
@@ -161,7 +162,7 @@ void frmHistory::cmdRestore_Click() {
   // Unsaved edits of the page are settled first, so the restore and the
   // edits cannot overwrite each other.
   QPointer<frmHistory> self(this);
-  browser_->settleEdits([self, id](bool proceed) {
+  browser_->session()->settleEdits([self, id](bool proceed) {
     if (self && proceed) self->restoreVersion(id);
   });
 }

@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "components/edit_session.h"
 #include "components/msg_box.h"
 #include "components/twips.h"
 #include "components/web_browser.h"
@@ -146,7 +147,7 @@ void frmFind::settleThen(void (frmFind::*next)()) {
     return;
   }
   QPointer<frmFind> self(this);
-  browser_->settleEdits([self, next](bool proceed) {
+  browser_->session()->settleEdits([self, next](bool proceed) {
     if (self && proceed) (self->*next)();
   });
 }
