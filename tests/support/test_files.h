@@ -32,5 +32,7 @@ QString copyPage(const QString& page, const QString& dir);
 
 }  // namespace testfiles
 
-#define QV_SKIP_ABSENT_CORPUS(page) \
-  if ((page).isEmpty()) QSKIP(qPrintable(testfiles::corpusMissing()))
+#define QV_SKIP_ABSENT_CORPUS(page)                                      \
+  do {                                                                   \
+    if ((page).isEmpty()) QSKIP(qPrintable(testfiles::corpusMissing())); \
+  } while (false)
