@@ -131,22 +131,16 @@ QByteArray replaceAll(QByteArray page, qsizetype start, QByteArrayView find, QBy
   return spliceAll(std::move(page), at, find.size(), with);
 }
 
-// The closing head tags in each of the three written forms, in one pass.
-enum HeadForm { Capitalised, Upper, Lower, kForms };
-using HeadTags = std::array<Positions, kForms>;
+// The closing head tags written in one form. Each form is searched for whole
+// (a tag cannot overlap itself), which is far faster than looking at every "</".
+enum HeadForm { Capitalised, Upper, Lower };
 
-HeadTags closingHeadTags(QByteArrayView page) {
-  HeadTags found;
-  for (qsizetype at = indexOf(page, "</", 0); at >= 0 && at + kHeadTagLength <= page.size();
-       at = indexOf(page, "</", at + 1)) {
-    const QByteArrayView name = page.sliced(at + 2, kHeadTagLength - 2);
-    if (name == "head>")
-      found[Lower].push_back(at);
-    else if (name == "HEAD>")
-      found[Upper].push_back(at);
-    else if (name == "Head>")
-      found[Capitalised].push_back(at);
-  }
+Positions closingHeadTags(QByteArrayView page, HeadForm form) {
+  static constexpr std::array<QByteArrayView, 3> kTags{"</Head>", "</HEAD>", "</head>"};
+  Positions found;
+  for (qsizetype at = indexOf(page, kTags[form], 0); at >= 0;
+       at = indexOf(page, kTags[form], at + kHeadTagLength))
+    found.push_back(at);
   return found;
 }
 
@@ -221,9 +215,10 @@ std::optional<QByteArray> insertHeadCode(QByteArray page, const QString& code) {
     return textWay(std::move(page),
                    [&](QString text) { return pageedits::insertHeadCode(std::move(text), code); });
   }
-  const HeadTags tags = closingHeadTags(page);
-  for (const HeadForm form : {Capitalised, Upper, Lower})
-    if (!tags[form].empty()) return spliceAll(std::move(page), tags[form], kHeadTagLength, *with);
+  for (const HeadForm form : {Capitalised, Upper, Lower}) {
+    const Positions tags = closingHeadTags(page, form);
+    if (!tags.empty()) return spliceAll(std::move(page), tags, kHeadTagLength, *with);
+  }
   return std::nullopt;
 }
 
@@ -237,15 +232,16 @@ std::optional<QByteArray> updatePageTitle(QByteArray page, const QString& title)
       return pageedits::updatePageTitle(std::move(text), title);
     });
   }
-  const HeadTags tags = closingHeadTags(page);
-  const HeadForm form = !tags[Upper].empty() ? Upper : Lower;
-  if (tags[form].empty()) return std::nullopt;
+  HeadForm form = Upper;
+  Positions tags = closingHeadTags(page, form);
+  if (tags.empty()) tags = closingHeadTags(page, form = Lower);
+  if (tags.empty()) return std::nullopt;
   // Every title before the last closing head tag goes, as in the text; the
   // tags are then looked for again, since cutting a title out can join one.
-  std::optional<QByteArray> stripped = withoutHeadTitles(page, tags[form].back());
-  if (!stripped) return spliceAll(std::move(page), tags[form], kHeadTagLength, *with);
+  std::optional<QByteArray> stripped = withoutHeadTitles(page, tags.back());
+  if (!stripped) return spliceAll(std::move(page), tags, kHeadTagLength, *with);
   page = QByteArray();
-  const Positions at = closingHeadTags(*stripped)[form];
+  const Positions at = closingHeadTags(*stripped, form);
   return spliceAll(std::move(*stripped), at, kHeadTagLength, *with);
 }
 
