@@ -10,6 +10,7 @@ packages=(
   libbenchmark-dev libdtl-dev fonts-dejavu-core xdg-utils
   dpkg-dev file xvfb xauth xdotool
   clang libclang-rt-14-dev
+  hunspell-en-us
 )
 missing=()
 for p in "${packages[@]}"; do

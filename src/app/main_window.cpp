@@ -19,6 +19,7 @@
 #include "components/web_browser.h"
 #include "help/quick_help.h"
 #include "intake/welcome.h"
+#include "tools/editor_menu.h"
 #include "tools/insert_code.h"
 #include "tools/pro_options.h"
 
@@ -79,6 +80,8 @@ void Form2::buildControls() {
 
   WebBrowser1 = named(new WebBrowser(this), "WebBrowser1");
   twips::place(WebBrowser1, 405, 1440, 15585, 7575);
+  // The preview's own menu, links, pictures and spelling; it lives with the browser.
+  new EditorMenu(WebBrowser1, [this] { return Command2->text() == kSaveDiscard; });
 
   frShortcuts = named(
       new QGroupBox(QStringLiteral("Shortcuts (Remember to click the \"Edit Page\" Button First)"),
