@@ -86,7 +86,8 @@ Verdict check(const QString& typed) {
     }
   }
   if (scheme == u"http" || scheme == u"https") {
-    const QUrl url(v.address, QUrl::StrictMode);
+    // Tolerant, as browsers are: quotes or spaces in a query are escaped, not refused.
+    const QUrl url(v.address);
     if (!url.isValid() || url.host().isEmpty()) {
       v.why = QStringLiteral(
                   "\"%1\" is not a complete web address. It should look like "

@@ -1,11 +1,10 @@
 #pragma once
 
+#include <QMenu>  // complete, so that the signal carrying it can be queued and spied on
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
-
-class QMenu;
 class QPoint;
 class WebBrowser;
 

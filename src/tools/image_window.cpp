@@ -25,7 +25,7 @@ ImageSource imageSourceFor(const QString& chosen, const QString& pageFolder) {
   QString path = typed;
   const QString scheme = linkaddress::schemeOf(typed);
   if (scheme == u"http" || scheme == u"https") {
-    const QUrl url(typed, QUrl::StrictMode);
+    const QUrl url(typed);
     if (!url.isValid() || url.host().isEmpty())
       return {{}, QStringLiteral("\"%1\" is not a complete web address.").arg(typed), {}};
     return {typed, {}, {}};

@@ -57,13 +57,14 @@ frmLink::frmLink(const QString& pageFolder, const Fields& fields, bool existing,
 
   auto* buttons = new QDialogButtonBox(this);
   cmdRemove = named(new QPushButton(QStringLiteral("Remove Link"), this), "cmdRemove");
-  cmdRemove->setVisible(existing_);
   cmdOk = named(new QPushButton(QStringLiteral("OK"), this), "cmdOk");
   cmdOk->setDefault(true);
   cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
   buttons->addButton(cmdRemove, QDialogButtonBox::DestructiveRole);
   buttons->addButton(cmdOk, QDialogButtonBox::AcceptRole);
   buttons->addButton(cmdCancel, QDialogButtonBox::RejectRole);
+  // Only a link of the page can be removed; the box shows what it is given.
+  cmdRemove->setVisible(existing_);
   connect(cmdOk, &QPushButton::clicked, this, &frmLink::cmdOk_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(cmdRemove, &QPushButton::clicked, this, &frmLink::cmdRemove_Click);

@@ -95,9 +95,18 @@ class EditorCorpusTest final : public QObject {
 void EditorCorpusTest::ownPages_data() {
   QTest::addColumn<QByteArray>("page");
   QTest::addColumn<int>("edit");
+  QTest::addColumn<QString>("whole");  // why the whole page is written; empty: only the edit
+  // Where links of one address are spelled alike in the file but not as the
+  // engine writes them (upper case, no quotes, "&amp;"), the minimal save
+  // cannot tell which is which and safely writes the whole page.
+  const QString ambiguous =
+      QStringLiteral("the markup around a change stands in more than one place");
   for (const auto& [title, page] : kOwnPages)
-    for (Edit e : {Edit::FirstLink, Edit::SharedAddress, Edit::FirstPicture, Edit::InsertPicture})
-      QTest::addRow("%s: %s", title, name(e)) << page << int(e);
+    for (Edit e : {Edit::FirstLink, Edit::SharedAddress, Edit::FirstPicture, Edit::InsertPicture}) {
+      const bool alike = (e == Edit::FirstLink || e == Edit::SharedAddress) &&
+                         (page.contains("HREF=pay") || page.contains("&amp;"));
+      QTest::addRow("%s: %s", title, name(e)) << page << int(e) << (alike ? ambiguous : QString());
+    }
 #ifdef QV_TEST_DATA_DIR
   // The project's test pages, when the tree has them.
   QDirIterator pages(QStringLiteral(QV_TEST_DATA_DIR), {"*.htm", "*.html"}, QDir::Files,
@@ -106,7 +115,7 @@ void EditorCorpusTest::ownPages_data() {
     const QString path = pages.next();
     for (Edit e : {Edit::FirstLink, Edit::SharedAddress, Edit::FirstPicture, Edit::InsertPicture})
       QTest::addRow("%s: %s", qPrintable(QFileInfo(path).fileName()), name(e))
-          << testfiles::read(path) << int(e);
+          << testfiles::read(path) << int(e) << QString();
   }
 #endif
 }
@@ -114,6 +123,7 @@ void EditorCorpusTest::ownPages_data() {
 void EditorCorpusTest::ownPages() {
   QFETCH(QByteArray, page);
   QFETCH(int, edit);
+  QFETCH(QString, whole);
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("page.html"));
   testfiles::write(path, page);
@@ -121,6 +131,11 @@ void EditorCorpusTest::ownPages() {
   if (!r.done) QSKIP("the page has nothing this edit needs");
   qInfo("outside the edit: %lld bytes; saved %s", static_cast<long long>(r.outside),
         qPrintable(r.way));
+  if (!whole.isEmpty()) {
+    QCOMPARE(r.way, QStringLiteral("whole page (%1)").arg(whole));
+    return;
+  }
+  QCOMPARE(r.way, QStringLiteral("only the edit"));
   QCOMPARE(r.outside, 0);
 }
 
