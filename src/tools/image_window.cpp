@@ -90,6 +90,7 @@ frmImage::frmImage(const QString& pageFolder, const Fields& fields, QWidget* par
   for (QLineEdit* e : {txtWidth, txtHeight}) {
     e->setPlaceholderText(QStringLiteral("as the picture is"));
     e->setValidator(sizeValidator);
+    e->setMaximumWidth(160);
   }
   form->addRow(QStringLiteral("Width:"), txtWidth);
   form->addRow(QStringLiteral("Height:"), txtHeight);

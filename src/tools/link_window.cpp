@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -56,22 +57,24 @@ frmLink::frmLink(const QString& pageFolder, const Fields& fields, bool existing,
   form->addRow(QString(), chkNewWindow);
 
   auto* buttons = new QDialogButtonBox(this);
+  // Removing stands apart from the answers, on the left.
   cmdRemove = named(new QPushButton(QStringLiteral("Remove Link"), this), "cmdRemove");
+  cmdRemove->setVisible(existing_);
   cmdOk = named(new QPushButton(QStringLiteral("OK"), this), "cmdOk");
   cmdOk->setDefault(true);
   cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
-  buttons->addButton(cmdRemove, QDialogButtonBox::DestructiveRole);
   buttons->addButton(cmdOk, QDialogButtonBox::AcceptRole);
   buttons->addButton(cmdCancel, QDialogButtonBox::RejectRole);
-  // Only a link of the page can be removed; the box shows what it is given.
-  cmdRemove->setVisible(existing_);
   connect(cmdOk, &QPushButton::clicked, this, &frmLink::cmdOk_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(cmdRemove, &QPushButton::clicked, this, &frmLink::cmdRemove_Click);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
-  layout->addWidget(buttons);
+  auto* row = new QHBoxLayout;
+  row->addWidget(cmdRemove);
+  row->addWidget(buttons, 1);
+  layout->addLayout(row);
 }
 
 frmLink::Fields frmLink::fields() const {
