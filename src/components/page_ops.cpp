@@ -197,23 +197,35 @@ const char kLibrary[] = R"JS(
         record(placedOp(a));
         return true;
       }
-      try {
-        r.surroundContents(a);
-        record(inverse(unwrapOp(a)));
-        return true;
-      } catch (e) {
-        // The selection crosses elements: the engine's own command splits them.
-        var sel = getSelection();
-        sel.removeAllRanges(); sel.addRange(r);
-        document.execCommand('createLink', false, href);
-        if (newTab) {
-          var made = linksTo(href).filter(function (l) { return sel.containsNode(l, true); });
-          var changes = [];
-          made.forEach(function (l) { changes = changes.concat(newTabChanges(l, true)); });
-          if (changes.length) perform(attrOp(changes));
+      // A link inside a link is no valid page: links the selection touches
+      // give way first (their text stays), then the new one is made.
+      var crossed = Array.prototype.filter.call(document.querySelectorAll('a[href]'),
+          function (l) { return r.intersectsNode(l); });
+      if (!crossed.length) {
+        try {
+          r.surroundContents(a);
+          record(inverse(unwrapOp(a)));
+          return true;
+        } catch (e) {
+          // The selection crosses elements: the engine's own command splits them.
         }
-        return true;
+      } else {
+        var ops = crossed.map(unwrapOp);
+        perform({ apply: function () { ops.forEach(function (o) { o.apply(); }); },
+                  revert: function () {
+                    for (var i = ops.length - 1; i >= 0; --i) ops[i].revert();
+                  } });
       }
+      var sel = getSelection();
+      sel.removeAllRanges(); sel.addRange(r);
+      document.execCommand('createLink', false, href);
+      if (newTab) {
+        var made = linksTo(href).filter(function (l) { return sel.containsNode(l, true); });
+        var changes = [];
+        made.forEach(function (l) { changes = changes.concat(newTabChanges(l, true)); });
+        if (changes.length) perform(attrOp(changes));
+      }
+      return true;
     },
     links: function () {
       var map = new Map();

@@ -59,6 +59,7 @@ class EditorLinksTest final : public QObject {
   void missingFileAsksFirst_data();
   void missingFileAsksFirst();
   void makeLinkOverSelectionInNewTab();
+  void makeLinkOverALinkNestsNone();
   void removeLinkFromMenu();
   void linksWindowChangesEveryLinkAtOnce();
   void imageFromOutsideIsCopiedBesideThePage();
@@ -280,6 +281,20 @@ void EditorLinksTest::makeLinkOverSelectionInNewTab() {
                    "<p id=\"c\"><a href=\"https://x.example/\" target=\"_blank\" "
                    "rel=\"noopener\">Plain words</a> here.");
   QCOMPARE(saved(), expected);
+}
+
+void EditorLinksTest::makeLinkOverALinkNestsNone() {
+  QVERIFY(edit());
+  editordriver::select(browser_.get(), QStringLiteral("#a"));
+  QVERIFY(linkWindow([](QDialog* w) {
+    child<QLineEdit>(w, "txtLinkUrl")->setText(QStringLiteral("https://x.example/"));
+    click(w, "cmdOk");
+  }));
+  QCOMPARE(driver::js(browser_.get(),
+                      "[document.querySelectorAll('a a').length,"
+                      " document.querySelectorAll('#a a[href=\"https://x.example/\"]').length > 0]"
+                      ".join()"),
+           QVariant(QStringLiteral("0,true")));
 }
 
 void EditorLinksTest::removeLinkFromMenu() {
