@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev desktop-file-utils
   libcurl4-openssl-dev qtkeychain-qt6-dev
   openssh-server openssh-client vsftpd openssl curl
+  hunspell-en-us
 )
 missing=()
 for p in "${packages[@]}"; do

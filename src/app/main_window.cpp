@@ -26,6 +26,7 @@
 #include "history/history_window.h"
 #include "intake/welcome.h"
 #include "publish/publish_window.h"
+#include "tools/editor_menu.h"
 #include "tools/insert_code.h"
 #include "tools/pro_options.h"
 
@@ -103,6 +104,8 @@ void Form2::buildControls() {
   WebBrowser1 = named(new WebBrowser(this), "WebBrowser1");
   twips::place(WebBrowser1, 405, 1440, 15585, 7575);
   new WebWaitNote(WebProxy::instance(), WebBrowser1);
+  // The preview's own menu, links, pictures and spelling; it lives with the browser.
+  new EditorMenu(WebBrowser1, [this] { return Command2->text() == kSaveDiscard; });
 
   frShortcuts = named(
       new QGroupBox(QStringLiteral("Shortcuts (Remember to click the \"Edit Page\" Button First)"),
