@@ -11,6 +11,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+#include "components/external_opener.h"
 #include "components/page_ops.h"
 #include "components/spell_language.h"
 #include "components/web_browser.h"
@@ -129,7 +130,7 @@ QMenu* EditorMenu::viewingMenu() {
   if (!request_.linkUrl.isEmpty() && openableOutside(link)) {
     menu->addSeparator();
     addAction(menu, QStringLiteral("Open Link in Your Browser"), "mnuOpenLink",
-              [link] { WebBrowser::openExternally(link); });
+              [link] { externalopener::open(link); });
   }
   return menu;
 }

@@ -14,6 +14,7 @@
 #include <QWebEngineView>
 #include <memory>
 
+#include "components/edit_session.h"
 #include "components/browser_driver.h"
 #include "components/page_ops.h"
 #include "components/web_browser.h"
@@ -268,9 +269,9 @@ EditorCorpusTest::Result EditorCorpusTest::measure(const QString& path, Edit edi
   }
   saved.replace(from, to);
   result.outside = differingBytes(original, saved);
-  result.way = browser->lastSaveWay().minimal
+  result.way = browser->session()->lastSaveWay().minimal
                    ? QStringLiteral("only the edit")
-                   : QStringLiteral("whole page (%1)").arg(browser->lastSaveWay().why);
+                   : QStringLiteral("whole page (%1)").arg(browser->session()->lastSaveWay().why);
   return result;
 }
 

@@ -13,6 +13,8 @@
 #include <QWebEngineView>
 #include <memory>
 
+#include "components/external_opener.h"
+#include "components/edit_session.h"
 #include "components/browser_driver.h"
 #include "components/web_browser.h"
 #include "support/msg_box_recorder.h"
@@ -163,7 +165,7 @@ void EditorLinksTest::editLinkChangesOnlyItsAddress() {
   QByteArray expected = kPage;
   expected.replace(expected.indexOf("http://old.example/pay"), 22, written);
   QCOMPARE(saved(), expected);
-  QVERIFY(browser_->lastSaveWay().minimal);
+  QVERIFY(browser_->session()->lastSaveWay().minimal);
 }
 
 void EditorLinksTest::undoAndRedoInOrderWithTyping() {
@@ -225,7 +227,7 @@ void EditorLinksTest::refusedAddresses() {
   QCOMPARE(driver::js(browser_.get(), "document.querySelector('#a a').getAttribute('href')"),
            QVariant(QStringLiteral("http://old.example/pay")));
   bool changed = true;
-  browser_->readChanged([&](bool c) { changed = c; });
+  browser_->session()->readChanged([&](bool c) { changed = c; });
   QVERIFY(driver::waitFor([&] { return !changed; }));
 }
 
@@ -461,7 +463,7 @@ void EditorLinksTest::viewingMenuNeverLeavesThePage() {
                    "<a id=f href='file:///bin/sh'>sh</a></p>");
   QVERIFY(driver::load(browser_.get(), path_));
   QList<QUrl> sent;
-  WebBrowser::setExternalOpener([&](const QUrl& url) { sent << url; });
+  externalopener::setOpener([&](const QUrl& url) { sent << url; });
   QMenu* shown = editordriver::rightClick(browser_.get(), menu_, selector);
   QVERIFY(shown);
   QCOMPARE(editordriver::entries(shown), menu);
@@ -470,7 +472,7 @@ void EditorLinksTest::viewingMenuNeverLeavesThePage() {
     open->trigger();
   }
   shown->close();
-  WebBrowser::setExternalOpener({});
+  externalopener::setOpener({});
   QCOMPARE(sent.size(), opened.isEmpty() ? 0 : 1);
   if (!opened.isEmpty()) QCOMPARE(sent[0], QUrl(opened));
   QCOMPARE(browser_->LocationPath(), path_);
