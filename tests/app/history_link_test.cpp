@@ -56,8 +56,8 @@ void HistoryLinkTest::cleanup() {
 void HistoryLinkTest::linkStaysBeforeTheProButton_data() {
   QTest::addColumn<int>("width");
   QTest::addColumn<int>("historyLeft");
-  QTest::newRow("as designed") << 16515 << 12180;
-  QTest::newRow("10000 wide") << 10000 << 5665;
+  QTest::newRow("as designed") << 16515 << 11345;
+  QTest::newRow("10000 wide") << 10000 << 4830;
   QTest::newRow("too narrow for both") << 4000 << 0;
   QTest::newRow("no width at all") << 0 << 0;
 }

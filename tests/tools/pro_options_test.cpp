@@ -20,6 +20,7 @@
 #include "components/link_label.h"
 #include "components/page_scheme.h"
 #include "components/paths.h"
+#include "components/v_file.h"
 #include "components/v_frame.h"
 #include "components/web_browser.h"
 #include "support/msg_box_recorder.h"
@@ -465,31 +466,36 @@ void ProOptionsTest::everyPageKeepsEveryOtherByte() {
   MsgBoxRecorder rec;
   QPointer<frmPRO> w = open();
 
-  // The expected bytes, worked out on the bytes themselves.
-  QByteArray expected = before;
-  const QByteArray code = "<script src=\"t.js\"></script>\n";
+  // The expected bytes, worked out on the file's text: its bytes one for one,
+  // or its UTF-16 units where the page is UTF-16.
+  const TextBuffer decoded = vFile::decode(before);
+  const bool wide = decoded.encoding == TextEncoding::Utf16LeBom ||
+                    decoded.encoding == TextEncoding::Utf16BeBom;
+  QString text = wide ? decoded.text : QString::fromLatin1(before);
+  const QString code = QStringLiteral("<script src=\"t.js\"></script>\n");
   if (action == 1) {
-    child<QPlainTextEdit>(w, "txtRetargeting")->setPlainText(QString::fromLatin1(code));
+    child<QPlainTextEdit>(w, "txtRetargeting")->setPlainText(code);
     for (const char* tag : {"</Head>", "</HEAD>", "</head>"}) {
-      if (!before.contains(tag)) continue;
-      expected.replace(tag, code + "</head>");
+      if (!text.contains(QLatin1String(tag))) continue;
+      text.replace(QLatin1String(tag), code + QStringLiteral("</head>"));
       break;
     }
   } else {
     child<QLineEdit>(w, "Text1")->setText(QStringLiteral("A & B"));
     for (const char* tag : {"</HEAD>", "</head>"}) {
-      if (!before.contains(tag)) continue;
+      if (!text.contains(QLatin1String(tag))) continue;
       static const QRegularExpression title(QStringLiteral("<title>.*?</title>"),
                                             QRegularExpression::CaseInsensitiveOption |
                                                 QRegularExpression::DotMatchesEverythingOption);
-      QString text = QString::fromLatin1(before);
       const auto m = title.match(text);
       if (m.hasMatch() && m.capturedStart() < text.indexOf(QLatin1String(tag)))
         text.remove(m.capturedStart(), m.capturedLength());
-      expected = text.toLatin1().replace(tag, "<title>A &amp; B</title></head>");
+      text.replace(QLatin1String(tag), QStringLiteral("<title>A &amp; B</title></head>"));
       break;
     }
   }
+  const QByteArray expected =
+      wide ? vFile::encode(TextBuffer{text, decoded.encoding}) : text.toLatin1();
   click(w, QStringLiteral("cmdUpdate_%1").arg(action).toLatin1());
   QCOMPARE(testfiles::read(path), expected);
   if (action == 1)
