@@ -124,7 +124,7 @@ class UserClickTest final : public QObject {
     browser.setPageScripts(false);
     browser.setDesignMode(QStringLiteral("On"));
     QVERIFY(driver::waitLoaded(&browser));
-    QVERIFY(driver::waitFor([&] { return driver::designMode(&browser) == u"on"; }));
+    QVERIFY(driver::waitFor([&] { return driver::designMode(&browser) == u"on"; }, 60000));
     QTest::mouseClick(input = browser.view()->focusProxy(), Qt::LeftButton, {}, QPoint(20, 10));
     QTest::keyClick(input, Qt::Key_Return);
     // Nothing runs in the page now to count with; the program's scripts are
