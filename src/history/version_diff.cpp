@@ -3,6 +3,7 @@
 #include <dtl/dtl.hpp>
 #include <vector>
 
+#include "components/budget_compare.h"
 #include "components/v_file.h"
 
 namespace versiondiff {
@@ -21,20 +22,6 @@ struct Line final {
   Kind kind;
   QStringView text;
   qsizetype nowLine;  // 1-based line of the page now where this line is or would be
-};
-
-template <typename T>
-class BudgetCompare final : public dtl::Compare<T> {
- public:
-  explicit BudgetCompare(qint64* left) : left_(left) {}
-  bool impl(const T& a, const T& b) const override {
-    if (*left_ <= 0) return true;
-    --*left_;
-    return a == b;
-  }
-
- private:
-  qint64* left_;
 };
 
 std::vector<QStringView> linesOf(const QString& text) {
