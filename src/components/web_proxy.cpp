@@ -292,6 +292,9 @@ WebProxy::WebProxy(QObject* parent) : QObject(parent) {}
 
 WebProxy::~WebProxy() {
   if (thread_) {
+    // The hub and its connections go in their own thread, before it stops:
+    // a deleteLater posted to a stopped thread would never run.
+    QMetaObject::invokeMethod(hub_, [hub = hub_] { delete hub; }, Qt::BlockingQueuedConnection);
     thread_->quit();
     thread_->wait();
   }
@@ -301,8 +304,8 @@ bool WebProxy::start() {
   if (port_) return true;
   thread_ = new QThread(this);
   auto* hub = new ProxyHub(this);
+  hub_ = hub;
   hub->moveToThread(thread_);
-  connect(thread_, &QThread::finished, hub, &QObject::deleteLater);
   thread_->start();
   quint16 port = 0;
   QMetaObject::invokeMethod(

@@ -64,6 +64,7 @@ class WebProxy final : public QObject {
   void report(const QHash<QString, int>& now);
 
   QThread* thread_ = nullptr;
+  ProxyHub* hub_ = nullptr;  // lives in thread_
   QTcpServer* server_ = nullptr;  // lives in thread_
   quint16 port_ = 0;
   mutable QMutex mutex_;
