@@ -292,9 +292,7 @@ WebProxy::WebProxy(QObject* parent) : QObject(parent) {}
 
 WebProxy::~WebProxy() {
   if (thread_) {
-    // The hub and its connections go in their own thread, before it stops:
-    // a deleteLater posted to a stopped thread would never run.
-    QMetaObject::invokeMethod(hub_, [hub = hub_] { delete hub; }, Qt::BlockingQueuedConnection);
+    // The hub goes in its own thread as that thread finishes (see start()).
     thread_->quit();
     thread_->wait();
   }
@@ -306,6 +304,9 @@ bool WebProxy::start() {
   auto* hub = new ProxyHub(this);
   hub_ = hub;
   hub->moveToThread(thread_);
+  // Deleted by the finishing thread itself: while the application is being
+  // torn down, events (a deleteLater, a queued call) are no longer delivered.
+  connect(thread_, &QThread::finished, hub, [hub] { delete hub; }, Qt::DirectConnection);
   thread_->start();
   quint16 port = 0;
   QMetaObject::invokeMethod(
