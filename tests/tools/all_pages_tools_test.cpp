@@ -17,6 +17,7 @@
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "support/tool_host.h"
 #include "tools/insert_code.h"
 #include "tools/pro_options.h"
 
@@ -55,17 +56,7 @@ class AllPagesToolsTest final : public QObject {
   std::unique_ptr<QTemporaryDir> dir_;
 };
 
-void AllPagesToolsTest::initTestCase() {
-  auto* layout = new QVBoxLayout(&host_);
-  pageList_ = new QComboBox(&host_);
-  pageList_->setEditable(true);
-  browser_ = new WebBrowser(&host_);
-  browser_->setSilent(true);
-  layout->addWidget(pageList_);
-  layout->addWidget(browser_);
-  host_.resize(800, 600);
-  host_.show();
-}
+void AllPagesToolsTest::initTestCase() { tooltest::buildHost(host_, pageList_, browser_); }
 
 void AllPagesToolsTest::init() {
   dir_ = std::make_unique<QTemporaryDir>();

@@ -17,6 +17,7 @@
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "support/tool_host.h"
 #include "tools/find_window.h"
 
 namespace {
@@ -86,15 +87,7 @@ class FindReplaceTest final : public QObject {
 };
 
 void FindReplaceTest::initTestCase() {
-  auto* layout = new QVBoxLayout(&host_);
-  pageList_ = new QComboBox(&host_);
-  pageList_->setEditable(true);
-  browser_ = new WebBrowser(&host_);
-  browser_->setSilent(true);
-  layout->addWidget(pageList_);
-  layout->addWidget(browser_);
-  host_.resize(800, 600);
-  host_.show();
+  tooltest::buildHost(host_, pageList_, browser_);
   QVERIFY(dir_.isValid());
 }
 
