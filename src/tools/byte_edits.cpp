@@ -50,7 +50,8 @@ std::optional<QByteArray> findBytes(const QString& find, TextEncoding page) {
 }
 
 qsizetype indexOf(QByteArrayView page, QByteArrayView find, qsizetype from) {
-  if (from > page.size()) return -1;
+  // An empty page may have no data pointer at all, which memmem must not see.
+  if (from < 0 || page.size() - from < find.size() || find.isEmpty()) return -1;
   const void* hit =
       memmem(page.data() + from, size_t(page.size() - from), find.data(), size_t(find.size()));
   return hit ? static_cast<const char*>(hit) - page.data() : -1;
