@@ -136,6 +136,11 @@ void Form2::buildControls() {
 
   connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
   connect(WebBrowser1, &WebBrowser::DownloadComplete, this, &Form2::WebBrowser1_DownloadComplete);
+  // The page being edited takes typing once it is parsed, not when its last
+  // image or web font has come (a dead server holds those for seconds).
+  connect(WebBrowser1, &WebBrowser::DocumentReady, this, [this] {
+    if (Command2->text() != kEditPage) WebBrowser1->setDesignMode(QStringLiteral("On"));
+  });
   connect(WebBrowser1, &WebBrowser::EditsKept, this, &Form2::keepEditing);
   connect(Command5, &QPushButton::clicked, this, &Form2::Command5_Click);
   connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QShortcut>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineScript>
@@ -20,6 +21,9 @@ namespace {
 // The program's own scripts run in a world of their own, also with the
 // page's scripts off.
 constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
+// How often a document being loaded without scripts is asked whether its
+// parsing has ended: the engine has no signal for it.
+constexpr int kReadyPollMs = 20;
 
 bool isInput(QEvent::Type type) {
   switch (type) {
@@ -60,15 +64,20 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   // Files dropped on the preview are meant for the window around it.
   view_->setAcceptDrops(false);
   layout->addWidget(view_);
+  readyPoll_ = new QTimer(this);
+  readyPoll_->setInterval(kReadyPollMs);
+  connect(readyPoll_, &QTimer::timeout, this, &WebBrowser::pollReady);
   connect(view_, &QWebEngineView::loadStarted, this, [this] {
     // A document holding edits refuses every navigation of its own (a meta
     // refresh, a reload): it stays, and so does what is known about it.
     if (page_->holdsEdits || page_->refusedLeave) return;
     // Whatever else starts a load, the document it replaces is gone.
     forgetDocument();
+    readyTold_ = false;
   });
   connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
     if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
+    readyPoll_->stop();
     // The page is shown again after a save: it takes input again.
     blockInput(false);
     if (std::exchange(page_->refusedLeave, false) && !ok) {
@@ -78,7 +87,8 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
       ok = true;
     }
     documentOk_ = ok && !LocationPath().isEmpty();
-    if (std::exchange(designAfterLoad_, false) && documentOk_) setDesignMode(QStringLiteral("On"));
+    if (documentOk_ && !readyTold_) documentReady();
+    designAfterLoad_ = false;
     emit DownloadComplete();
   });
   // Preview in the default browser; the main window's shortcut list promises it.
@@ -144,7 +154,9 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   // load. A load without scripts (the editor's) after a document whose
   // scripts ran gets a page of its own, and with it a renderer of its own;
   // the old page goes, and its renderer with it.
-  if (documentScripts_ && !scripts && !page_->url().isEmpty()) {
+  // A fresh page also starts from an empty document, so the document whose
+  // parsing is watched below is this load's, never the one it replaces.
+  if (!scripts && !page_->url().isEmpty()) {
     WebPage* old = page_;
     usePage(new WebPage(view_));
     page_->silent = old->silent;
@@ -168,6 +180,38 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
     return;
   }
   view_->load(url);
+  ++loads_;
+  readyTold_ = false;
+  askingReady_ = false;
+  loading_ = scripts ? QUrl() : url;
+  if (scripts)
+    readyPoll_->stop();
+  else
+    readyPoll_->start();
+}
+
+void WebBrowser::pollReady() {
+  if (askingReady_) return;
+  askingReady_ = true;
+  const int load = loads_;
+  QPointer<WebBrowser> self(this);
+  page_->runJavaScript(QStringLiteral("document.readyState === 'loading' ? '' : location.href"),
+                       kWorld, [self, load](const QVariant& href) {
+                         if (!self || self->destroying_ || self->loads_ != load) return;
+                         self->askingReady_ = false;
+                         if (self->readyTold_ || !self->readyPoll_->isActive()) return;
+                         // Until the file's document is there, the page holds an empty one.
+                         if (QUrl(href.toString()) != self->loading_) return;
+                         self->readyPoll_->stop();
+                         self->documentOk_ = !self->LocationPath().isEmpty();
+                         if (self->documentOk_) self->documentReady();
+                       });
+}
+
+void WebBrowser::documentReady() {
+  readyTold_ = true;
+  if (std::exchange(designAfterLoad_, false)) setDesignMode(QStringLiteral("On"));
+  emit DocumentReady();
 }
 
 QString WebBrowser::LocationPath() const { return pagescheme::pathOf(page_->url()); }
@@ -178,13 +222,16 @@ void WebBrowser::setDesignMode(const QString& value) {
     page_->runJavaScript(QStringLiteral("document.designMode = 'off';"), kWorld);
     return;
   }
-  // An error page or an empty view has nothing of the user's to edit.
-  if (!documentOk_) return;
   if (documentScripts_) {
+    // Loaded again in any case, so a navigation the page is attempting (and
+    // will be refused) at this moment does not make the request go unheard.
+    if (LocationPath().isEmpty()) return;
     designAfterLoad_ = true;
     startLoad(page_->url(), false);
     return;
   }
+  // An error page or an empty view has nothing of the user's to edit.
+  if (!documentOk_) return;
   page_->holdsEdits = true;
   session_->edit(LocationPath(), page_);
 }

@@ -2,11 +2,12 @@
 
 #include <QPointer>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 
 class EditSession;
-class QUrl;
+class QTimer;
 class QWebEngineView;
 class WebPage;
 
@@ -60,6 +61,10 @@ class WebBrowser final : public QWidget {
   QWebEngineView* view() const { return view_; }
 
  signals:
+  // The document of a successful load is parsed. A load without scripts
+  // cannot change its document after this, so it may be edited now, while
+  // its images and stylesheets are still on their way.
+  void DocumentReady();
   void DownloadComplete();
   // Saving a changed document failed, so it was not left: its edits stay.
   void EditsKept();
@@ -75,6 +80,9 @@ class WebBrowser final : public QWidget {
   void blockInput(bool blocked);
   bool eventFilter(QObject* watched, QEvent* event) override;
   void openShownPageExternally();
+  // Asks the engine whether the document being loaded is parsed yet.
+  void pollReady();
+  void documentReady();
 
   QWebEngineView* view_ = nullptr;
   WebPage* page_ = nullptr;
@@ -84,6 +92,11 @@ class WebBrowser final : public QWidget {
   bool documentScripts_ = true;  // whether scripts ran in the document shown
   bool documentOk_ = false;      // a page file was loaded (not an error page)
   bool designAfterLoad_ = false;
+  bool readyTold_ = true;  // DocumentReady was emitted for the load under way
+  bool askingReady_ = false;
+  int loads_ = 0;  // loads started, so an answer is known to be about the latest
+  QUrl loading_;   // the URL of the load without scripts whose parsing is watched
+  QTimer* readyPoll_ = nullptr;
   bool destroying_ = false;
   QString pendingPath_;
   // Widgets whose input is held back while a save is under way.

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "browser_driver.h"
+#include "components/edit_session.h"
 #include "components/web_browser.h"
 #include "components/web_wait_note.h"
 #include "support/test_files.h"
@@ -237,7 +238,7 @@ class WebProxyTest final : public QObject {
                                                     "'first-contentful-paint').length"))
                      .toInt() > 0;
         },
-        10000));
+        5000));
     const qint64 painted = clock.elapsed();
     QVERIFY(!loaded.isEmpty() || loaded.wait(15000));
     const qint64 shown = clock.elapsed();
@@ -250,10 +251,19 @@ class WebProxyTest final : public QObject {
 
     clock.restart();
     browser->setDesignMode(QStringLiteral("On"));
-    QVERIFY(driver::waitFor([&] { return driver::designMode(browser) == u"on"; }, 15000));
+    QVERIFY(driver::waitFor([&] { return driver::designMode(browser) == u"on"; }, 3000));
     const qint64 editable = clock.elapsed();
     qInfo("%s: text painted after %lld ms, loaded after %lld ms, editable %lld ms after Edit Page",
           QTest::currentDataTag(), painted, shown, editable);
+
+    // Typed while the web files are still awaited, saved as only that stretch.
+    const QByteArray before = testfiles::read(page);
+    QVERIFY(driver::typeInto(browser, QStringLiteral("#t"), QStringLiteral(" today")));
+    bool saved = false;
+    browser->session()->save([&](bool ok) { saved = ok; });
+    QVERIFY(driver::waitFor([&] { return saved; }, 15000));
+    QVERIFY(browser->session()->lastSaveWay().minimal);
+    QCOMPARE(testfiles::read(page), QByteArray(before).replace("Buy now", "Buy now today"));
 
     if (kind != int(TestServer::Kind::Answers)) {
       QVERIFY2(notes.join('|').contains(QStringLiteral("from ") + host),
