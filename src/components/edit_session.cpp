@@ -46,6 +46,11 @@ const QString kFreezeAndRead = QStringLiteral(
 
 EditSession::EditSession(QWidget* owner) : QObject(owner), owner_(owner) {}
 
+engineparse::Checker* EditSession::checker() {
+  if (!checker_) checker_ = new engineparse::Checker(this);
+  return checker_;
+}
+
 QWidget* EditSession::messageParent() const { return owner_ ? owner_->window() : nullptr; }
 
 void EditSession::edit(const QString& path, QWebEnginePage* page) {
@@ -54,6 +59,9 @@ void EditSession::edit(const QString& path, QWebEnginePage* page) {
     active_ = true;
     page_ = page;
     path_ = path;
+    // The renderer that will check what a save writes starts while the
+    // user edits, not when they save.
+    checker();
     // The bytes the document was made from, not what the file holds by the
     // time of saving: the prologue, the line breaks and the places of the
     // edits are taken from them.
@@ -278,20 +286,18 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
   QPointer<EditSession> self(this);
   const int generation = generation_;
   const QByteArray bytes = *patch.bytes;
-  engineparse::parse(
-      bytes, this,
-      [self, generation, markup, charset, bytes, writeWhole,
-       done](std::optional<engineparse::Parsed> parsed) {
-        if (!self || self->generation_ != generation) return;
-        if (!parsed)
-          writeWhole(QStringLiteral("the browser could not read the changed file"));
-        else if (parsed->charset != charset)
-          writeWhole(QStringLiteral("the changed file reads in another character set"));
-        else if (parsed->markup != markup)
-          writeWhole(QStringLiteral("the changed file reads as another page"));
-        else
-          self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
-      });
+  checker()->parse(bytes, [self, generation, markup, charset, bytes, writeWhole,
+                           done](std::optional<engineparse::Parsed> parsed) {
+    if (!self || self->generation_ != generation) return;
+    if (!parsed)
+      writeWhole(QStringLiteral("the browser could not read the changed file"));
+    else if (parsed->charset != charset)
+      writeWhole(QStringLiteral("the changed file reads in another character set"));
+    else if (parsed->markup != markup)
+      writeWhole(QStringLiteral("the changed file reads as another page"));
+    else
+      self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
+  });
 }
 
 void EditSession::writeBytes(const QByteArray& bytes, const QString& markup, SaveWay way,

@@ -13,6 +13,9 @@
 #include "components/text_buffer.h"
 
 class QWebEnginePage;
+namespace engineparse {
+class Checker;
+}
 class QWidget;
 
 // One edit of one page file, from "Edit Page" until the edits are saved or
@@ -104,6 +107,7 @@ class EditSession final : public QObject {
   // A save that did not happen: the message (if any), editing again.
   void keepEdits(const QString& why, std::function<void(bool saved)> done);
   QWidget* messageParent() const;
+  engineparse::Checker* checker();
 
   QPointer<QWidget> owner_;
   QPointer<QWebEnginePage> page_;
@@ -119,4 +123,5 @@ class EditSession final : public QObject {
   std::optional<QString> markupBefore_;
   QString charsetBefore_;
   SaveWay lastSaveWay_;
+  engineparse::Checker* checker_ = nullptr;
 };

@@ -1,21 +1,18 @@
 #include "components/engine_parse.h"
 
 #include <QPointer>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 
 #include "components/page_scheme.h"
-#include "components/v_file.h"
 #include "components/web_page.h"
 
 namespace {
 
 constexpr int kTimeoutMs = 180'000;  // a 10 MB page loads in under 10 s
-constexpr int kPollMs = 20;
+constexpr int kPollMs = 5;
 
 const QString kRead = QStringLiteral(
     "document.readyState === 'loading' ? { href: location.href } : { href: location.href, "
@@ -26,8 +23,8 @@ const QString kRead = QStringLiteral(
 // must not replace the document being read.
 class HiddenPage final : public QWebEnginePage {
  public:
-  HiddenPage(const QUrl& url, QObject* parent)
-      : QWebEnginePage(WebPage::sharedProfile(), parent), url_(url) {}
+  explicit HiddenPage(QObject* parent) : QWebEnginePage(WebPage::sharedProfile(), parent) {}
+  void allow(const QUrl& url) { url_ = url; }
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
@@ -41,74 +38,93 @@ class HiddenPage final : public QWebEnginePage {
   QUrl url_;
 };
 
-class Parse final : public QObject {
+// Only the document itself: its stylesheets, images, frames and fonts
+// change nothing in its markup, and a server that does not answer must not
+// hold the check.
+class DocumentOnly final : public QWebEngineUrlRequestInterceptor {
  public:
-  Parse(QObject* context, std::function<void(std::optional<engineparse::Parsed>)> done)
-      : QObject(context), done_(std::move(done)) {}
-
-  void start(const QByteArray& bytes) {
-    // A file of its own rather than setContent, which takes at most 2 MB.
-    const QString path = dir_.filePath(QStringLiteral("page.html"));
-    if (!dir_.isValid() || !vFile::SaveBytes(bytes, path)) {
-      finish(std::nullopt);
-      return;
-    }
-    // Served as the preview serves the page, so both read it alike.
-    url_ = pagescheme::urlOf(path);
-    page_ = new HiddenPage(url_, this);
-    page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    page_->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
-    // The document is whole once its parsing ends; a hidden page may never
-    // report the end of the load itself (an embedded object can hold it).
-    auto* poll = new QTimer(this);
-    connect(poll, &QTimer::timeout, this, &Parse::ask);
-    poll->start(kPollMs);
-    QTimer::singleShot(kTimeoutMs, this, [this] { finish(std::nullopt); });
-    page_->load(url_);
+  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    if (info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeMainFrame) info.block(true);
   }
-
- private:
-  void ask() {
-    if (asking_) return;
-    asking_ = true;
-    QPointer<Parse> self(this);
-    page_->runJavaScript(kRead, QWebEngineScript::ApplicationWorld, [self](const QVariant& v) {
-      if (!self) return;
-      self->asking_ = false;
-      const QVariantMap page = v.toMap();
-      const QString href = page.value(QStringLiteral("href")).toString();
-      if (href.startsWith(u"chrome-error:")) {  // the engine's error page: the file did not load
-        self->finish(std::nullopt);
-        return;
-      }
-      // Until the file's document is there, the page holds an empty one.
-      if (QUrl(href) != self->url_ || !page.contains(QStringLiteral("markup"))) return;
-      self->finish(engineparse::Parsed{page.value(QStringLiteral("markup")).toString(),
-                                       page.value(QStringLiteral("charset")).toString()});
-    });
-  }
-
-  void finish(std::optional<engineparse::Parsed> parsed) {
-    if (!done_) return;
-    const auto done = std::exchange(done_, {});
-    deleteLater();
-    done(std::move(parsed));
-  }
-
-  std::function<void(std::optional<engineparse::Parsed>)> done_;
-  QTemporaryDir dir_;
-  QWebEnginePage* page_ = nullptr;
-  QUrl url_;
-  bool asking_ = false;
 };
 
 }  // namespace
 
 namespace engineparse {
 
-void parse(const QByteArray& bytes, QObject* context,
-           std::function<void(std::optional<Parsed>)> done) {
-  (new Parse(context, std::move(done)))->start(bytes);
+Checker::Checker(QObject* parent) : QObject(parent) {
+  page_ = new HiddenPage(this);
+  page_->setUrlRequestInterceptor(new DocumentOnly(page_));
+  page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+  page_->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
+  poll_.setInterval(kPollMs);
+  connect(&poll_, &QTimer::timeout, this, &Checker::ask);
+  giveUp_.setSingleShot(true);
+  connect(&giveUp_, &QTimer::timeout, this, [this] { finish(std::nullopt); });
+  // An empty page from the folder later checks use: the renderer that
+  // starts for it is the one that reads them. The folder holds no files.
+  load({});
+}
+
+Checker::~Checker() {
+  // Pending answers find the checker gone.
+  done_ = {};
+  pagescheme::forgetBytes(file_);
+}
+
+void Checker::load(const QByteArray& bytes) {
+  if (!file_.isEmpty()) pagescheme::forgetBytes(file_);
+  file_ = dir_.filePath(QStringLiteral("page%1.html").arg(round_++));
+  // Served from memory as the preview serves a page from its file, so both
+  // read it alike, and without a file to write and read back.
+  pagescheme::serveBytes(file_, bytes);
+  url_ = pagescheme::urlOf(file_);
+  static_cast<HiddenPage*>(page_)->allow(url_);
+  page_->load(url_);
+}
+
+void Checker::parse(const QByteArray& bytes, std::function<void(std::optional<Parsed>)> done) {
+  finish(std::nullopt);
+  done_ = std::move(done);
+  load(bytes);
+  // The document is whole once its parsing ends; a hidden page may never
+  // report the end of the load itself.
+  asking_ = false;
+  poll_.start();
+  giveUp_.start(kTimeoutMs);
+}
+
+void Checker::ask() {
+  if (asking_) return;
+  asking_ = true;
+  QPointer<Checker> self(this);
+  const int round = round_;
+  page_->runJavaScript(kRead, QWebEngineScript::ApplicationWorld, [self, round](const QVariant& v) {
+    if (!self || self->round_ != round) return;
+    self->asking_ = false;
+    const QVariantMap page = v.toMap();
+    const QString href = page.value(QStringLiteral("href")).toString();
+    if (href.startsWith(u"chrome-error:")) {  // the engine's error page: the file did not load
+      self->finish(std::nullopt);
+      return;
+    }
+    // Until the file's document is there, the page holds the last one.
+    if (QUrl(href) != self->url_ || !page.contains(QStringLiteral("markup"))) return;
+    self->finish(Parsed{page.value(QStringLiteral("markup")).toString(),
+                        page.value(QStringLiteral("charset")).toString()});
+  });
+}
+
+void Checker::finish(std::optional<Parsed> parsed) {
+  poll_.stop();
+  giveUp_.stop();
+  if (!done_) return;
+  const auto done = std::exchange(done_, {});
+  // The document read is not kept in memory until the next check.
+  page_->runJavaScript(QStringLiteral("document.replaceChildren()"),
+                       QWebEngineScript::ApplicationWorld);
+  done(std::move(parsed));
 }
 
 }  // namespace engineparse

@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <optional>
 
-class QObject;
+class QWebEnginePage;
 
 // What the engine makes of a page's bytes with the page's scripts off: the
 // root element's markup and the character set it read them in. Used to check
@@ -17,10 +21,37 @@ struct Parsed final {
   QString charset;
 };
 
-// Loads bytes in a hidden page of the previews' profile and hands back the
-// result, or nullopt when they could not be loaded. Nothing is handed back
-// once context is gone.
-void parse(const QByteArray& bytes, QObject* context,
-           std::function<void(std::optional<Parsed>)> done);
+// A hidden page of the previews' profile kept for reading bytes, so that a
+// check costs the parse and no more: its renderer is started once, ahead of
+// the first check, and nothing but the document itself is fetched.
+class Checker final : public QObject {
+ public:
+  // Starts the page's renderer at once.
+  explicit Checker(QObject* parent = nullptr);
+  ~Checker() override;
+
+  // Loads bytes and hands back what the engine made of them, or nullopt when
+  // they could not be loaded. A check asked for while another is under way
+  // ends that one with nullopt. Nothing is handed back once the checker is gone.
+  void parse(const QByteArray& bytes, std::function<void(std::optional<Parsed>)> done);
+
+ private:
+  // Loads bytes under a name of their own.
+  void load(const QByteArray& bytes);
+  void ask();
+  void finish(std::optional<Parsed> parsed);
+
+  QTemporaryDir dir_;
+  QWebEnginePage* page_ = nullptr;
+  // Each load has a file name of its own, so the document asked about is
+  // known to be the new one and not the last check's.
+  int round_ = 0;
+  QString file_;
+  QUrl url_;
+  QTimer poll_;
+  QTimer giveUp_;
+  bool asking_ = false;
+  std::function<void(std::optional<Parsed>)> done_;
+};
 
 }  // namespace engineparse

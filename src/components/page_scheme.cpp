@@ -30,6 +30,12 @@ QString relativePathOf(const QUrl& url) {
   return path;
 }
 
+// Pages served from memory, by path.
+QHash<QString, QByteArray>& heldBytes() {
+  static QHash<QString, QByteArray> held;
+  return held;
+}
+
 const Folder* folderOf(const QUrl& url) {
   if (url.scheme() != QLatin1String(kScheme)) return nullptr;
   const auto it = folders().constFind(url.host());
@@ -81,6 +87,16 @@ std::optional<Served> servedFor(const QUrl& url) {
   if (!parts || parts->isEmpty()) return std::nullopt;
   return Served{paths::joinOneSeparator(folder->path, parts->join(u'/'), u'/'), folder->path,
                 false};
+}
+
+void serveBytes(const QString& path, const QByteArray& bytes) { heldBytes().insert(path, bytes); }
+
+void forgetBytes(const QString& path) { heldBytes().remove(path); }
+
+std::optional<QByteArray> bytesFor(const QString& path) {
+  const auto it = heldBytes().constFind(path);
+  if (it == heldBytes().constEnd()) return std::nullopt;
+  return *it;
 }
 
 QString pathOf(const QUrl& url) {

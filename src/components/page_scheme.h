@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QUrl>
 #include <optional>
@@ -25,6 +26,12 @@ QUrl urlOf(const QString& path);
 // itself or any file below its folder (not checked to exist). Empty for any
 // other address.
 QString pathOf(const QUrl& url);
+
+// Until forgotten, the page urlOf(path) stands for is served as these bytes
+// rather than read from its file: bytes that are never meant for a file.
+void serveBytes(const QString& path, const QByteArray& bytes);
+void forgetBytes(const QString& path);
+std::optional<QByteArray> bytesFor(const QString& path);
 
 // What the handler may serve for an address.
 struct Served final {

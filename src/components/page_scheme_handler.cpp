@@ -53,7 +53,9 @@ void PageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   if (served->listed) {
     // The page itself is read as every page is, whole and bounded.
     auto* page = new QBuffer(job);
-    if (!vFile::LoadBytes(page->buffer(), served->path)) {
+    if (const std::optional<QByteArray> held = pagescheme::bytesFor(served->path))
+      page->setData(*held);
+    else if (!vFile::LoadBytes(page->buffer(), served->path)) {
       job->fail(QWebEngineUrlRequestJob::UrlNotFound);
       return;
     }

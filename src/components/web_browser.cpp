@@ -89,6 +89,16 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     documentOk_ = ok && !LocationPath().isEmpty();
     if (documentOk_ && !readyTold_) documentReady();
     designAfterLoad_ = false;
+    if (!spare_) {
+      // The next fresh page starts its renderer once the page shown has
+      // loaded: an empty document assigns it to no site, so any page may
+      // load in it.
+      spare_ = new WebPage(view_);
+      connect(spare_, &QWebEnginePage::loadFinished, this, [this, page = spare_] {
+        if (page == spare_) spareReady_ = true;
+      });
+      spare_->load(QUrl(QStringLiteral("about:blank")));
+    }
     emit DownloadComplete();
   });
   // Preview in the default browser; the main window's shortcut list promises it.
@@ -158,7 +168,9 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   // parsing is watched below is this load's, never the one it replaces.
   if (!scripts && !page_->url().isEmpty()) {
     WebPage* old = page_;
-    usePage(new WebPage(view_));
+    // A spare still loading its empty document would report that load as this one's.
+    usePage(spareReady_ ? std::exchange(spare_, nullptr) : new WebPage(view_));
+    spareReady_ = false;
     page_->silent = old->silent;
     old->deleteLater();
   }

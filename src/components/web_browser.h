@@ -86,6 +86,8 @@ class WebBrowser final : public QWidget {
 
   QWebEngineView* view_ = nullptr;
   WebPage* page_ = nullptr;
+  WebPage* spare_ = nullptr;  // a fresh page whose renderer is running already
+  bool spareReady_ = false;
   EditSession* session_ = nullptr;
 
   bool pageScripts_ = true;
