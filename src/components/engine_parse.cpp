@@ -1,8 +1,11 @@
 #include "components/engine_parse.h"
 
+#include <QJsonDocument>
 #include <QPointer>
+#include <QUuid>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 
@@ -25,14 +28,17 @@ class HiddenPage final : public QWebEnginePage {
  public:
   explicit HiddenPage(QObject* parent) : QWebEnginePage(WebPage::sharedProfile(), parent) {}
   void allow(const QUrl& url) { url_ = url; }
+  std::function<void(const QString&)> told;
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
     return !isMainFrame || url == url_;
   }
   QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
-  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
-                                const QString&) override {}
+  void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
+                                const QString&) override {
+    if (told) told(message);
+  }
 
  private:
   QUrl url_;
@@ -58,6 +64,23 @@ Checker::Checker(QObject* parent) : QObject(parent) {
   page_->setUrlRequestInterceptor(new DocumentOnly(page_));
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
   page_->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, false);
+  // The document is read the moment it is parsed, before the engine lays it
+  // out for its load event, and handed over as a message of the program's
+  // own world, marked so that nothing else passes for it.
+  token_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
+  QWebEngineScript tell;
+  tell.setInjectionPoint(QWebEngineScript::DocumentReady);
+  tell.setWorldId(QWebEngineScript::ApplicationWorld);
+  tell.setSourceCode(QStringLiteral("console.log('%1' + JSON.stringify(%2));").arg(token_, kRead));
+  page_->scripts().insert(tell);
+  static_cast<HiddenPage*>(page_)->told = [this](const QString& message) {
+    if (!done_ || !message.startsWith(token_)) return;
+    const QVariantMap page =
+        QJsonDocument::fromJson(QStringView(message).mid(token_.size()).toUtf8())
+            .toVariant()
+            .toMap();
+    answer(page);
+  };
   poll_.setInterval(kPollMs);
   connect(&poll_, &QTimer::timeout, this, &Checker::ask);
   giveUp_.setSingleShot(true);
@@ -103,17 +126,20 @@ void Checker::ask() {
   page_->runJavaScript(kRead, QWebEngineScript::ApplicationWorld, [self, round](const QVariant& v) {
     if (!self || self->round_ != round) return;
     self->asking_ = false;
-    const QVariantMap page = v.toMap();
-    const QString href = page.value(QStringLiteral("href")).toString();
-    if (href.startsWith(u"chrome-error:")) {  // the engine's error page: the file did not load
-      self->finish(std::nullopt);
-      return;
-    }
-    // Until the file's document is there, the page holds the last one.
-    if (QUrl(href) != self->url_ || !page.contains(QStringLiteral("markup"))) return;
-    self->finish(Parsed{page.value(QStringLiteral("markup")).toString(),
-                        page.value(QStringLiteral("charset")).toString()});
+    self->answer(v.toMap());
   });
+}
+
+void Checker::answer(const QVariantMap& page) {
+  const QString href = page.value(QStringLiteral("href")).toString();
+  if (href.startsWith(u"chrome-error:")) {  // the engine's error page: the file did not load
+    finish(std::nullopt);
+    return;
+  }
+  // Until the file's document is there, the page holds the last one.
+  if (QUrl(href) != url_ || !page.contains(QStringLiteral("markup"))) return;
+  finish(Parsed{page.value(QStringLiteral("markup")).toString(),
+                page.value(QStringLiteral("charset")).toString()});
 }
 
 void Checker::finish(std::optional<Parsed> parsed) {

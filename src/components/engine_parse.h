@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <QVariantMap>
 #include <functional>
 #include <optional>
 
@@ -39,6 +40,8 @@ class Checker final : public QObject {
   // Loads bytes under a name of their own.
   void load(const QByteArray& bytes);
   void ask();
+  // What the page said of its document: handed back once it is the document loaded.
+  void answer(const QVariantMap& page);
   void finish(std::optional<Parsed> parsed);
 
   QTemporaryDir dir_;
@@ -51,6 +54,7 @@ class Checker final : public QObject {
   QTimer poll_;
   QTimer giveUp_;
   bool asking_ = false;
+  QString token_;  // marks the page's messages that come from this checker
   std::function<void(std::optional<Parsed>)> done_;
 };
 
