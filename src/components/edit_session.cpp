@@ -286,7 +286,6 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
   QPointer<EditSession> self(this);
   const int generation = generation_;
   const QByteArray bytes = *patch.bytes;
-  emit bytesDecided(path_, bytes);
   checker()->parse(bytes, [self, generation, markup, charset, bytes, writeWhole,
                            done](std::optional<engineparse::Parsed> parsed) {
     if (!self || self->generation_ != generation) return;

@@ -91,9 +91,6 @@ class EditSession final : public QObject {
   void inputBlocked(bool blocked);
   // A save failed or was called off: the edits stay, editing goes on.
   void EditsKept();
-  // A save has made the bytes it means to write and is checking them; the
-  // file holds them only if the save ends well.
-  void bytesDecided(const QString& path, const QByteArray& bytes);
   // The edits were settled for a tool: show the file as it is now.
   void showAgain(const QString& path);
 

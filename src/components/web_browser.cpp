@@ -9,12 +9,10 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
-#include <memory>
 
 #include "components/edit_session.h"
 #include "components/external_opener.h"
 #include "components/page_limit.h"
-#include "components/page_preload.h"
 #include "components/page_scheme.h"
 #include "components/web_page.h"
 
@@ -26,9 +24,6 @@ constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
 // How often a document being loaded without scripts is asked whether its
 // parsing has ended: the engine has no signal for it.
 constexpr int kReadyPollMs = 20;
-// Pages up to this size are loaded for showing after a save while the save
-// is checked.
-constexpr qsizetype kPreloadMaxBytes = 4 * 1024 * 1024;
 
 bool isInput(QEvent::Type type) {
   switch (type) {
@@ -61,12 +56,7 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebBrowserView"));
   session_ = new EditSession(this);
-  connect(session_, &EditSession::EditsKept, this, [this] {
-    // The save did not happen: what was loaded for after it is not shown.
-    delete std::exchange(preload_, nullptr);
-    emit EditsKept();
-  });
-  connect(session_, &EditSession::bytesDecided, this, &WebBrowser::preloadSaved);
+  connect(session_, &EditSession::EditsKept, this, &WebBrowser::EditsKept);
   connect(session_, &EditSession::inputBlocked, this, &WebBrowser::blockInput);
   connect(session_, &EditSession::showAgain, this,
           [this](const QString& path) { startLoad(urlOf(path), pageScripts_); });
@@ -85,38 +75,36 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     forgetDocument();
     readyTold_ = false;
   });
-  connect(view_, &QWebEngineView::loadFinished, this, &WebBrowser::loadEnded);
+  connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
+    readyPoll_->stop();
+    // The page is shown again after a save: it takes input again.
+    blockInput(false);
+    if (std::exchange(page_->refusedLeave, false) && !ok) {
+      // Only the page's attempt to leave failed; the page itself is shown,
+      // and may have been reported already.
+      if (documentOk_) return;
+      ok = true;
+    }
+    documentOk_ = ok && !LocationPath().isEmpty();
+    if (documentOk_ && !readyTold_) documentReady();
+    designAfterLoad_ = false;
+    if (!spare_) {
+      // The next fresh page starts its renderer once the page shown has
+      // loaded: an empty document assigns it to no site, so any page may
+      // load in it.
+      spare_ = new WebPage(view_);
+      connect(spare_, &QWebEnginePage::loadFinished, this, [this, page = spare_] {
+        if (page == spare_) spareReady_ = true;
+      });
+      spare_->load(QUrl(QStringLiteral("about:blank")));
+    }
+    emit DownloadComplete();
+  });
   // Preview in the default browser; the main window's shortcut list promises it.
   auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
   preview->setContext(Qt::WindowShortcut);
   connect(preview, &QShortcut::activated, this, &WebBrowser::openShownPageExternally);
-}
-
-void WebBrowser::loadEnded(bool ok) {
-  if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
-  readyPoll_->stop();
-  // The page is shown again after a save: it takes input again.
-  blockInput(false);
-  if (std::exchange(page_->refusedLeave, false) && !ok) {
-    // Only the page's attempt to leave failed; the page itself is shown,
-    // and may have been reported already.
-    if (documentOk_) return;
-    ok = true;
-  }
-  documentOk_ = ok && !LocationPath().isEmpty();
-  if (documentOk_ && !readyTold_) documentReady();
-  designAfterLoad_ = false;
-  if (!spare_) {
-    // The next fresh page starts its renderer once the page shown has
-    // loaded: an empty document assigns it to no site, so any page may
-    // load in it.
-    spare_ = new WebPage(view_);
-    connect(spare_, &QWebEnginePage::loadFinished, this, [this, page = spare_] {
-      if (page == spare_) spareReady_ = true;
-    });
-    spare_->load(QUrl(QStringLiteral("about:blank")));
-  }
-  emit DownloadComplete();
 }
 
 WebBrowser::~WebBrowser() {
@@ -125,7 +113,6 @@ WebBrowser::~WebBrowser() {
   destroying_ = true;
   session_->end();
   blockInput(false);
-  delete std::exchange(preload_, nullptr);
   delete view_;
 }
 
@@ -172,50 +159,7 @@ void WebBrowser::usePage(WebPage* page) {
   view_->setPage(page_);
 }
 
-void WebBrowser::preloadSaved(const QString& path, const QByteArray& bytes) {
-  delete std::exchange(preload_, nullptr);
-  // Only when leaving the edit shows the same file again; a big page is not
-  // held by a third renderer, and its check costs little next to its load.
-  if (destroying_ || pendingPath_.isEmpty() || urlOf(pendingPath_) != urlOf(path) ||
-      bytes.size() > kPreloadMaxBytes)
-    return;
-  WebPage* page = takeSpare();
-  page->silent = page_->silent;
-  preload_ = new PagePreload(page, path, bytes, pageScripts_, this);
-}
-
-WebPage* WebBrowser::takeSpare() {
-  // A spare still loading its empty document would report that load as the next one's.
-  WebPage* page = spareReady_ ? std::exchange(spare_, nullptr) : new WebPage(view_);
-  spareReady_ = false;
-  return page;
-}
-
-void WebBrowser::adopt(WebPage* page, bool scripts, bool finished, bool ok) {
-  WebPage* old = page_;
-  page->silent = old->silent;
-  usePage(page);
-  old->deleteLater();
-  forgetDocument();
-  documentScripts_ = scripts;
-  ++loads_;
-  readyPoll_->stop();
-  readyTold_ = false;
-  // A load that ended before the page was shown is reported now, as any other.
-  if (finished)
-    QTimer::singleShot(0, this, [this, page, ok] {
-      if (page_ == page && !destroying_) loadEnded(ok);
-    });
-}
-
 void WebBrowser::startLoad(const QUrl& url, bool scripts) {
-  if (preload_) {
-    const std::unique_ptr<PagePreload> preload(std::exchange(preload_, nullptr));
-    if (WebPage* page = preload->take(url, scripts)) {
-      adopt(page, scripts, preload->finished(), preload->ok());
-      return;
-    }
-  }
   // A page's script may never end, and its renderer then takes no other
   // load. A load without scripts (the editor's) after a document whose
   // scripts ran gets a page of its own, and with it a renderer of its own;
@@ -224,7 +168,9 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   // parsing is watched below is this load's, never the one it replaces.
   if (!scripts && !page_->url().isEmpty()) {
     WebPage* old = page_;
-    usePage(takeSpare());
+    // A spare still loading its empty document would report that load as this one's.
+    usePage(spareReady_ ? std::exchange(spare_, nullptr) : new WebPage(view_));
+    spareReady_ = false;
     page_->silent = old->silent;
     old->deleteLater();
   }

@@ -7,7 +7,6 @@
 #include <functional>
 
 class EditSession;
-class PagePreload;
 class QTimer;
 class QWebEngineView;
 class WebPage;
@@ -72,13 +71,6 @@ class WebBrowser final : public QWidget {
 
  private:
   void usePage(WebPage* page);
-  void loadEnded(bool ok);
-  // A fresh page, with its renderer running already when there is a spare.
-  WebPage* takeSpare();
-  // Starts loading the page a save will show, while the save is checked.
-  void preloadSaved(const QString& path, const QByteArray& bytes);
-  // Shows a page loaded ahead (see PagePreload) as the load just asked for.
-  void adopt(WebPage* page, bool scripts, bool finished, bool ok);
   // What was known of the shown document, once it is replaced.
   void forgetDocument();
   void startLoad(const QUrl& url, bool scripts);
@@ -96,7 +88,6 @@ class WebBrowser final : public QWidget {
   WebPage* page_ = nullptr;
   WebPage* spare_ = nullptr;  // a fresh page whose renderer is running already
   bool spareReady_ = false;
-  PagePreload* preload_ = nullptr;
   EditSession* session_ = nullptr;
 
   bool pageScripts_ = true;
