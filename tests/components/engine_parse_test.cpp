@@ -1,0 +1,102 @@
+#include "components/engine_parse.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <memory>
+
+#include "support/test_main.h"
+
+namespace {
+
+// What the checker says of bytes, waiting for its answer.
+std::optional<engineparse::Parsed> parse(engineparse::Checker& checker, const QByteArray& bytes) {
+  bool answered = false;
+  std::optional<engineparse::Parsed> result;
+  checker.parse(bytes, [&](std::optional<engineparse::Parsed> parsed) {
+    answered = true;
+    result = std::move(parsed);
+  });
+  if (!QTest::qWaitFor([&] { return answered; }, 30000)) return std::nullopt;
+  return result;
+}
+
+}  // namespace
+
+class EngineParseTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { checker_ = std::make_unique<engineparse::Checker>(); }
+  void cleanupTestCase() { checker_.reset(); }
+  // The same checker reads one page after another, each as the engine reads
+  // that page alone (undeclared ASCII is windows-1252 to it): nothing a page asks for elsewhere,
+  // nor any message it could write, changes what is handed back.
+  void readsWhatTheEngineReads_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("markup");
+    QTest::addColumn<QString>("charset");
+    QTest::newRow("declared single-byte page")
+        << QByteArray("<meta charset=windows-1252><p>caf\xe9")
+        << QStringLiteral(
+               "<html><head><meta charset=\"windows-1252\"></head><body><p>caf\u00e9</p>"
+               "</body></html>")
+        << QStringLiteral("windows-1252");
+    QTest::newRow("a refresh to elsewhere is not followed")
+        << QByteArray("<meta http-equiv=refresh content=\"0; url=http://example.com/\"><p>stay")
+        << QStringLiteral(
+               "<html><head><meta http-equiv=\"refresh\" content=\"0; "
+               "url=http://example.com/\"></head><body><p>stay</p></body></html>")
+        << QStringLiteral("windows-1252");
+    QTest::newRow("web files that never come hold nothing")
+        << QByteArray("<link rel=stylesheet href=\"http://10.255.255.1/a.css\"><p>x")
+        << QStringLiteral(
+               "<html><head><link rel=\"stylesheet\" "
+               "href=\"http://10.255.255.1/a.css\"></head><body><p>x</p></body></html>")
+        << QStringLiteral("windows-1252");
+    QTest::newRow("the page's scripts do not run")
+        << QByteArray(
+               "<p id=a>real<script>document.getElementById('a').textContent = "
+               "'changed'</script>")
+        << QStringLiteral(
+               "<html><head></head><body><p id=\"a\">real<script>document."
+               "getElementById('a').textContent = 'changed'</script></p></body></html>")
+        << QStringLiteral("windows-1252");
+  }
+  void readsWhatTheEngineReads() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, markup);
+    QFETCH(QString, charset);
+    QElapsedTimer clock;
+    clock.start();
+    const std::optional<engineparse::Parsed> parsed = parse(*checker_, bytes);
+    QVERIFY(parsed);
+    QCOMPARE(parsed->markup, markup);
+    QCOMPARE(parsed->charset, charset);
+    // Far below the time a silent server holds a request.
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+  }
+
+  // A check asked for while another runs ends that one unanswered, and
+  // only the newer bytes are reported.
+  void aNewerCheckEndsTheOlder() {
+    engineparse::Checker checker;
+    std::optional<engineparse::Parsed> first{engineparse::Parsed{}};
+    bool firstAnswered = false;
+    checker.parse("<p>first", [&](std::optional<engineparse::Parsed> parsed) {
+      firstAnswered = true;
+      first = std::move(parsed);
+    });
+    const std::optional<engineparse::Parsed> second = parse(checker, "<p>second");
+    QVERIFY(firstAnswered);
+    QVERIFY(!first);
+    QVERIFY(second);
+    QCOMPARE(second->markup,
+             QStringLiteral("<html><head></head><body><p>second</p></body></html>"));
+  }
+
+ private:
+  std::unique_ptr<engineparse::Checker> checker_;
+};
+
+QV_TEST_MAIN(EngineParseTest)
+#include "engine_parse_test.moc"
