@@ -22,6 +22,10 @@ const QString kRead = QStringLiteral(
     "charset: document.characterSet, markup: document.documentElement ? "
     "document.documentElement.outerHTML : '' }");
 
+}  // namespace
+
+namespace engineparse {
+
 // Shows nothing and goes nowhere: a meta refresh or a script-free redirect
 // must not replace the document being read.
 class HiddenPage final : public QWebEnginePage {
@@ -43,6 +47,10 @@ class HiddenPage final : public QWebEnginePage {
  private:
   QUrl url_;
 };
+
+}  // namespace engineparse
+
+namespace {
 
 // Only the document itself: its stylesheets, images, frames and fonts
 // change nothing in its markup, and a server that does not answer must not
@@ -73,7 +81,7 @@ Checker::Checker(QObject* parent) : QObject(parent) {
   tell.setWorldId(QWebEngineScript::ApplicationWorld);
   tell.setSourceCode(QStringLiteral("console.log('%1' + JSON.stringify(%2));").arg(token_, kRead));
   page_->scripts().insert(tell);
-  static_cast<HiddenPage*>(page_)->told = [this](const QString& message) {
+  page_->told = [this](const QString& message) {
     if (!done_ || !message.startsWith(token_)) return;
     const QVariantMap page =
         QJsonDocument::fromJson(QStringView(message).mid(token_.size()).toUtf8())
@@ -103,7 +111,7 @@ void Checker::load(const QByteArray& bytes) {
   // read it alike, and without a file to write and read back.
   pagescheme::serveBytes(file_, bytes);
   url_ = pagescheme::urlOf(file_);
-  static_cast<HiddenPage*>(page_)->allow(url_);
+  page_->allow(url_);
   page_->load(url_);
 }
 

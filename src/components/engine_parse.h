@@ -10,12 +10,12 @@
 #include <functional>
 #include <optional>
 
-class QWebEnginePage;
-
 // What the engine makes of a page's bytes with the page's scripts off: the
 // root element's markup and the character set it read them in. Used to check
 // bytes about to be written against the document they are meant to hold.
 namespace engineparse {
+
+class HiddenPage;
 
 struct Parsed final {
   QString markup;
@@ -45,7 +45,7 @@ class Checker final : public QObject {
   void finish(std::optional<Parsed> parsed);
 
   QTemporaryDir dir_;
-  QWebEnginePage* page_ = nullptr;
+  HiddenPage* page_ = nullptr;
   // Each load has a file name of its own, so the document asked about is
   // known to be the new one and not the last check's.
   int round_ = 0;
