@@ -17,6 +17,11 @@ namespace {
 // cannot see or tamper with them, and they run with the page's scripts off.
 constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
 
+// A renderer keeps the memory of the biggest document it has read until it
+// exits; past this size its start is nothing next to a parse, so the checker
+// is let go after the check and the next edit starts a fresh one.
+constexpr qsizetype kKeepCheckerUpTo = 2 * 1024 * 1024;
+
 // Any change to the document after it became editable marks it changed:
 // typing, pasting, undo, bold and the like all change the DOM.
 const QString kEnterDesignMode = QStringLiteral(R"(
@@ -49,6 +54,12 @@ EditSession::EditSession(QWidget* owner) : QObject(owner), owner_(owner) {}
 engineparse::Checker* EditSession::checker() {
   if (!checker_) checker_ = new engineparse::Checker(this);
   return checker_;
+}
+
+void EditSession::dropChecker() {
+  // Still inside the checker's own answer: gone once that returns.
+  if (checker_) checker_->deleteLater();
+  checker_ = nullptr;
 }
 
 QWidget* EditSession::messageParent() const { return owner_ ? owner_->window() : nullptr; }
@@ -288,6 +299,7 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
   const QByteArray bytes = *patch.bytes;
   checker()->parse(bytes, [self, generation, markup, charset, bytes, writeWhole,
                            done](std::optional<engineparse::Parsed> parsed) {
+    if (self && bytes.size() > kKeepCheckerUpTo) self->dropChecker();
     if (!self || self->generation_ != generation) return;
     if (!parsed)
       writeWhole(QStringLiteral("the browser could not read the changed file"));

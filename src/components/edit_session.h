@@ -108,6 +108,7 @@ class EditSession final : public QObject {
   void keepEdits(const QString& why, std::function<void(bool saved)> done);
   QWidget* messageParent() const;
   engineparse::Checker* checker();
+  void dropChecker();
 
   QPointer<QWidget> owner_;
   QPointer<QWebEnginePage> page_;
