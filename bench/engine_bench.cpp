@@ -66,7 +66,13 @@ QStringList processFamily() {
 
 double familyMB(const char* field) {
   double mb = 0;
-  for (const QString& pid : processFamily()) mb += statusMB(pid, field);
+  for (const QString& pid : processFamily()) {
+    mb += statusMB(pid, field);
+    // Which process holds the memory: QV_BENCH_PROCS=1 names each one.
+    if (qEnvironmentVariableIsSet("QV_BENCH_PROCS"))
+      qInfo("pid %s %s %.0f rss %.0f", qPrintable(pid), field, statusMB(pid, field),
+            statusMB(pid, "VmRSS:"));
+  }
   return mb;
 }
 
