@@ -5,7 +5,9 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWidget>
+#include <algorithm>
 
+#include "components/declared_charset.h"
 #include "components/engine_parse.h"
 #include "components/line_breaks.h"
 #include "components/minimal_save.h"
@@ -21,6 +23,11 @@ constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
 // exits; past this size its start is nothing next to a parse, so the checker
 // is let go after the check and the next edit starts a fresh one.
 constexpr qsizetype kKeepCheckerUpTo = 2 * 1024 * 1024;
+
+qsizetype commonPrefix(const QByteArray& a, const QByteArray& b) {
+  const qsizetype n = std::min(a.size(), b.size());
+  return std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin();
+}
 
 // Any change to the document after it became editable marks it changed:
 // typing, pasting, undo, bold and the like all change the DOM.
@@ -297,19 +304,42 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
   QPointer<EditSession> self(this);
   const int generation = generation_;
   const QByteArray bytes = *patch.bytes;
-  checker()->parse(bytes, [self, generation, markup, charset, bytes, writeWhole,
-                           done](std::optional<engineparse::Parsed> parsed) {
-    if (self && bytes.size() > kKeepCheckerUpTo) self->dropChecker();
+  const auto checkByLoad = [self, generation, markup, charset, bytes, writeWhole, done] {
     if (!self || self->generation_ != generation) return;
-    if (!parsed)
-      writeWhole(QStringLiteral("the browser could not read the changed file"));
-    else if (parsed->charset != charset)
-      writeWhole(QStringLiteral("the changed file reads in another character set"));
-    else if (parsed->markup != markup)
-      writeWhole(QStringLiteral("the changed file reads as another page"));
-    else
-      self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
-  });
+    self->checker()->parse(bytes, [self, generation, markup, charset, bytes, writeWhole,
+                                   done](std::optional<engineparse::Parsed> parsed) {
+      if (self && bytes.size() > kKeepCheckerUpTo) self->dropChecker();
+      if (!self || self->generation_ != generation) return;
+      if (!parsed)
+        writeWhole(QStringLiteral("the browser could not read the changed file"));
+      else if (parsed->charset != charset)
+        writeWhole(QStringLiteral("the changed file reads in another character set"));
+      else if (parsed->markup != markup)
+        writeWhole(QStringLiteral("the changed file reads as another page"));
+      else
+        self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
+    });
+  };
+  // Where the first bytes, the same before and after the edit, settle the
+  // character set, the engine can parse the bytes without loading them; any
+  // other answer than the edited document is taken to a load to decide.
+  const QByteArray label =
+      bytes.size() <= kKeepCheckerUpTo
+          ? declaredcharset::of(QByteArrayView(bytes).first(commonPrefix(*fileBytes_, bytes)))
+          : QByteArray();
+  if (label.isEmpty()) {
+    checkByLoad();
+    return;
+  }
+  checker()->parseDeclared(bytes, label, charset,
+                           [self, generation, markup, bytes, done,
+                            checkByLoad](std::optional<engineparse::Parsed> parsed) {
+                             if (!self || self->generation_ != generation) return;
+                             if (parsed && parsed->markup == markup)
+                               self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
+                             else
+                               checkByLoad();
+                           });
 }
 
 void EditSession::writeBytes(const QByteArray& bytes, const QString& markup, SaveWay way,

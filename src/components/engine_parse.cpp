@@ -22,6 +22,19 @@ const QString kRead = QStringLiteral(
     "charset: document.characterSet, markup: document.documentElement ? "
     "document.documentElement.outerHTML : '' }");
 
+// Decodes as the label says (null when the engine names that character set
+// otherwise than the page was read in) and parses as a document with scripts
+// off: the same decoder and tree builder as a load, without the load.
+const QString kParseDeclared = QStringLiteral(R"((() => {
+  const text = (b) => new TextDecoder().decode(Uint8Array.from(atob(b), (c) => c.charCodeAt(0)));
+  let decoder;
+  try { decoder = new TextDecoder(text('%1')); } catch (e) { return null; }
+  if (decoder.encoding.toLowerCase() !== text('%2').toLowerCase()) return null;
+  const doc = new DOMParser().parseFromString(
+      decoder.decode(Uint8Array.from(atob('%3'), (c) => c.charCodeAt(0))), 'text/html');
+  return doc.documentElement ? doc.documentElement.outerHTML : '';
+})())");
+
 }  // namespace
 
 namespace engineparse {
@@ -124,6 +137,29 @@ void Checker::parse(const QByteArray& bytes, std::function<void(std::optional<Pa
   asking_ = false;
   poll_.start();
   giveUp_.start(kTimeoutMs);
+}
+
+void Checker::parseDeclared(const QByteArray& bytes, const QByteArray& label,
+                            const QString& charset,
+                            std::function<void(std::optional<Parsed>)> done) {
+  if (bytes.toLower().contains("shadowroot")) {
+    done(std::nullopt);
+    return;
+  }
+  // Everything from the page goes in as base64: nothing in it can end a string.
+  const QString script = kParseDeclared.arg(QString::fromLatin1(label.toBase64()),
+                                            QString::fromLatin1(charset.toUtf8().toBase64()),
+                                            QString::fromLatin1(bytes.toBase64()));
+  QPointer<Checker> self(this);
+  page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                       [self, charset, done = std::move(done)](const QVariant& v) {
+                         if (!self) return;
+                         if (v.typeId() != QMetaType::QString) {
+                           done(std::nullopt);
+                           return;
+                         }
+                         done(Parsed{v.toString(), charset});
+                       });
 }
 
 void Checker::ask() {

@@ -36,6 +36,15 @@ class Checker final : public QObject {
   // ends that one with nullopt. Nothing is handed back once the checker is gone.
   void parse(const QByteArray& bytes, std::function<void(std::optional<Parsed>)> done);
 
+  // The same answer without loading the bytes, for bytes whose character set
+  // is settled by their first bytes (declaredcharset::of gives `label`): the
+  // engine decodes them as `label` and parses them as it parses a page with
+  // scripts off. nullopt when `label` is not the engine's name `charset`, or
+  // for a page holding what this parse does not read as a load does (shadow
+  // roots declared in markup). Ask parse() then.
+  void parseDeclared(const QByteArray& bytes, const QByteArray& label, const QString& charset,
+                     std::function<void(std::optional<Parsed>)> done);
+
  private:
   // Loads bytes under a name of their own.
   void load(const QByteArray& bytes);

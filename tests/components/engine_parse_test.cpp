@@ -4,6 +4,8 @@
 #include <QTest>
 #include <memory>
 
+#include "components/declared_charset.h"
+#include "support/test_files.h"
 #include "support/test_main.h"
 
 namespace {
@@ -13,6 +15,19 @@ std::optional<engineparse::Parsed> parse(engineparse::Checker& checker, const QB
   bool answered = false;
   std::optional<engineparse::Parsed> result;
   checker.parse(bytes, [&](std::optional<engineparse::Parsed> parsed) {
+    answered = true;
+    result = std::move(parsed);
+  });
+  if (!QTest::qWaitFor([&] { return answered; }, 30000)) return std::nullopt;
+  return result;
+}
+
+std::optional<engineparse::Parsed> parseDeclared(engineparse::Checker& checker,
+                                                 const QByteArray& bytes, const QByteArray& label,
+                                                 const QString& charset) {
+  bool answered = false;
+  std::optional<engineparse::Parsed> result;
+  checker.parseDeclared(bytes, label, charset, [&](std::optional<engineparse::Parsed> parsed) {
     answered = true;
     result = std::move(parsed);
   });
@@ -74,6 +89,53 @@ class EngineParseTest final : public QObject {
     QCOMPARE(parsed->charset, charset);
     // Far below the time a silent server holds a request.
     QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+  }
+
+  // Parsed without a load, a page that settles its character set early reads
+  // exactly as loaded: a save trusts this answer without loading the bytes.
+  void declaredReadsAsLoaded_data() {
+    QTest::addColumn<QString>("page");
+    for (const QString& page : testfiles::pages())
+      QTest::newRow(qPrintable(testfiles::pageName(page))) << page;
+  }
+  void declaredReadsAsLoaded() {
+    QFETCH(QString, page);
+    QV_SKIP_ABSENT_CORPUS(page);
+    const QByteArray bytes = testfiles::read(page);
+    const QByteArray label = declaredcharset::of(bytes);
+    if (label.isEmpty()) QSKIP("its character set is not settled by its first bytes");
+    const std::optional<engineparse::Parsed> loaded = parse(*checker_, bytes);
+    QVERIFY(loaded);
+    const std::optional<engineparse::Parsed> parsed =
+        parseDeclared(*checker_, bytes, label, loaded->charset);
+    QVERIFY(parsed);
+    QCOMPARE(parsed->markup, loaded->markup);
+    QCOMPARE(parsed->charset, loaded->charset);
+  }
+
+  // No answer where the quick parse could differ from a load or the label
+  // is not the character set the page was read in.
+  void declaredRefuses_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("label");
+    QTest::addColumn<QString>("charset");
+    QTest::newRow("the label names another character set")
+        << QByteArray("<meta charset=koi8-r><p>x") << QByteArray("koi8-r")
+        << QStringLiteral("UTF-8");
+    QTest::newRow("not a label") << QByteArray("<meta charset=nonsense><p>x")
+                                 << QByteArray("nonsense") << QStringLiteral("windows-1252");
+    QTest::newRow("a label that ends the script")
+        << QByteArray("<p>x") << QByteArray("')); document.title = 'x'; ((' ")
+        << QStringLiteral("UTF-8");
+    QTest::newRow("a shadow root declared in markup")
+        << QByteArray("<meta charset=utf-8><div><template ShadowRootMode=open><p>in</template>")
+        << QByteArray("utf-8") << QStringLiteral("UTF-8");
+  }
+  void declaredRefuses() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, label);
+    QFETCH(QString, charset);
+    QVERIFY(!parseDeclared(*checker_, bytes, label, charset));
   }
 
   // A check asked for while another runs ends that one unanswered, and
