@@ -139,29 +139,6 @@ void Checker::parse(const QByteArray& bytes, std::function<void(std::optional<Pa
   giveUp_.start(kTimeoutMs);
 }
 
-void Checker::parseDeclared(const QByteArray& bytes, const QByteArray& label,
-                            const QString& charset,
-                            std::function<void(std::optional<Parsed>)> done) {
-  if (bytes.toLower().contains("shadowroot")) {
-    done(std::nullopt);
-    return;
-  }
-  // Everything from the page goes in as base64: nothing in it can end a string.
-  const QString script = kParseDeclared.arg(QString::fromLatin1(label.toBase64()),
-                                            QString::fromLatin1(charset.toUtf8().toBase64()),
-                                            QString::fromLatin1(bytes.toBase64()));
-  QPointer<Checker> self(this);
-  page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                       [self, charset, done = std::move(done)](const QVariant& v) {
-                         if (!self) return;
-                         if (v.typeId() != QMetaType::QString) {
-                           done(std::nullopt);
-                           return;
-                         }
-                         done(Parsed{v.toString(), charset});
-                       });
-}
-
 void Checker::ask() {
   if (asking_) return;
   asking_ = true;
@@ -195,6 +172,26 @@ void Checker::finish(std::optional<Parsed> parsed) {
   page_->runJavaScript(QStringLiteral("document.replaceChildren()"),
                        QWebEngineScript::ApplicationWorld);
   done(std::move(parsed));
+}
+
+void parseDeclared(QWebEnginePage* page, const QByteArray& bytes, const QByteArray& label,
+                   const QString& charset, std::function<void(std::optional<Parsed>)> done) {
+  if (bytes.toLower().contains("shadowroot")) {
+    done(std::nullopt);
+    return;
+  }
+  // Everything from the page goes in as base64: nothing in it can end a string.
+  const QString script = kParseDeclared.arg(QString::fromLatin1(label.toBase64()),
+                                            QString::fromLatin1(charset.toUtf8().toBase64()),
+                                            QString::fromLatin1(bytes.toBase64()));
+  page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                      [charset, done = std::move(done)](const QVariant& v) {
+                        if (v.typeId() != QMetaType::QString) {
+                          done(std::nullopt);
+                          return;
+                        }
+                        done(Parsed{v.toString(), charset});
+                      });
 }
 
 }  // namespace engineparse

@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+class QWebEnginePage;
+
 // What the engine makes of a page's bytes with the page's scripts off: the
 // root element's markup and the character set it read them in. Used to check
 // bytes about to be written against the document they are meant to hold.
@@ -36,15 +38,6 @@ class Checker final : public QObject {
   // ends that one with nullopt. Nothing is handed back once the checker is gone.
   void parse(const QByteArray& bytes, std::function<void(std::optional<Parsed>)> done);
 
-  // The same answer without loading the bytes, for bytes whose character set
-  // is settled by their first bytes (declaredcharset::of gives `label`): the
-  // engine decodes them as `label` and parses them as it parses a page with
-  // scripts off. nullopt when `label` is not the engine's name `charset`, or
-  // for a page holding what this parse does not read as a load does (shadow
-  // roots declared in markup). Ask parse() then.
-  void parseDeclared(const QByteArray& bytes, const QByteArray& label, const QString& charset,
-                     std::function<void(std::optional<Parsed>)> done);
-
  private:
   // Loads bytes under a name of their own.
   void load(const QByteArray& bytes);
@@ -66,5 +59,15 @@ class Checker final : public QObject {
   QString token_;  // marks the page's messages that come from this checker
   std::function<void(std::optional<Parsed>)> done_;
 };
+
+// What Checker::parse answers, without loading the bytes, for bytes whose
+// character set is settled by their first bytes (declaredcharset::of gives
+// `label`): `page`'s renderer decodes them as `label` and parses them as a
+// page with scripts off is parsed, in the program's own world. nullopt when
+// `label` is not the engine's name for `charset`, or for a page holding what
+// this parse reads otherwise than a load (shadow roots declared in markup):
+// ask Checker::parse then.
+void parseDeclared(QWebEnginePage* page, const QByteArray& bytes, const QByteArray& label,
+                   const QString& charset, std::function<void(std::optional<Parsed>)> done);
 
 }  // namespace engineparse

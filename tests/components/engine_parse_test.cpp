@@ -1,10 +1,14 @@
 #include "components/engine_parse.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineSettings>
 #include <memory>
 
 #include "components/declared_charset.h"
+#include "components/web_page.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
 
@@ -22,15 +26,15 @@ std::optional<engineparse::Parsed> parse(engineparse::Checker& checker, const QB
   return result;
 }
 
-std::optional<engineparse::Parsed> parseDeclared(engineparse::Checker& checker,
-                                                 const QByteArray& bytes, const QByteArray& label,
-                                                 const QString& charset) {
+std::optional<engineparse::Parsed> parseDeclared(QWebEnginePage* page, const QByteArray& bytes,
+                                                 const QByteArray& label, const QString& charset) {
   bool answered = false;
   std::optional<engineparse::Parsed> result;
-  checker.parseDeclared(bytes, label, charset, [&](std::optional<engineparse::Parsed> parsed) {
-    answered = true;
-    result = std::move(parsed);
-  });
+  engineparse::parseDeclared(page, bytes, label, charset,
+                             [&](std::optional<engineparse::Parsed> parsed) {
+                               answered = true;
+                               result = std::move(parsed);
+                             });
   if (!QTest::qWaitFor([&] { return answered; }, 30000)) return std::nullopt;
   return result;
 }
@@ -41,8 +45,19 @@ class EngineParseTest final : public QObject {
   Q_OBJECT
 
  private slots:
-  void initTestCase() { checker_ = std::make_unique<engineparse::Checker>(); }
-  void cleanupTestCase() { checker_.reset(); }
+  void initTestCase() {
+    checker_ = std::make_unique<engineparse::Checker>();
+    // The quick parse runs in an editor's page: scripts off, a document shown.
+    page_ = std::make_unique<QWebEnginePage>(WebPage::sharedProfile());
+    page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    QSignalSpy loaded(page_.get(), &QWebEnginePage::loadFinished);
+    page_->setHtml(QStringLiteral("<p>shown"));
+    QVERIFY(loaded.wait(30000));
+  }
+  void cleanupTestCase() {
+    page_.reset();
+    checker_.reset();
+  }
   // The same checker reads one page after another, each as the engine reads
   // that page alone (undeclared ASCII is windows-1252 to it): nothing a page asks for elsewhere,
   // nor any message it could write, changes what is handed back.
@@ -107,7 +122,7 @@ class EngineParseTest final : public QObject {
     const std::optional<engineparse::Parsed> loaded = parse(*checker_, bytes);
     QVERIFY(loaded);
     const std::optional<engineparse::Parsed> parsed =
-        parseDeclared(*checker_, bytes, label, loaded->charset);
+        parseDeclared(page_.get(), bytes, label, loaded->charset);
     QVERIFY(parsed);
     QCOMPARE(parsed->markup, loaded->markup);
     QCOMPARE(parsed->charset, loaded->charset);
@@ -135,7 +150,7 @@ class EngineParseTest final : public QObject {
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, label);
     QFETCH(QString, charset);
-    QVERIFY(!parseDeclared(*checker_, bytes, label, charset));
+    QVERIFY(!parseDeclared(page_.get(), bytes, label, charset));
   }
 
   // A check asked for while another runs ends that one unanswered, and
@@ -158,6 +173,7 @@ class EngineParseTest final : public QObject {
 
  private:
   std::unique_ptr<engineparse::Checker> checker_;
+  std::unique_ptr<QWebEnginePage> page_;
 };
 
 QV_TEST_MAIN(EngineParseTest)
