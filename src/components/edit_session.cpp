@@ -24,6 +24,10 @@ constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
 // is let go after the check and the next edit starts a fresh one.
 constexpr qsizetype kKeepCheckerUpTo = 2 * 1024 * 1024;
 
+// The quick parse hands the page to the renderer inside a script; past this
+// size a load costs little more.
+constexpr qsizetype kQuickParseUpTo = 2 * 1024 * 1024;
+
 qsizetype commonPrefix(const QByteArray& a, const QByteArray& b) {
   const qsizetype n = std::min(a.size(), b.size());
   return std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin();
@@ -324,7 +328,7 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
   // character set, the engine can parse the bytes without loading them; any
   // other answer than the edited document is taken to a load to decide.
   const QByteArray label =
-      bytes.size() <= kKeepCheckerUpTo
+      bytes.size() <= kQuickParseUpTo
           ? declaredcharset::of(QByteArrayView(bytes).first(commonPrefix(*fileBytes_, bytes)))
           : QByteArray();
   if (label.isEmpty() || !page_) {
