@@ -331,20 +331,19 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
       bytes.size() <= kQuickParseUpTo
           ? declaredcharset::of(QByteArrayView(bytes).first(commonPrefix(*fileBytes_, bytes)))
           : QByteArray();
-  if (label.isEmpty() || !page_) {
+  if (label.isEmpty()) {
     checkByLoad();
     return;
   }
-  // In the editor's renderer: warm, and idle while it waits for the save.
-  engineparse::parseDeclared(page_, bytes, label, charset,
-                             [self, generation, markup, bytes, done,
-                              checkByLoad](std::optional<engineparse::Parsed> parsed) {
-                               if (!self || self->generation_ != generation) return;
-                               if (parsed && parsed->markup == markup)
-                                 self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
-                               else
-                                 checkByLoad();
-                             });
+  checker()->parseDeclared(bytes, label, charset,
+                           [self, generation, markup, bytes, done,
+                            checkByLoad](std::optional<engineparse::Parsed> parsed) {
+                             if (!self || self->generation_ != generation) return;
+                             if (parsed && parsed->markup == markup)
+                               self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
+                             else
+                               checkByLoad();
+                           });
 }
 
 void EditSession::writeBytes(const QByteArray& bytes, const QString& markup, SaveWay way,

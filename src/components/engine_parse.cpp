@@ -95,12 +95,13 @@ Checker::Checker(QObject* parent) : QObject(parent) {
   tell.setSourceCode(QStringLiteral("console.log('%1' + JSON.stringify(%2));").arg(token_, kRead));
   page_->scripts().insert(tell);
   page_->told = [this](const QString& message) {
-    if (!done_ || !message.startsWith(token_)) return;
+    if (!message.startsWith(token_)) return;
     const QVariantMap page =
         QJsonDocument::fromJson(QStringView(message).mid(token_.size()).toUtf8())
             .toVariant()
             .toMap();
-    answer(page);
+    if (QUrl(page.value(QStringLiteral("href")).toString()) == url_) settled_ = true;
+    if (done_) answer(page);
   };
   poll_.setInterval(kPollMs);
   connect(&poll_, &QTimer::timeout, this, &Checker::ask);
@@ -124,6 +125,7 @@ void Checker::load(const QByteArray& bytes) {
   // read it alike, and without a file to write and read back.
   pagescheme::serveBytes(file_, bytes);
   url_ = pagescheme::urlOf(file_);
+  settled_ = false;
   page_->allow(url_);
   page_->load(url_);
 }
@@ -172,6 +174,22 @@ void Checker::finish(std::optional<Parsed> parsed) {
   page_->runJavaScript(QStringLiteral("document.replaceChildren()"),
                        QWebEngineScript::ApplicationWorld);
   done(std::move(parsed));
+}
+
+void Checker::parseDeclared(const QByteArray& bytes, const QByteArray& label,
+                            const QString& charset,
+                            std::function<void(std::optional<Parsed>)> done) {
+  // A script sent while a load is on its way may land in the document the
+  // load replaces, and its answer with it.
+  if (!settled_ || done_) {
+    done(std::nullopt);
+    return;
+  }
+  QPointer<Checker> self(this);
+  engineparse::parseDeclared(page_, bytes, label, charset,
+                             [self, done = std::move(done)](std::optional<Parsed> parsed) {
+                               if (self) done(std::move(parsed));
+                             });
 }
 
 void parseDeclared(QWebEnginePage* page, const QByteArray& bytes, const QByteArray& label,

@@ -38,6 +38,11 @@ class Checker final : public QObject {
   // ends that one with nullopt. Nothing is handed back once the checker is gone.
   void parse(const QByteArray& bytes, std::function<void(std::optional<Parsed>)> done);
 
+  // engineparse::parseDeclared in the checker's renderer, warm and idle
+  // between checks; nullopt at once while a load of its own is under way.
+  void parseDeclared(const QByteArray& bytes, const QByteArray& label, const QString& charset,
+                     std::function<void(std::optional<Parsed>)> done);
+
  private:
   // Loads bytes under a name of their own.
   void load(const QByteArray& bytes);
@@ -56,7 +61,8 @@ class Checker final : public QObject {
   QTimer poll_;
   QTimer giveUp_;
   bool asking_ = false;
-  QString token_;  // marks the page's messages that come from this checker
+  bool settled_ = false;  // the last load's document is the one in the page
+  QString token_;         // marks the page's messages that come from this checker
   std::function<void(std::optional<Parsed>)> done_;
 };
 
