@@ -8,6 +8,9 @@ namespace declaredcharset {
 
 namespace {
 
+// The engine always reads this far for a declaration.
+constexpr qsizetype kLookedAt = 1024;
+
 using Attributes = QList<QPair<QByteArray, QByteArray>>;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }

@@ -9,8 +9,6 @@
 // with nothing but a doctype, comments, a title and head tags before it).
 namespace declaredcharset {
 
-constexpr qsizetype kLookedAt = 1024;
-
 // The label as written ("utf-8" for a byte order mark), or empty when the
 // engine may take the character set from anything else in the page: bytes
 // past `head`, the page's content, or a tag this reading is not sure of.

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
+#include <functional>
 #include <memory>
 
 #include "components/declared_charset.h"
@@ -14,11 +15,14 @@
 
 namespace {
 
-// What the checker says of bytes, waiting for its answer.
-std::optional<engineparse::Parsed> parse(engineparse::Checker& checker, const QByteArray& bytes) {
+using Answer = std::optional<engineparse::Parsed>;
+using Done = std::function<void(Answer)>;
+
+// What a parse hands back, waiting for it: nullopt too when it never answers.
+Answer answerOf(const std::function<void(Done)>& ask) {
   bool answered = false;
-  std::optional<engineparse::Parsed> result;
-  checker.parse(bytes, [&](std::optional<engineparse::Parsed> parsed) {
+  Answer result;
+  ask([&](Answer parsed) {
     answered = true;
     result = std::move(parsed);
   });
@@ -26,17 +30,14 @@ std::optional<engineparse::Parsed> parse(engineparse::Checker& checker, const QB
   return result;
 }
 
-std::optional<engineparse::Parsed> parseDeclared(QWebEnginePage* page, const QByteArray& bytes,
-                                                 const QByteArray& label, const QString& charset) {
-  bool answered = false;
-  std::optional<engineparse::Parsed> result;
-  engineparse::parseDeclared(page, bytes, label, charset,
-                             [&](std::optional<engineparse::Parsed> parsed) {
-                               answered = true;
-                               result = std::move(parsed);
-                             });
-  if (!QTest::qWaitFor([&] { return answered; }, 30000)) return std::nullopt;
-  return result;
+Answer parse(engineparse::Checker& checker, const QByteArray& bytes) {
+  return answerOf([&](Done done) { checker.parse(bytes, std::move(done)); });
+}
+
+Answer parseDeclared(QWebEnginePage* page, const QByteArray& bytes, const QByteArray& label,
+                     const QString& charset) {
+  return answerOf(
+      [&](Done done) { engineparse::parseDeclared(page, bytes, label, charset, std::move(done)); });
 }
 
 }  // namespace
@@ -47,7 +48,7 @@ class EngineParseTest final : public QObject {
  private slots:
   void initTestCase() {
     checker_ = std::make_unique<engineparse::Checker>();
-    // The quick parse runs in an editor's page: scripts off, a document shown.
+    // The quick parse itself, in a page of the previews' profile: scripts off, a document shown.
     page_ = std::make_unique<QWebEnginePage>(WebPage::sharedProfile());
     page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     QSignalSpy loaded(page_.get(), &QWebEnginePage::loadFinished);
@@ -159,14 +160,9 @@ class EngineParseTest final : public QObject {
     engineparse::Checker checker;
     const QByteArray bytes = "<meta charset=utf-8><p>caf\xC3\xA9";
     const auto quick = [&] {
-      bool answered = false;
-      std::optional<engineparse::Parsed> result;
-      checker.parseDeclared(bytes, "utf-8", QStringLiteral("UTF-8"),
-                            [&](std::optional<engineparse::Parsed> parsed) {
-                              answered = true;
-                              result = std::move(parsed);
-                            });
-      return QTest::qWaitFor([&] { return answered; }, 30000) ? result : std::nullopt;
+      return answerOf([&](Done done) {
+        checker.parseDeclared(bytes, "utf-8", QStringLiteral("UTF-8"), std::move(done));
+      });
     };
     QVERIFY(!quick());
     QVERIFY(parse(checker, "<p>first"));
