@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <map>
 
-#include "components/text_buffer.h"
-#include "components/v_file.h"
+#include "files/v_file.h"
+#include "text/text_buffer.h"
 #include "tools/byte_edits.h"
 #include "tools/page_edits.h"
 

@@ -1,7 +1,7 @@
 // ReplaceAll throughput on page-sized texts: MB of text per second.
 #include <benchmark/benchmark.h>
 
-#include "components/v_parser.h"
+#include "text/v_parser.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <QWebEngineView>
 
 #include "app/main_window.h"
-#include "components/engine_environment.h"
-#include "components/paths.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "engine/engine_environment.h"
+#include "files/paths.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 #include "engine_bench.h"
 
 namespace {

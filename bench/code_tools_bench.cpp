@@ -26,7 +26,7 @@
 #include <functional>
 #include <vector>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 #include "tools/byte_edits.h"
 #include "tools/page_edits.h"
 #include "tools/tag_replace.h"

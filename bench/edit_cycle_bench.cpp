@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "components/msg_box.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 #include "engine_bench.h"
 #include "help/save_switch.h"
+#include "widgets/msg_box.h"
 
 namespace {
 

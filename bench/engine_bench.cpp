@@ -9,8 +9,8 @@
 #include <QSignalSpy>
 #include <QTimer>
 
-#include "components/engine_environment.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "engine/engine_environment.h"
 #include "support/page_script.h"
 
 namespace enginebench {

@@ -11,9 +11,9 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "components/history_action.h"
-#include "components/page_history.h"
-#include "components/v_file.h"
+#include "files/history_action.h"
+#include "files/page_history.h"
+#include "files/v_file.h"
 #include "tools/tag_replace.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 #include "tools/byte_edits.h"
 
 namespace {

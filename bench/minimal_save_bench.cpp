@@ -8,12 +8,12 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include "components/edit_session.h"
-#include "components/minimal_save.h"
-#include "components/msg_box.h"
-#include "components/v_file.h"
-#include "components/web_browser.h"
+#include "editor/edit_session.h"
+#include "editor/web_browser.h"
 #include "engine_bench.h"
+#include "files/v_file.h"
+#include "text/minimal_save.h"
+#include "widgets/msg_box.h"
 
 namespace {
 

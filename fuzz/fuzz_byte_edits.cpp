@@ -5,8 +5,9 @@
 #include <functional>
 #include <optional>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 #include "fuzz_input.h"
+#include "text/text_codec.h"
 #include "tools/byte_edits.h"
 #include "tools/page_edits.h"
 #include "tools/tag_replace.h"
@@ -46,11 +47,11 @@ QByteArray pageOf(QByteArrayView raw, uint8_t selector) {
 
 std::optional<QByteArray> textWay(
     const QByteArray& page, const std::function<std::optional<QString>(const QString&)>& edit) {
-  TextBuffer work = vFile::decode(page);
+  TextBuffer work = textcodec::decode(page);
   std::optional<QString> edited = edit(work.text);
   if (!edited) return std::nullopt;
   work.text = std::move(*edited);
-  return vFile::encode(work);
+  return textcodec::encode(work);
 }
 
 }  // namespace
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QString tag = textOf(in.piece(16), flags & 1);
   const QString code = textOf(in.piece(48), flags & 2);
   const QByteArray page = pageOf(in.rest(), selector);
-  const QString text = vFile::decode(page).text;
+  const QString text = textcodec::decode(page).text;
 
   // Often the tag is one the page holds, or the usual one.
   if ((flags & 12) == 4 && !text.isEmpty())

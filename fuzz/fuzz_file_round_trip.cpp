@@ -6,8 +6,9 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 #include "fuzz_input.h"
+#include "text/text_codec.h"
 
 namespace {
 
@@ -31,8 +32,8 @@ QByteArray readAll(const QString& path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
 
-  const TextBuffer decoded = vFile::decode(bytes);
-  FUZZ_CHECK(vFile::encode(decoded) == bytes);
+  const TextBuffer decoded = textcodec::decode(bytes);
+  FUZZ_CHECK(textcodec::encode(decoded) == bytes);
 
   // The encoding is UTF-8 exactly when a strict decoder takes the bytes
   // (plain ASCII says so itself); UTF-16 needs its mark.
@@ -79,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         qToBigEndian<char16_t>(typed.constData(), typed.size(), added.data());
       break;
   }
-  FUZZ_CHECK(vFile::encode(edited) == bytes + added);
+  FUZZ_CHECK(textcodec::encode(edited) == bytes + added);
 
   // The real file for one input in four (chosen by the input, so a finding
   // replays): the system calls would otherwise be most of each run.

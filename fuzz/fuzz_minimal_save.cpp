@@ -3,8 +3,8 @@
 // either refused or exactly the new markup's bytes, never a third page.
 #include <vector>
 
-#include "components/minimal_save.h"
 #include "fuzz_input.h"
+#include "text/minimal_save.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QStringList>
 #include <array>
 
-#include "components/page_text.h"
 #include "fuzz_input.h"
+#include "text/page_text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // ReplaceAll and the tag replacement built on it, checked against Qt's own
 // replace and against the size every replacement must give.
-#include "components/v_parser.h"
 #include "fuzz_input.h"
+#include "text/v_parser.h"
 #include "tools/tag_replace.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

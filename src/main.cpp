@@ -2,8 +2,8 @@
 #include <QIcon>
 
 #include "app/main_window.h"
-#include "components/engine_environment.h"
-#include "components/page_history.h"
+#include "engine/engine_environment.h"
+#include "files/page_history.h"
 
 int main(int argc, char* argv[]) {
   prepareEngineEnvironment();

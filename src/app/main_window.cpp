@@ -13,14 +13,10 @@
 
 #include "app/edit_captions.h"
 #include "app/main_window_layout.h"
-#include "components/link_label.h"
-#include "components/look.h"
-#include "components/msg_box.h"
-#include "components/paths.h"
-#include "components/twips.h"
-#include "components/web_browser.h"
-#include "components/web_proxy.h"
-#include "components/web_wait_note.h"
+#include "editor/web_browser.h"
+#include "editor/web_wait_note.h"
+#include "engine/web_proxy.h"
+#include "files/paths.h"
 #include "help/quick_help.h"
 #include "history/history_questions.h"
 #include "history/history_window.h"
@@ -29,6 +25,10 @@
 #include "tools/editor_menu.h"
 #include "tools/insert_code.h"
 #include "tools/pro_options.h"
+#include "widgets/link_label.h"
+#include "widgets/look.h"
+#include "widgets/msg_box.h"
+#include "widgets/twips.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 
 #include "app/edit_captions.h"
 #include "app/main_window.h"
-#include "components/edit_session.h"
-#include "components/msg_box.h"
-#include "components/page_limit.h"
-#include "components/web_browser.h"
+#include "editor/edit_session.h"
+#include "editor/web_browser.h"
+#include "files/page_limit.h"
 #include "help/save_switch.h"
 #include "tools/insert_code.h"
+#include "widgets/msg_box.h"
 
 void Form2::showEditingState(bool editing) {
   Command2->setText(editing ? kSaveDiscard : kEditPage);

@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "components/look.h"
-#include "components/msg_box.h"
-#include "components/twips.h"
 #include "help/save_switch.h"
+#include "widgets/look.h"
+#include "widgets/msg_box.h"
+#include "widgets/twips.h"
 
 namespace {
 

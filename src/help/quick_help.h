@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-#include "components/text_buffer.h"
+#include "text/text_buffer.h"
 
 class QCheckBox;
 class QLabel;

@@ -3,10 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "components/history_action.h"
-#include "components/paths.h"
-#include "components/v_file.h"
-#include "components/v_tools.h"
+#include "files/history_action.h"
+#include "files/paths.h"
+#include "files/v_file.h"
+#include "files/v_tools.h"
 
 namespace saveswitch {
 

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "components/status.h"
-#include "components/text_buffer.h"
+#include "files/status.h"
+#include "text/text_buffer.h"
 
 // The alternative-save switch: the file "save.alt" beside the program. Only
 // its presence counts.

@@ -4,8 +4,8 @@
 #include <QLocale>
 #include <QPointer>
 
-#include "components/msg_box.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "widgets/msg_box.h"
 
 namespace history {
 

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "components/page_history.h"
+#include "files/page_history.h"
 
 class QWidget;
 class WebBrowser;

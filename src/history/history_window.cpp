@@ -14,13 +14,13 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
-#include "components/edit_session.h"
-#include "components/msg_box.h"
-#include "components/twips.h"
-#include "components/v_file.h"
-#include "components/web_browser.h"
+#include "editor/edit_session.h"
+#include "editor/web_browser.h"
+#include "files/v_file.h"
 #include "history/history_questions.h"
 #include "history/version_diff.h"
+#include "widgets/msg_box.h"
+#include "widgets/twips.h"
 
 namespace {
 

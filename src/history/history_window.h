@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "components/page_history.h"
+#include "files/page_history.h"
 
 class QComboBox;
 class QLabel;

@@ -3,8 +3,9 @@
 #include <dtl/dtl.hpp>
 #include <vector>
 
-#include "components/budget_compare.h"
-#include "components/v_file.h"
+#include "files/v_file.h"
+#include "text/budget_compare.h"
+#include "text/text_codec.h"
 
 namespace versiondiff {
 
@@ -80,7 +81,7 @@ QString shown(QStringView line) {
 }  // namespace
 
 QString displayText(const QByteArray& bytes) {
-  const TextBuffer text = vFile::decode(bytes);
+  const TextBuffer text = textcodec::decode(bytes);
   // A page that is not UTF-8 is shown in the single-byte charset most such pages use.
   return text.encoding == TextEncoding::Bytes ? QString::fromLatin1(bytes) : text.text;
 }

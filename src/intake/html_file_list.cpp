@@ -2,7 +2,7 @@
 
 #include <QDir>
 
-#include "components/paths.h"
+#include "files/paths.h"
 
 HtmlFileList::HtmlFileList(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);

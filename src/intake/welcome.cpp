@@ -9,15 +9,15 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "components/link_label.h"
-#include "components/look.h"
-#include "components/twips.h"
 #include "intake/drive_list.h"
 #include "intake/drop_platform.h"
 #include "intake/folder_list.h"
 #include "intake/html_file_list.h"
 #include "intake/mod_ole.h"
 #include "intake/welcome_picture.h"
+#include "widgets/link_label.h"
+#include "widgets/look.h"
+#include "widgets/twips.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QSet>
 #include <filesystem>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 #include "publish/page_assets.h"
 
 namespace {

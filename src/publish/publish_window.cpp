@@ -18,9 +18,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "components/msg_box.h"
 #include "publish/password_store.h"
 #include "publish/publish_plan.h"
+#include "widgets/msg_box.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QRegularExpression>
 #include <mutex>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 
 // Everything one connection needs between libcurl's callbacks and the
 // transfer: the handle, its error text, the host-key verdict and the source

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
+#include "text/text_codec.h"
 #include "tools/page_edits.h"
 #include "tools/tag_replace.h"
 
@@ -36,7 +37,7 @@ qsizetype textStart(TextEncoding encoding) { return encoding == TextEncoding::Ut
 std::optional<QByteArray> encodedPiece(const QString& text, TextEncoding page) {
   if (!QStringView(text).isValidUtf16()) return std::nullopt;
   const TextEncoding piece = page == TextEncoding::Utf8Bom ? TextEncoding::Utf8 : page;
-  return vFile::encode(TextBuffer{text, piece});
+  return textcodec::encode(TextBuffer{text, piece});
 }
 
 // The bytes a find string has in the page, or nothing when finding them is
@@ -60,12 +61,12 @@ qsizetype indexOf(QByteArrayView page, QByteArrayView find, qsizetype from) {
 // The edit made the text way: decoded, edited, encoded back.
 template <typename Edit>
 std::optional<QByteArray> textWay(QByteArray page, Edit edit) {
-  TextBuffer work = vFile::decode(page);
+  TextBuffer work = textcodec::decode(page);
   page = QByteArray();  // the text holds the page now
   std::optional<QString> edited = edit(std::move(work.text));
   if (!edited) return std::nullopt;
   work.text = std::move(*edited);
-  return vFile::encode(work);
+  return textcodec::encode(work);
 }
 
 // page with the length bytes at each position (ascending, apart) replaced by
@@ -196,7 +197,7 @@ QByteArray replaceTag(QByteArray page, const QString& tag, const QString& code) 
   // Decoding and encoding give back every byte, so nothing to find is nothing
   // to change.
   if (tag.isEmpty()) return page;
-  const TextEncoding encoding = vFile::encodingOf(page);
+  const TextEncoding encoding = textcodec::encodingOf(page);
   const std::optional<QByteArray> find =
       takesByteWay(encoding) ? findBytes(tag, encoding) : std::nullopt;
   const std::optional<QByteArray> with = find ? encodedPiece(code, encoding) : std::nullopt;
@@ -209,7 +210,7 @@ QByteArray replaceTag(QByteArray page, const QString& tag, const QString& code) 
 }
 
 std::optional<QByteArray> insertHeadCode(QByteArray page, const QString& code) {
-  const TextEncoding encoding = vFile::encodingOf(page);
+  const TextEncoding encoding = textcodec::encodingOf(page);
   const std::optional<QByteArray> with =
       takesByteWay(encoding) ? encodedPiece(code + kHeadClose, encoding) : std::nullopt;
   if (!with) {
@@ -224,7 +225,7 @@ std::optional<QByteArray> insertHeadCode(QByteArray page, const QString& code) {
 }
 
 std::optional<QByteArray> updatePageTitle(QByteArray page, const QString& title) {
-  const TextEncoding encoding = vFile::encodingOf(page);
+  const TextEncoding encoding = textcodec::encodingOf(page);
   const std::optional<QByteArray> with =
       takesByteWay(encoding) ? encodedPiece(pageedits::titleElement(title) + kHeadClose, encoding)
                              : std::nullopt;

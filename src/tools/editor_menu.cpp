@@ -11,10 +11,10 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-#include "components/external_opener.h"
-#include "components/page_ops.h"
-#include "components/spell_language.h"
-#include "components/web_browser.h"
+#include "editor/page_ops.h"
+#include "editor/web_browser.h"
+#include "engine/external_opener.h"
+#include "engine/spell_language.h"
 #include "tools/image_window.h"
 #include "tools/link_window.h"
 #include "tools/links_window.h"

@@ -3,11 +3,11 @@
 #include <QComboBox>
 #include <array>
 
-#include "components/msg_box.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 #include "tools/page_batch.h"
 #include "tools/page_edits.h"
 #include "tools/tag_replace.h"
+#include "widgets/msg_box.h"
 
 namespace {
 

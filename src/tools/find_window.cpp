@@ -14,11 +14,11 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "components/edit_session.h"
-#include "components/msg_box.h"
-#include "components/twips.h"
-#include "components/web_browser.h"
+#include "editor/edit_session.h"
+#include "editor/web_browser.h"
 #include "tools/every_page.h"
+#include "widgets/msg_box.h"
+#include "widgets/twips.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "components/image_file.h"
-#include "components/link_address.h"
-#include "components/msg_box.h"
-#include "components/v_file.h"
+#include "files/v_file.h"
+#include "text/image_file.h"
+#include "text/link_address.h"
+#include "widgets/msg_box.h"
 
 ImageSource imageSourceFor(const QString& chosen, const QString& pageFolder) {
   const QString typed = chosen.trimmed();

@@ -10,15 +10,15 @@
 #include <QPushButton>
 #include <QTextDocument>
 
-#include "components/history_action.h"
-#include "components/edit_session.h"
-#include "components/msg_box.h"
-#include "components/twips.h"
-#include "components/v_file.h"
-#include "components/web_browser.h"
+#include "editor/edit_session.h"
+#include "editor/web_browser.h"
+#include "files/history_action.h"
+#include "files/v_file.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
 #include "tools/tag_replace.h"
+#include "widgets/msg_box.h"
+#include "widgets/twips.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QPointer>
 
-#include "components/text_buffer.h"
+#include "text/text_buffer.h"
 
 class QCheckBox;
 class QComboBox;

@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "components/link_address.h"
-#include "components/msg_box.h"
+#include "text/link_address.h"
+#include "widgets/msg_box.h"
 
 namespace {
 template <typename W>

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "components/page_ops.h"
-#include "components/web_browser.h"
+#include "editor/page_ops.h"
+#include "editor/web_browser.h"
 #include "tools/link_window.h"
 
 frmLinks::frmLinks(WebBrowser* browser, QWidget* parent)

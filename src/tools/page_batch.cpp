@@ -7,8 +7,9 @@
 #include <QSet>
 #include <algorithm>
 
-#include "components/history_action.h"
-#include "components/v_file.h"
+#include "files/history_action.h"
+#include "files/v_file.h"
+#include "text/text_codec.h"
 
 namespace {
 
@@ -110,7 +111,7 @@ SearchedPage searchPage(const QString& path, const pagesearch::Options& options)
   }
   searched.size = bytes.size();
   searched.fingerprint = qHash(bytes);
-  const TextBuffer page = vFile::decode(bytes);
+  const TextBuffer page = textcodec::decode(bytes);
   searched.coding = pagesearch::codingOf(bytes, page.encoding);
   pagesearch::Found found = pagesearch::findMatches(page, searched.coding, options);
   if (!found.refused.isEmpty()) {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "components/v_parser.h"
+#include "text/v_parser.h"
 
 namespace pageedits {
 

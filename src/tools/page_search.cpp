@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "components/page_text.h"
-#include "tools/html_entities.h"
+#include "text/html_entities.h"
+#include "text/page_text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <utility>
 
-#include "components/text_buffer.h"
+#include "text/text_buffer.h"
 
 // Finding a text in one page and working out what replacing it writes: pure
 // functions over the page's decoded text, no widgets and no files.

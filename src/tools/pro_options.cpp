@@ -13,21 +13,21 @@
 #include <algorithm>
 #include <cmath>
 
-#include "components/history_action.h"
-#include "components/edit_session.h"
-#include "components/link_label.h"
-#include "components/look.h"
-#include "components/msg_box.h"
-#include "components/paths.h"
-#include "components/twips.h"
-#include "components/v_file.h"
-#include "components/v_frame.h"
-#include "components/v_tools.h"
-#include "components/web_browser.h"
+#include "editor/edit_session.h"
+#include "editor/web_browser.h"
+#include "files/history_action.h"
+#include "files/paths.h"
+#include "files/v_file.h"
+#include "files/v_tools.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
 #include "tools/page_edits.h"
 #include "tools/panel_stack.h"
+#include "widgets/link_label.h"
+#include "widgets/look.h"
+#include "widgets/msg_box.h"
+#include "widgets/twips.h"
+#include "widgets/v_frame.h"
 
 namespace {
 

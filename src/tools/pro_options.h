@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <array>
 
-#include "components/text_buffer.h"
+#include "text/text_buffer.h"
 
 class LinkLabel;
 class QCheckBox;

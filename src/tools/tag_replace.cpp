@@ -1,6 +1,6 @@
 #include "tools/tag_replace.h"
 
-#include "components/v_parser.h"
+#include "text/v_parser.h"
 
 namespace tagreplace {
 

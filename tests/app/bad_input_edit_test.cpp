@@ -13,11 +13,11 @@
 #include <QTimer>
 #include <optional>
 
-#include "../components/browser_driver.h"
 #include "app/main_window.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 #include "help/save_switch.h"
 #include "support/bad_inputs.h"
+#include "support/browser_driver.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"

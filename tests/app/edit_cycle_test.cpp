@@ -11,11 +11,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "../components/browser_driver.h"
 #include "app/main_window.h"
-#include "components/page_history.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "files/page_history.h"
 #include "help/save_switch.h"
+#include "support/browser_driver.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"

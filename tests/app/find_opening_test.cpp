@@ -11,9 +11,9 @@
 #include <QTimer>
 #include <QWebEngineView>
 
-#include "../components/browser_driver.h"
 #include "app/main_window.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "support/browser_driver.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"

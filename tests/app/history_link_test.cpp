@@ -9,13 +9,13 @@
 
 #include "app/main_window.h"
 #include "app/main_window_layout.h"
-#include "components/link_label.h"
-#include "components/page_history.h"
-#include "components/v_file.h"
+#include "files/page_history.h"
+#include "files/v_file.h"
 #include "history/history_window.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "widgets/link_label.h"
 
 class HistoryLinkTest final : public QObject {
   Q_OBJECT

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/main_window.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 #include "support/simulated_drop.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -39,7 +39,7 @@ struct MainWindow {
 
 }  // namespace
 
-class TestMainWindowDrops final : public QObject {
+class MainWindowDropsTest final : public QObject {
   Q_OBJECT
  private slots:
   void surfaceDropReplacesTheList_data();
@@ -52,7 +52,7 @@ class TestMainWindowDrops final : public QObject {
   void dropOnDisabledListIsASurfaceDrop();
 };
 
-void TestMainWindowDrops::surfaceDropReplacesTheList_data() {
+void MainWindowDropsTest::surfaceDropReplacesTheList_data() {
   QTest::addColumn<QString>("over");
   QTest::newRow("preview") << "WebBrowser1";
   QTest::newRow("header band") << "Picture2";
@@ -60,7 +60,7 @@ void TestMainWindowDrops::surfaceDropReplacesTheList_data() {
   QTest::newRow("Edit Page button") << "Command2";
 }
 
-void TestMainWindowDrops::surfaceDropReplacesTheList() {
+void MainWindowDropsTest::surfaceDropReplacesTheList() {
   QFETCH(QString, over);
   QTemporaryDir dir;
   const QString page = dir.filePath(QStringLiteral("a.htm"));
@@ -83,7 +83,7 @@ void TestMainWindowDrops::surfaceDropReplacesTheList() {
   QCOMPARE(m.w.currentPage(), expected.last());
 }
 
-void TestMainWindowDrops::surfaceDropOnThePreviewShowsTheLastPage() {
+void MainWindowDropsTest::surfaceDropOnThePreviewShowsTheLastPage() {
   QTemporaryDir dir;
   const QString first = dir.filePath(QStringLiteral("first.htm"));
   const QString last = dir.filePath(QStringLiteral("last page.html"));
@@ -102,13 +102,13 @@ void TestMainWindowDrops::surfaceDropOnThePreviewShowsTheLastPage() {
   QTRY_COMPARE_WITH_TIMEOUT(m.browser->LocationPath(), last, 20000);
 }
 
-void TestMainWindowDrops::listDropReplacesTheListSelectingNothing_data() {
+void MainWindowDropsTest::listDropReplacesTheListSelectingNothing_data() {
   QTest::addColumn<bool>("onTextField");
   QTest::newRow("on the text field") << true;
   QTest::newRow("on the arrow") << false;
 }
 
-void TestMainWindowDrops::listDropReplacesTheListSelectingNothing() {
+void MainWindowDropsTest::listDropReplacesTheListSelectingNothing() {
   QFETCH(bool, onTextField);
   MainWindow m;
   m.combo->addItems(kFive);
@@ -127,13 +127,13 @@ void TestMainWindowDrops::listDropReplacesTheListSelectingNothing() {
   QCOMPARE(chosen.count(), 0);
 }
 
-void TestMainWindowDrops::dropWithoutFileListEmptiesTheList_data() {
+void MainWindowDropsTest::dropWithoutFileListEmptiesTheList_data() {
   QTest::addColumn<bool>("onList");
   QTest::newRow("on the surface") << false;
   QTest::newRow("on the page list") << true;
 }
 
-void TestMainWindowDrops::dropWithoutFileListEmptiesTheList() {
+void MainWindowDropsTest::dropWithoutFileListEmptiesTheList() {
   QFETCH(bool, onList);
   MainWindow m;
   m.combo->addItems(kFive);
@@ -150,7 +150,7 @@ void TestMainWindowDrops::dropWithoutFileListEmptiesTheList() {
   QCOMPARE(itemsOf(m.combo), QStringList{"/p/a.htm"});
 }
 
-void TestMainWindowDrops::dropOnDisabledListIsASurfaceDrop() {
+void MainWindowDropsTest::dropOnDisabledListIsASurfaceDrop() {
   MainWindow m;
   m.combo->addItems(kFive);
   m.combo->setEnabled(false);  // as while a page is edited
@@ -160,5 +160,5 @@ void TestMainWindowDrops::dropOnDisabledListIsASurfaceDrop() {
   QCOMPARE(m.combo->currentIndex(), 1);
 }
 
-QV_TEST_MAIN(TestMainWindowDrops)
+QV_TEST_MAIN(MainWindowDropsTest)
 #include "main_window_drops_test.moc"

@@ -14,7 +14,7 @@
 #include <QWebEngineView>
 
 #include "app/main_window_layout.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 #include "support/msg_box_recorder.h"
 #include "support/page_script.h"
 #include "support/test_files.h"
@@ -34,7 +34,7 @@ void activate(QWidget* window) {
 }  // namespace
 
 // The main window: start-up, layout, the page list and the preview.
-class TestMainWindow final : public QObject {
+class MainWindowTest final : public QObject {
   Q_OBJECT
 
   std::unique_ptr<Form2> form;
@@ -205,5 +205,5 @@ class TestMainWindow final : public QObject {
   }
 };
 
-QV_TEST_MAIN(TestMainWindow)
+QV_TEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"

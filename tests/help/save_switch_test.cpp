@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QTest>
 
-#include "components/paths.h"
+#include "files/paths.h"
 #include "support/test_main.h"
 
 class SaveSwitchTest final : public QObject {

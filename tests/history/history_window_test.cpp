@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "components/history_action.h"
-#include "components/history_faults.h"
-#include "components/page_history.h"
-#include "components/v_file.h"
+#include "files/history_action.h"
+#include "files/history_faults.h"
+#include "files/page_history.h"
+#include "files/v_file.h"
 #include "history/history_questions.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"

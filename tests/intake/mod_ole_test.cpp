@@ -1,3 +1,5 @@
+#include "intake/mod_ole.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -8,7 +10,6 @@
 #include <stdexcept>
 
 #include "intake/drop_handle.h"
-#include "intake/mod_ole.h"
 #include "support/simulated_drop.h"
 #include "support/test_main.h"
 
@@ -70,7 +71,7 @@ const QString kLong =
 
 }  // namespace
 
-class TestModOle final : public QObject {
+class ModOleTest final : public QObject {
   Q_OBJECT
  private slots:
   void processHDrop_data();
@@ -82,7 +83,7 @@ class TestModOle final : public QObject {
   void takesDropsAsCopies();
 };
 
-void TestModOle::processHDrop_data() {
+void ModOleTest::processHDrop_data() {
   QTest::addColumn<QStringList>("earlier");
   QTest::addColumn<QStringList>("dropped");
   QTest::addColumn<QStringList>("listed");
@@ -132,7 +133,7 @@ void TestModOle::processHDrop_data() {
       << QStringLiteral("before");
 }
 
-void TestModOle::processHDrop() {
+void ModOleTest::processHDrop() {
   QFETCH(QStringList, earlier);
   QFETCH(QStringList, dropped);
   QFETCH(QStringList, listed);
@@ -150,7 +151,7 @@ void TestModOle::processHDrop() {
   QVERIFY2(!drop.misuse, "buffer not sized from the length, or read after release");
 }
 
-void TestModOle::readsShellAnswersFromDraggedUrls() {
+void ModOleTest::readsShellAnswersFromDraggedUrls() {
   const std::unique_ptr<QMimeData> data(
       fileDragData({"/p/a.htm", "https://example.com/b.htm", "/p/c d.html"}));
   MimeDropHandle drop(data.get());
@@ -170,7 +171,7 @@ void TestModOle::readsShellAnswersFromDraggedUrls() {
   QCOMPARE(drop.DragQueryFileW(DropHandle::kCountQuery, nullptr, 0), 0u);
 }
 
-void TestModOle::dropsReachTheHookedWindowOnly() {
+void ModOleTest::dropsReachTheHookedWindowOnly() {
   DropWindow w;
   QCOMPARE(modOle::PrevWndProc(), &w.window);
   const std::unique_ptr<QMimeData> data(fileDragData({"/p/a.htm", "/p/b.txt"}));
@@ -187,7 +188,7 @@ void TestModOle::dropsReachTheHookedWindowOnly() {
   QCOMPARE(w.list()->count(), 2);
 }
 
-void TestModOle::otherEventsReachTheWindowUnchanged() {
+void ModOleTest::otherEventsReachTheWindowUnchanged() {
   DropWindow w;
   QSignalSpy rejected(&w.window, &QDialog::rejected);
   QTest::keyClick(&w.window, Qt::Key_Escape);
@@ -201,7 +202,7 @@ void TestModOle::otherEventsReachTheWindowUnchanged() {
   QCOMPARE(w.status()->text(), QStringLiteral("before"));
 }
 
-void TestModOle::takesDropsAsCopies_data() {
+void ModOleTest::takesDropsAsCopies_data() {
   QTest::addColumn<int>("offered");
   QTest::addColumn<int>("result");
   QTest::newRow("copy or move offered: copy")
@@ -210,7 +211,7 @@ void TestModOle::takesDropsAsCopies_data() {
       << int(Qt::MoveAction) << int(Qt::IgnoreAction);
 }
 
-void TestModOle::takesDropsAsCopies() {
+void ModOleTest::takesDropsAsCopies() {
   QFETCH(int, offered);
   QFETCH(int, result);
   DropWindow w;
@@ -219,5 +220,5 @@ void TestModOle::takesDropsAsCopies() {
   QCOMPARE(w.list()->count(), result == Qt::CopyAction ? 1 : 0);
 }
 
-QV_TEST_MAIN(TestModOle)
+QV_TEST_MAIN(ModOleTest)
 #include "mod_ole_test.moc"

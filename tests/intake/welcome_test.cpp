@@ -1,3 +1,5 @@
+#include "intake/welcome.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -9,16 +11,15 @@
 #include <QTreeWidget>
 #include <memory>
 
-#include "components/twips.h"
 #include "intake/drive_list.h"
 #include "intake/folder_list.h"
 #include "intake/html_file_list.h"
 #include "intake/mod_ole.h"
-#include "intake/welcome.h"
 #include "intake/welcome_picture.h"
 #include "support/simulated_drop.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "widgets/twips.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ struct Welcome {
 
 }  // namespace
 
-class TestWelcome final : public QObject {
+class WelcomeTest final : public QObject {
   Q_OBJECT
  private slots:
   void controlsAsDesigned_data();
@@ -92,7 +93,7 @@ class TestWelcome final : public QObject {
   void unloadStopsTakingDrops();
 };
 
-void TestWelcome::controlsAsDesigned_data() {
+void WelcomeTest::controlsAsDesigned_data() {
   QTest::addColumn<QString>("name");
   QTest::addColumn<QRect>("twipsRect");  // relative to the control's container
   QTest::addColumn<QString>("text");
@@ -133,7 +134,7 @@ void TestWelcome::controlsAsDesigned_data() {
     QTest::newRow(name) << name << rect << QString() << QString() << 0.0 << false << QColor();
 }
 
-void TestWelcome::controlsAsDesigned() {
+void WelcomeTest::controlsAsDesigned() {
   QFETCH(QString, name);
   QFETCH(QRect, twipsRect);
   QFETCH(QString, text);
@@ -158,7 +159,7 @@ void TestWelcome::controlsAsDesigned() {
   QCOMPARE(label->palette().color(QPalette::WindowText), color);
 }
 
-void TestWelcome::windowAsDesigned() {
+void WelcomeTest::windowAsDesigned() {
   Welcome w;
   frmdropfiles* win = w.window;
   QCOMPARE(win->windowTitle(), QStringLiteral("Welcome"));
@@ -182,7 +183,7 @@ void TestWelcome::windowAsDesigned() {
            QDir::toNativeSeparators(QDir::currentPath()));
 }
 
-void TestWelcome::pictureIsSquareAndDrawn() {
+void WelcomeTest::pictureIsSquareAndDrawn() {
   const QImage picture = drawWelcomePicture();
   QCOMPARE(picture.size(), QSize(178, 178));
   // White at the corners to sit on the window; drawn in between.
@@ -196,7 +197,7 @@ void TestWelcome::pictureIsSquareAndDrawn() {
   QCOMPARE(child<QLabel>(w.window, "Image1")->pixmap().size(), QSize(178, 178));
 }
 
-void TestWelcome::dropsLandAnywhereInBothModes_data() {
+void WelcomeTest::dropsLandAnywhereInBothModes_data() {
   QTest::addColumn<bool>("picker");
   QTest::addColumn<QString>("over");
   for (const char* name : {"Label2", "Label1", "Image1", "Label4", "cmdOk"})
@@ -205,7 +206,7 @@ void TestWelcome::dropsLandAnywhereInBothModes_data() {
     QTest::addRow("picker %s", name) << true << QString::fromLatin1(name);
 }
 
-void TestWelcome::dropsLandAnywhereInBothModes() {
+void WelcomeTest::dropsLandAnywhereInBothModes() {
   QFETCH(bool, picker);
   QFETCH(QString, over);
   Welcome w;
@@ -216,7 +217,7 @@ void TestWelcome::dropsLandAnywhereInBothModes() {
   QVERIFY(w.pageList.count() == 0);  // nothing reaches the page list before "Ok"
 }
 
-void TestWelcome::okHandsOverTheDroppedPages() {
+void WelcomeTest::okHandsOverTheDroppedPages() {
   Welcome w({"/old/one.htm"});
   w.drop({"/p/a.htm", "/p/b.txt"});
   w.drop({"/p/c.html", "/p/a.htm"});
@@ -230,7 +231,7 @@ void TestWelcome::okHandsOverTheDroppedPages() {
   QTRY_VERIFY(w.window.isNull());
 }
 
-void TestWelcome::okInPickerModeHandsOverEveryListedFile() {
+void WelcomeTest::okInPickerModeHandsOverEveryListedFile() {
   QTemporaryDir dir;
   for (const char* name : {"b.htm", "a.html", "INDEX.HTM"})
     testfiles::write(dir.filePath(name), "x");
@@ -244,7 +245,7 @@ void TestWelcome::okInPickerModeHandsOverEveryListedFile() {
   QTRY_VERIFY(w.window.isNull());
 }
 
-void TestWelcome::pickerListsOnlyVisibleHtmlFilesByName() {
+void WelcomeTest::pickerListsOnlyVisibleHtmlFilesByName() {
   QTemporaryDir dir;
   for (const char* name : {"zeta.HTML", "Alpha.htm", "beta.Htm", "notes.txt", "page.htm.bak",
                            ".hidden.htm", "sales.htmx"})
@@ -257,7 +258,7 @@ void TestWelcome::pickerListsOnlyVisibleHtmlFilesByName() {
   QCOMPARE(files.count(), 0);
 }
 
-void TestWelcome::pickerJoinsWithOneSeparator_data() {
+void WelcomeTest::pickerJoinsWithOneSeparator_data() {
   QTest::addColumn<QString>("folder");
   QTest::addColumn<QString>("joined");
   QTest::newRow("folder") << "/pages"
@@ -268,7 +269,7 @@ void TestWelcome::pickerJoinsWithOneSeparator_data() {
       << QString::fromUtf8("/my pagés") << QString::fromUtf8("/my pagés/a.htm");
 }
 
-void TestWelcome::pickerJoinsWithOneSeparator() {
+void WelcomeTest::pickerJoinsWithOneSeparator() {
   QFETCH(QString, folder);
   QFETCH(QString, joined);
   HtmlFileList files;
@@ -278,7 +279,7 @@ void TestWelcome::pickerJoinsWithOneSeparator() {
   QCOMPARE(files.fullPaths(), QStringList{QDir::toNativeSeparators(joined)});
 }
 
-void TestWelcome::okWithNothingSelectsTheLastEntry_data() {
+void WelcomeTest::okWithNothingSelectsTheLastEntry_data() {
   QTest::addColumn<QStringList>("pages");
   QTest::addColumn<int>("selected");
   QTest::newRow("five entries") << QStringList{"/1.htm", "/2.htm", "/3.htm", "/4.htm", "/5.htm"}
@@ -286,7 +287,7 @@ void TestWelcome::okWithNothingSelectsTheLastEntry_data() {
   QTest::newRow("empty page list") << QStringList() << -1;
 }
 
-void TestWelcome::okWithNothingSelectsTheLastEntry() {
+void WelcomeTest::okWithNothingSelectsTheLastEntry() {
   QFETCH(QStringList, pages);
   QFETCH(int, selected);
   Welcome w(pages);
@@ -299,14 +300,14 @@ void TestWelcome::okWithNothingSelectsTheLastEntry() {
   QTRY_VERIFY(w.window.isNull());
 }
 
-void TestWelcome::otherWaysOutHandNothingOver_data() {
+void WelcomeTest::otherWaysOutHandNothingOver_data() {
   QTest::addColumn<QString>("way");
   QTest::newRow("Cancel") << "cancel";
   QTest::newRow("Esc") << "esc";
   QTest::newRow("close box") << "close";
 }
 
-void TestWelcome::otherWaysOutHandNothingOver() {
+void WelcomeTest::otherWaysOutHandNothingOver() {
   QFETCH(QString, way);
   Welcome w({"/old/one.htm"});
   w.drop({"/p/a.htm"});
@@ -318,7 +319,7 @@ void TestWelcome::otherWaysOutHandNothingOver() {
   QCOMPARE(w.pageList.currentIndex(), 0);
 }
 
-void TestWelcome::folderChangeRefreshesTheFiles() {
+void WelcomeTest::folderChangeRefreshesTheFiles() {
   QTemporaryDir dir;
   QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
   testfiles::write(dir.filePath(QStringLiteral("top.htm")), "x");
@@ -338,7 +339,7 @@ void TestWelcome::folderChangeRefreshesTheFiles() {
   QCOMPARE(itemsOf(files), QStringList{"inner.html"});
 }
 
-void TestWelcome::unreadableDriveOrFolderKeepsTheLists() {
+void WelcomeTest::unreadableDriveOrFolderKeepsTheLists() {
   QTemporaryDir dir;
   testfiles::write(dir.filePath(QStringLiteral("a.htm")), "x");
   Welcome w;
@@ -354,7 +355,7 @@ void TestWelcome::unreadableDriveOrFolderKeepsTheLists() {
   QCOMPARE(itemsOf(child<HtmlFileList>(w.window, "File1")), QStringList{"a.htm"});
 }
 
-void TestWelcome::unloadStopsTakingDrops() {
+void WelcomeTest::unloadStopsTakingDrops() {
   Welcome w;
   w.window->setAttribute(Qt::WA_DeleteOnClose, false);
   w.drop({"/p/a.htm"});
@@ -366,5 +367,5 @@ void TestWelcome::unloadStopsTakingDrops() {
   QCOMPARE(child<QListWidget>(w.window, "lstFiles")->count(), 1);
 }
 
-QV_TEST_MAIN(TestWelcome)
+QV_TEST_MAIN(WelcomeTest)
 #include "welcome_test.moc"

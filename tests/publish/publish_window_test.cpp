@@ -19,11 +19,11 @@
 #include "app/edit_captions.h"
 #include "app/main_window.h"
 #include "app/main_window_layout.h"
-#include "components/link_label.h"
 #include "publish_test_util.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_main.h"
 #include "test_servers.h"
+#include "widgets/link_label.h"
 
 using namespace publishTest;
 

@@ -10,8 +10,8 @@
 #include <limits>
 
 #include "crash_page.h"
+#include "support/core_test_main.h"
 #include "support/test_files.h"
-#include "support/test_main.h"
 
 namespace {
 
@@ -106,5 +106,5 @@ void CrashSaveTest::killedSaveLeavesOldOrNewPage() {
         fastestMs, seed, killedMidSave, qlonglong(strays.size()), qPrintable(moments.join(u' ')));
 }
 
-QV_TEST_MAIN(CrashSaveTest)
+QV_CORE_TEST_MAIN(CrashSaveTest)
 #include "crash_save_test.moc"

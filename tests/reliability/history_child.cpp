@@ -4,10 +4,10 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "components/history_action.h"
-#include "components/page_history.h"
-#include "components/v_file.h"
 #include "crash_page.h"
+#include "files/history_action.h"
+#include "files/page_history.h"
+#include "files/v_file.h"
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);

@@ -13,10 +13,10 @@
 #include <QTest>
 #include <limits>
 
-#include "components/page_history.h"
 #include "crash_page.h"
+#include "files/page_history.h"
+#include "support/core_test_main.h"
 #include "support/test_files.h"
-#include "support/test_main.h"
 
 namespace {
 
@@ -148,5 +148,5 @@ void HistoryCrashTest::killedRecordedSaveLeavesWholeEntries() {
         qPrintable(moments.join(u' ')));
 }
 
-QV_TEST_MAIN(HistoryCrashTest)
+QV_CORE_TEST_MAIN(HistoryCrashTest)
 #include "history_crash_test.moc"

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "components/v_file.h"
 #include "crash_page.h"
+#include "files/v_file.h"
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);

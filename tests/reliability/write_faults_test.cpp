@@ -11,8 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "components/v_file.h"
-#include "components/v_file_faults.h"
+#include "files/v_file.h"
+#include "files/v_file_faults.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"

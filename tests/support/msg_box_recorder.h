@@ -2,7 +2,7 @@
 
 #include <QList>
 
-#include "components/msg_box.h"
+#include "widgets/msg_box.h"
 
 // Answers every message box while it lives, and keeps what was asked.
 class MsgBoxRecorder final {

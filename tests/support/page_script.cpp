@@ -4,7 +4,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 
 namespace pagescript {
 

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "components/engine_environment.h"
-#include "components/page_history.h"
+#include "engine/engine_environment.h"
+#include "files/page_history.h"
 
 // QTEST_MAIN for tests that may start the browser engine.
 #define QV_TEST_MAIN(TestClass)                                                                  \

@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 
 namespace tooltest {
 

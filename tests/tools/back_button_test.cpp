@@ -9,7 +9,7 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 #include "support/msg_box_recorder.h"
 #include "support/page_script.h"
 #include "support/test_files.h"

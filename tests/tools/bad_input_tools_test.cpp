@@ -15,7 +15,7 @@
 #include <QTest>
 #include <optional>
 
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
 #include "support/bad_inputs.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"

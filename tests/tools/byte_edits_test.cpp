@@ -9,10 +9,11 @@
 #include <QTest>
 #include <QtEndian>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "text/text_codec.h"
 #include "tools/insert_code.h"
 #include "tools/page_edits.h"
 #include "tools/pro_options.h"
@@ -33,11 +34,11 @@ QByteArray utf16(const QString& text, bool little) {
 
 template <typename Edit>
 std::optional<QByteArray> textWay(const QByteArray& page, Edit edit) {
-  TextBuffer work = vFile::decode(page);
+  TextBuffer work = textcodec::decode(page);
   std::optional<QString> edited = edit(work.text);
   if (!edited) return std::nullopt;
   work.text = std::move(*edited);
-  return vFile::encode(work);
+  return textcodec::encode(work);
 }
 
 const QString kTag = QStringLiteral("[BUYBUTTON]");

@@ -14,10 +14,10 @@
 #include <QWebEngineView>
 #include <memory>
 
-#include "components/edit_session.h"
-#include "components/browser_driver.h"
-#include "components/page_ops.h"
-#include "components/web_browser.h"
+#include "editor/edit_session.h"
+#include "editor/page_ops.h"
+#include "editor/web_browser.h"
+#include "support/browser_driver.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -158,8 +158,8 @@ void EditorCorpusTest::corpus() {
       }
       ++total;
       if (r.outside == 0) ++met;
-      qInfo("| %s | %s | %lld | %s |", qPrintable(testfiles::pageName(page)), name(e), static_cast<long long>(r.outside),
-            qPrintable(r.way));
+      qInfo("| %s | %s | %lld | %s |", qPrintable(testfiles::pageName(page)), name(e),
+            static_cast<long long>(r.outside), qPrintable(r.way));
       QVERIFY2(r.outside >= 0, qPrintable(page));
     }
   }

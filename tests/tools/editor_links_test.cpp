@@ -13,10 +13,10 @@
 #include <QWebEngineView>
 #include <memory>
 
-#include "components/external_opener.h"
-#include "components/edit_session.h"
-#include "components/browser_driver.h"
-#include "components/web_browser.h"
+#include "editor/edit_session.h"
+#include "editor/web_browser.h"
+#include "engine/external_opener.h"
+#include "support/browser_driver.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"

@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <QWebEngineView>
 
-#include "components/browser_driver.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "support/browser_driver.h"
 #include "tools/editor_menu.h"
 
 namespace editordriver {

@@ -7,8 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "../components/browser_driver.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "support/browser_driver.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
 #include "tools/page_batch.h"

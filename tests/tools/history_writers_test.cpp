@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include "components/page_history.h"
+#include "files/page_history.h"
 #include "help/save_switch.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"

@@ -16,8 +16,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "components/page_scheme.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "engine/page_scheme.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"

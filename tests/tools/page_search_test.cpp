@@ -3,22 +3,23 @@
 #include <QRandomGenerator>
 #include <QTest>
 
-#include "components/v_file.h"
-#include "tools/html_entities.h"
+#include "files/v_file.h"
+#include "text/html_entities.h"
+#include "text/text_codec.h"
 
 using pagesearch::Mode;
 
 namespace {
 
 pagesearch::Found search(const QByteArray& bytes, const pagesearch::Options& options) {
-  const TextBuffer page = vFile::decode(bytes);
+  const TextBuffer page = textcodec::decode(bytes);
   return pagesearch::findMatches(page, pagesearch::codingOf(bytes, page.encoding), options);
 }
 
 // The page with every match replaced, the way the window writes it.
 QByteArray replaced(const QByteArray& bytes, const pagesearch::Options& options,
                     const QString& with) {
-  const TextBuffer page = vFile::decode(bytes);
+  const TextBuffer page = textcodec::decode(bytes);
   const pagesearch::PageCoding coding = pagesearch::codingOf(bytes, page.encoding);
   QList<pagesearch::ByteRange> ranges;
   for (const auto& m : pagesearch::findMatches(page, coding, options).matches)

@@ -17,15 +17,16 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
-#include "components/link_label.h"
-#include "components/page_scheme.h"
-#include "components/paths.h"
-#include "components/v_file.h"
-#include "components/v_frame.h"
-#include "components/web_browser.h"
+#include "editor/web_browser.h"
+#include "engine/page_scheme.h"
+#include "files/paths.h"
+#include "files/v_file.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "text/text_codec.h"
+#include "widgets/link_label.h"
+#include "widgets/v_frame.h"
 
 class ProOptionsTest final : public QObject {
   Q_OBJECT
@@ -468,9 +469,9 @@ void ProOptionsTest::everyPageKeepsEveryOtherByte() {
 
   // The expected bytes, worked out on the file's text: its bytes one for one,
   // or its UTF-16 units where the page is UTF-16.
-  const TextBuffer decoded = vFile::decode(before);
-  const bool wide = decoded.encoding == TextEncoding::Utf16LeBom ||
-                    decoded.encoding == TextEncoding::Utf16BeBom;
+  const TextBuffer decoded = textcodec::decode(before);
+  const bool wide =
+      decoded.encoding == TextEncoding::Utf16LeBom || decoded.encoding == TextEncoding::Utf16BeBom;
   QString text = wide ? decoded.text : QString::fromLatin1(before);
   const QString code = QStringLiteral("<script src=\"t.js\"></script>\n");
   if (action == 1) {
@@ -495,7 +496,7 @@ void ProOptionsTest::everyPageKeepsEveryOtherByte() {
     }
   }
   const QByteArray expected =
-      wide ? vFile::encode(TextBuffer{text, decoded.encoding}) : text.toLatin1();
+      wide ? textcodec::encode(TextBuffer{text, decoded.encoding}) : text.toLatin1();
   click(w, QStringLiteral("cmdUpdate_%1").arg(action).toLatin1());
   QCOMPARE(testfiles::read(path), expected);
   if (action == 1)

@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "components/v_file.h"
+#include "files/v_file.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
 

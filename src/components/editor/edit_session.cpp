@@ -1,0 +1,399 @@
+#include "editor/edit_session.h"
+
+#include <QFileInfo>
+#include <QVariantMap>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+#include <QWidget>
+#include <algorithm>
+
+#include "engine/engine_parse.h"
+#include "files/v_file.h"
+#include "text/declared_charset.h"
+#include "text/line_breaks.h"
+#include "text/minimal_save.h"
+#include "text/text_codec.h"
+
+namespace {
+
+// The program's own scripts run in a world of their own: the page's scripts
+// cannot see or tamper with them, and they run with the page's scripts off.
+constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
+
+// A renderer keeps the memory of the biggest document it has read until it
+// exits; past this size its start is nothing next to a parse, so the checker
+// is let go after the check and the next edit starts a fresh one.
+constexpr qsizetype kKeepCheckerUpTo = 2 * 1024 * 1024;
+
+// The quick parse hands the page to the renderer inside a script; past this
+// size a load costs little more.
+constexpr qsizetype kQuickParseUpTo = 2 * 1024 * 1024;
+
+qsizetype commonPrefix(const QByteArray& a, const QByteArray& b) {
+  const qsizetype n = std::min(a.size(), b.size());
+  return std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin();
+}
+
+// Any change to the document after it became editable marks it changed:
+// typing, pasting, undo, bold and the like all change the DOM.
+const QString kEnterDesignMode = QStringLiteral(R"(
+(function () {
+  if (!window.__quorvaneEdits) {
+    var edits = window.__quorvaneEdits = { changed: false };
+    new MutationObserver(function () { edits.changed = true; }).observe(document,
+        { subtree: true, childList: true, attributes: true, characterData: true });
+  }
+  document.designMode = 'On';
+})())");
+const QString kChanged =
+    QStringLiteral("!!(window.__quorvaneEdits && window.__quorvaneEdits.changed)");
+const QString kForget =
+    QStringLiteral("if (window.__quorvaneEdits) window.__quorvaneEdits.changed = false;");
+const QString kPageAndCharset = QStringLiteral(
+    "({ charset: document.characterSet, markup: document.documentElement ? "
+    "document.documentElement.outerHTML : '' })");
+// What is saved is read with the document no longer editable, so nothing
+// typed from now on can land in the document without landing in the file.
+const QString kFreezeAndRead = QStringLiteral(
+    "document.designMode = 'off';"
+    "({ charset: document.characterSet, markup: document.documentElement ? "
+    "document.documentElement.outerHTML : '' })");
+
+}  // namespace
+
+EditSession::EditSession(QWidget* owner) : QObject(owner), owner_(owner) {}
+
+engineparse::Checker* EditSession::checker() {
+  if (!checker_) checker_ = new engineparse::Checker(this);
+  return checker_;
+}
+
+void EditSession::dropChecker() {
+  // Still inside the checker's own answer: gone once that returns.
+  if (checker_) checker_->deleteLater();
+  checker_ = nullptr;
+}
+
+QWidget* EditSession::messageParent() const { return owner_ ? owner_->window() : nullptr; }
+
+void EditSession::edit(const QString& path, QWebEnginePage* page) {
+  if (!active_ || page_ != page) {
+    end();
+    active_ = true;
+    page_ = page;
+    path_ = path;
+    // The renderer that will check what a save writes starts while the
+    // user edits, not when they save.
+    checker();
+    // The bytes the document was made from, not what the file holds by the
+    // time of saving: the prologue, the line breaks and the places of the
+    // edits are taken from them.
+    QByteArray bytes;
+    if (vFile::LoadBytes(bytes, path_)) {
+      traits_ = pagetext::traitsOf(bytes);
+      fileBytes_ = std::move(bytes);
+    }
+    // Read before design mode is on, so before anything can be typed.
+    const int generation = generation_;
+    QPointer<EditSession> self(this);
+    page_->runJavaScript(kPageAndCharset, kWorld, [self, generation](const QVariant& v) {
+      if (!self || self->generation_ != generation) return;
+      const QVariantMap page = v.toMap();
+      self->markupBefore_ = page.value(QStringLiteral("markup")).toString();
+      self->charsetBefore_ = page.value(QStringLiteral("charset")).toString();
+    });
+  }
+  page_->runJavaScript(kEnterDesignMode, kWorld);
+}
+
+void EditSession::end() {
+  ++generation_;
+  active_ = false;
+  busy_ = false;
+  page_.clear();
+  fileBytes_.reset();
+  traits_ = {};
+  markupBefore_.reset();
+  charsetBefore_.clear();
+}
+
+void EditSession::readChanged(std::function<void(bool)> done) const {
+  if (!active_ || !page_) {
+    done(false);
+    return;
+  }
+  const int generation = generation_;
+  QPointer<const EditSession> self(this);
+  page_->runJavaScript(kChanged, kWorld,
+                       [self, generation, done = std::move(done)](const QVariant& v) {
+                         // A document gone meanwhile holds nothing to save.
+                         done(self && self->generation_ == generation && v.toBool());
+                       });
+}
+
+void EditSession::forgetEdits() {
+  if (active_ && page_) page_->runJavaScript(kForget, kWorld);
+}
+
+void EditSession::offerSave(MsgButtons buttons, std::function<void(Leave)> done) {
+  // Busy from the question until the save ends: a second request meanwhile
+  // (another navigation, a tool) must not ask again.
+  busy_ = true;
+  QPointer<EditSession> self(this);
+  const int generation = generation_;
+  const auto finish = [self, done = std::move(done)](Leave leave) {
+    if (self) self->busy_ = false;
+    done(leave);
+  };
+  readChanged([self, generation, buttons, finish](bool changed) {
+    if (!self || self->generation_ != generation || !changed) {
+      finish(Leave::Go);
+      return;
+    }
+    const MsgAnswer answer =
+        MsgBox(QStringLiteral("Save changes to %1?").arg(QFileInfo(self->path_).fileName()),
+               buttons, MsgIcon::Question, QStringLiteral("Save"), self->messageParent());
+    if (!self) return;
+    if (answer == MsgAnswer::Discard)
+      finish(Leave::Go);
+    else if (answer == MsgAnswer::Cancel)
+      finish(Leave::Stay);
+    else
+      self->save([finish](bool saved) { finish(saved ? Leave::Go : Leave::Stay); });
+  });
+}
+
+void EditSession::readDocument(const QString& script, DocumentDone done) {
+  if (!active_ || !page_) {
+    done(Status::failure(QStringLiteral("the page is not open in the browser")), {}, {});
+    return;
+  }
+  const int generation = generation_;
+  QPointer<EditSession> self(this);
+  page_->runJavaScript(
+      script, kWorld, [self, generation, done = std::move(done)](const QVariant& v) {
+        if (!self || self->generation_ != generation) return;
+        const QVariantMap page = v.toMap();
+        const QString markup = page.value(QStringLiteral("markup")).toString();
+        if (markup.isEmpty()) {
+          done(Status::failure(QStringLiteral("the browser holds no document")), {}, {});
+          return;
+        }
+        done(Status::success(), markup, page.value(QStringLiteral("charset")).toString());
+      });
+}
+
+void EditSession::readPageText(PageTextDone done) {
+  QPointer<EditSession> self(this);
+  readDocument(kPageAndCharset, [self, done = std::move(done)](const Status& read,
+                                                               const QString& markup,
+                                                               const QString& charset) {
+    if (!read) {
+      done(read, TextBuffer{});
+      return;
+    }
+    const auto bytes = self->wholePage(markup, charset);
+    if (!bytes) {
+      done(Status::failure(QStringLiteral("its character set (%1) cannot be written").arg(charset)),
+           TextBuffer{});
+      return;
+    }
+    done(Status::success(), textcodec::decode(*bytes));
+  });
+}
+
+void EditSession::save(std::function<void(bool saved)> done) {
+  if (!active_ || !page_) {
+    FileErrorMsg(QStringLiteral("save"), path_,
+                 QStringLiteral("the page is not open in the browser"), messageParent());
+    done(false);
+    return;
+  }
+  const bool wasBusy = std::exchange(busy_, true);
+  emit inputBlocked(true);
+  QPointer<EditSession> self(this);
+  const int generation = generation_;
+  readChanged([self, generation, wasBusy, done = std::move(done)](bool changed) mutable {
+    if (!self || self->generation_ != generation) return;
+    const auto finish = [self, wasBusy, done = std::move(done)](bool saved) {
+      if (self) self->busy_ = wasBusy;
+      done(saved);
+    };
+    if (!changed) {
+      // Nothing to write, and nothing to overwrite another program's change with.
+      finish(true);
+      return;
+    }
+    self->readDocument(kFreezeAndRead, [self, finish](const Status& read, const QString& markup,
+                                                      const QString& charset) {
+      if (!self) return;
+      if (!read) {
+        self->keepEdits(read.why(), finish);
+        return;
+      }
+      if (self->changedOnDisk()) {
+        const MsgAnswer answer = MsgBox(
+            QStringLiteral("%1 was changed by another program since you "
+                           "began editing. Overwrite it with your edits?")
+                .arg(QFileInfo(self->path_).fileName()),
+            MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"), self->messageParent());
+        if (!self) return;
+        if (answer != MsgAnswer::Yes) {
+          self->keepEdits({}, finish);
+          return;
+        }
+      }
+      self->writeEdits(markup, charset, finish);
+    });
+  });
+}
+
+void EditSession::keepEdits(const QString& why, std::function<void(bool saved)> done) {
+  if (!why.isEmpty()) FileErrorMsg(QStringLiteral("save"), path_, why, messageParent());
+  if (active_ && page_) page_->runJavaScript(kEnterDesignMode, kWorld);
+  emit inputBlocked(false);
+  emit EditsKept();
+  done(false);
+}
+
+bool EditSession::changedOnDisk() const {
+  if (!fileBytes_) return false;
+  QByteArray now;
+  // A file that cannot be read now is for the write to report.
+  if (!QFileInfo(path_).isFile() || !vFile::LoadBytes(now, path_)) return false;
+  return now != *fileBytes_;
+}
+
+std::optional<QByteArray> EditSession::wholePage(const QString& markup,
+                                                 const QString& charset) const {
+  if (!fileBytes_) return pagetext::savedBytes(traits_, markup, charset);
+  // The file's own prologue, then the engine's markup with each line break
+  // written as the file writes it: a CR CR LF stays one, not two CR LFs.
+  pagetext::FileTraits bare = traits_;
+  bare.prologue.clear();
+  bare.bom = false;
+  bare.crlf = false;
+  const std::optional<QByteArray> body = pagetext::savedBytes(bare, markup, charset);
+  const std::optional<QByteArray> head = pagetext::savedBytes(traits_, QString(), charset);
+  if (!body || !head) return std::nullopt;
+  return *head + linebreaks::follow(*fileBytes_, linebreaks::lines(*fileBytes_), *body);
+}
+
+void EditSession::writeEdits(const QString& markup, const QString& charset,
+                             std::function<void(bool saved)> done) {
+  const std::optional<QByteArray> whole = wholePage(markup, charset);
+  if (!whole) {
+    keepEdits(QStringLiteral("its character set (%1) cannot be written").arg(charset), done);
+    return;
+  }
+  const auto writeWhole = [this, markup, whole, done](const QString& why) {
+    writeBytes(*whole, markup, SaveWay{false, why}, done);
+  };
+  if (!fileBytes_ || !markupBefore_) {
+    writeWhole(QStringLiteral("the page as it was before editing is not known"));
+    return;
+  }
+  if (charsetBefore_ != charset) {
+    writeWhole(QStringLiteral("the page's character set changed while editing"));
+    return;
+  }
+  const minimalsave::Patch patch =
+      minimalsave::patch(*fileBytes_, *markupBefore_, markup,
+                         minimalsave::Spelling{charset, traits_.plainAscii, traits_.crlf});
+  if (!patch.bytes) {
+    writeWhole(patch.why);
+    return;
+  }
+  // Nothing is written that the engine would read as another page than the
+  // one edited: the whole page is the safe way then.
+  QPointer<EditSession> self(this);
+  const int generation = generation_;
+  const QByteArray bytes = *patch.bytes;
+  const auto checkByLoad = [self, generation, markup, charset, bytes, writeWhole, done] {
+    if (!self || self->generation_ != generation) return;
+    self->checker()->parse(bytes, [self, generation, markup, charset, bytes, writeWhole,
+                                   done](std::optional<engineparse::Parsed> parsed) {
+      if (self && bytes.size() > kKeepCheckerUpTo) self->dropChecker();
+      if (!self || self->generation_ != generation) return;
+      if (!parsed)
+        writeWhole(QStringLiteral("the browser could not read the changed file"));
+      else if (parsed->charset != charset)
+        writeWhole(QStringLiteral("the changed file reads in another character set"));
+      else if (parsed->markup != markup)
+        writeWhole(QStringLiteral("the changed file reads as another page"));
+      else
+        self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
+    });
+  };
+  // Where the first bytes, the same before and after the edit, settle the
+  // character set, the engine can parse the bytes without loading them; any
+  // other answer than the edited document is taken to a load to decide.
+  const QByteArray label =
+      bytes.size() <= kQuickParseUpTo
+          ? declaredcharset::of(QByteArrayView(bytes).first(commonPrefix(*fileBytes_, bytes)))
+          : QByteArray();
+  if (label.isEmpty()) {
+    checkByLoad();
+    return;
+  }
+  checker()->parseDeclared(bytes, label, charset,
+                           [self, generation, markup, bytes, done,
+                            checkByLoad](std::optional<engineparse::Parsed> parsed) {
+                             if (!self || self->generation_ != generation) return;
+                             if (parsed && parsed->markup == markup)
+                               self->writeBytes(bytes, markup, SaveWay{true, {}}, done);
+                             else
+                               checkByLoad();
+                           });
+}
+
+void EditSession::writeBytes(const QByteArray& bytes, const QString& markup, SaveWay way,
+                             std::function<void(bool saved)> done) {
+  if (const Status status = vFile::SaveBytes(bytes, path_); !status) {
+    keepEdits(status.why(), done);
+    return;
+  }
+  lastSaveWay_ = std::move(way);
+  // Later saves of the same edit start from what is in the file now.
+  fileBytes_ = bytes;
+  markupBefore_ = markup;
+  forgetEdits();
+  // The document stays blocked until the page is shown again.
+  done(true);
+}
+
+void EditSession::settleEdits(std::function<void(bool)> done) {
+  if (!active_) {
+    done(true);
+    return;
+  }
+  if (busy_) {
+    done(false);
+    return;
+  }
+  QPointer<EditSession> self(this);
+  offerSave(MsgButtons::SaveDiscardCancel, [self, done = std::move(done)](Leave leave) {
+    if (!self) return;
+    // Saved or discarded: the editor shows the file again, so discarded
+    // edits cannot come back with a later save, and no reload asks again.
+    if (leave == Leave::Go) {
+      self->forgetEdits();
+      emit self->showAgain(self->path_);
+    }
+    done(leave == Leave::Go);
+  });
+}
+
+bool EditSession::readyToClose(std::function<void()> closeAgain) {
+  if (closeApproved_ || !active_) return true;
+  if (busy_) return false;
+  QPointer<EditSession> self(this);
+  offerSave(MsgButtons::SaveDiscardCancel, [self, closeAgain = std::move(closeAgain)](Leave leave) {
+    if (!self) return;
+    if (leave == Leave::Stay) return;
+    self->closeApproved_ = true;
+    closeAgain();
+    if (self) self->closeApproved_ = false;
+  });
+  return false;
+}

@@ -1,0 +1,118 @@
+#include "engine/page_scheme.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+#include <QWebEngineUrlScheme>
+
+#include "files/paths.h"
+
+namespace pagescheme {
+
+namespace {
+
+struct Folder final {
+  QString path;
+  QSet<QString> pages;  // file names urlOf was asked for
+};
+
+// Only the program adds folders (through urlOf); a page cannot.
+QHash<QString, Folder>& folders() {
+  static QHash<QString, Folder> known;
+  return known;
+}
+
+QString relativePathOf(const QUrl& url) {
+  QString path = url.path(QUrl::FullyDecoded);
+  while (path.startsWith(u'/')) path.remove(0, 1);
+  return path;
+}
+
+// Pages served from memory, by path.
+QHash<QString, QByteArray>& heldBytes() {
+  static QHash<QString, QByteArray> held;
+  return held;
+}
+
+const Folder* folderOf(const QUrl& url) {
+  if (url.scheme() != QLatin1String(kScheme)) return nullptr;
+  const auto it = folders().constFind(url.host());
+  return it == folders().constEnd() ? nullptr : &*it;
+}
+
+}  // namespace
+
+void registerScheme() {
+  QWebEngineUrlScheme scheme(kScheme);
+  scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+  // Not local: the engine's rules for web origins apply, so a page reaches
+  // nothing across folders or on file: addresses. CORS lets a page load its
+  // own module scripts, fonts and data files, and nothing of another origin.
+  scheme.setFlags(QWebEngineUrlScheme::CorsEnabled);
+  QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+QString hostFor(const QString& folder) {
+  // A letter first: a host of digits alone would read as an IP address.
+  return QLatin1Char('p') +
+         QString::fromLatin1(QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha256)
+                                 .toHex()
+                                 .left(32));
+}
+
+QUrl urlOf(const QString& path) {
+  const QFileInfo info(path);
+  const QString folder = info.absolutePath();
+  const QString host = hostFor(folder);
+  Folder& known = folders()[host];
+  known.path = folder;
+  known.pages.insert(info.fileName());
+  QUrl url;
+  url.setScheme(QLatin1String(kScheme));
+  url.setHost(host);
+  // Decoded: a "%" or "#" in a file name is part of the name.
+  url.setPath(QLatin1Char('/') + info.fileName(), QUrl::DecodedMode);
+  return url;
+}
+
+std::optional<Served> servedFor(const QUrl& url) {
+  const Folder* folder = folderOf(url);
+  if (!folder) return std::nullopt;
+  const QString relative = relativePathOf(url);
+  if (folder->pages.contains(relative))
+    return Served{paths::joinOneSeparator(folder->path, relative, u'/'), folder->path, true};
+  const std::optional<QStringList> parts = servableComponents(relative);
+  if (!parts || parts->isEmpty()) return std::nullopt;
+  return Served{paths::joinOneSeparator(folder->path, parts->join(u'/'), u'/'), folder->path,
+                false};
+}
+
+void serveBytes(const QString& path, const QByteArray& bytes) { heldBytes().insert(path, bytes); }
+
+void forgetBytes(const QString& path) { heldBytes().remove(path); }
+
+std::optional<QByteArray> bytesFor(const QString& path) {
+  const auto it = heldBytes().constFind(path);
+  if (it == heldBytes().constEnd()) return std::nullopt;
+  return *it;
+}
+
+QString pathOf(const QUrl& url) {
+  const Folder* folder = folderOf(url);
+  if (!folder) return {};
+  const QString relative = relativePathOf(url);
+  return relative.isEmpty() ? QString() : paths::joinOneSeparator(folder->path, relative, u'/');
+}
+
+std::optional<QStringList> servableComponents(const QString& relativePath) {
+  QStringList parts;
+  for (const QString& part : relativePath.split(u'/', Qt::SkipEmptyParts)) {
+    if (part.startsWith(u'.')) return std::nullopt;
+    parts << part;
+  }
+  return parts;
+}
+
+}  // namespace pagescheme

@@ -1,0 +1,182 @@
+#include "engine/web_page.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
+
+#include "engine/external_opener.h"
+#include "engine/page_scheme.h"
+#include "engine/page_scheme_handler.h"
+
+namespace {
+
+bool isPreviewable(const QUrl& url) {
+  const QString scheme = url.scheme();
+  return scheme == QLatin1String(pagescheme::kScheme) || scheme == u"about" || scheme == u"data" ||
+         scheme == u"blob";
+}
+
+bool opensExternally(const QUrl& url) {
+  const QString scheme = url.scheme();
+  return scheme == u"http" || scheme == u"https" || scheme == u"mailto";
+}
+
+// Pages are served through their own scheme; nothing a page asks for may come
+// from a file: address (or from the program's own resources).
+class FileAddressGuard final : public QWebEngineUrlRequestInterceptor {
+ public:
+  using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+  void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+    const QString scheme = info.requestUrl().scheme();
+    if (scheme == u"file" || scheme == u"qrc") info.block(true);
+  }
+};
+
+// Sees the user's own clicks and Enter keys on any preview before the engine
+// does: page scripts cannot make these events, so the link they land on is
+// the one the user meant.
+class UserInputWatch final : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease &&
+        type != QEvent::KeyPress)
+      return false;
+    if (!watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    QWebEngineView* view = nullptr;
+    for (QWidget* w = widget; w && !view; w = w->parentWidget())
+      view = qobject_cast<QWebEngineView*>(w);
+    auto* page = view ? qobject_cast<WebPage*>(view->page()) : nullptr;
+    if (!page) return false;
+    if (type == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat())
+        page->openUserLink(std::nullopt);
+      return false;
+    }
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return false;
+    const QPoint at = widget->mapTo(view, mouse->position().toPoint());
+    if (type == QEvent::MouseButtonPress) {
+      pressedAt_ = at;
+      pressedOn_ = page;
+    } else if (pressedOn_ == page &&
+               (at - pressedAt_).manhattanLength() <= QApplication::startDragDistance()) {
+      // A press and release in one place: a click, not a drag or a selection.
+      pressedOn_ = nullptr;
+      page->openUserLink(at);
+    }
+    return false;
+  }
+
+ private:
+  QPoint pressedAt_;
+  QPointer<WebPage> pressedOn_;
+};
+
+// The address of the link at a point of the page (in CSS pixels), or of the
+// focused link; empty where there is none, or the document is being edited.
+QString userLinkScript(std::optional<QPointF> point) {
+  const QString target =
+      point ? QStringLiteral("document.elementFromPoint(%1, %2)").arg(point->x()).arg(point->y())
+            : QStringLiteral("document.activeElement");
+  return QStringLiteral(R"((function () {
+  var e = %1;
+  var link = e && e.closest ? e.closest('a[href], area[href]') : null;
+  if (!link || document.designMode === 'on' || link.isContentEditable) return '';
+  var h = link.getAttribute('href') || link.getAttribute('xlink:href') || '';
+  try { return new URL(h, document.baseURI).href; } catch (x) { return ''; }
+})())")
+      .arg(target);
+}
+
+}  // namespace
+
+QWebEngineProfile* WebPage::sharedProfile() {
+  static QWebEngineProfile* profile = [] {
+    // No storage name: off the record, nothing written to the user's home.
+    auto* p = new QWebEngineProfile(QCoreApplication::instance());
+    p->installUrlSchemeHandler(pagescheme::kScheme, new PageSchemeHandler(p));
+    p->setUrlRequestInterceptor(new FileAddressGuard(p));
+    p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    auto* s = p->settings();
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::FullScreenSupportEnabled, false);
+    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, true);
+    // The engine would hand mailto:, irc: and the like to the desktop itself
+    // after any click. Let it ask acceptNavigationRequest about every one
+    // instead, which refuses them all (only openUserLink opens anything) and
+    // marks the refusal, so that the failed load the engine then reports is
+    // not taken for the page's own.
+    s->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
+    return p;
+  }();
+  return profile;
+}
+
+WebPage::WebPage(QObject* parent) : QWebEnginePage(sharedProfile(), parent) {
+  static auto* watch = [] {
+    auto* w = new UserInputWatch(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(w);
+    return w;
+  }();
+  Q_UNUSED(watch);
+}
+
+void WebPage::openUserLink(std::optional<QPoint> viewPos) {
+  std::optional<QPointF> point;
+  if (viewPos) point = QPointF(*viewPos) / zoomFactor();
+  runJavaScript(userLinkScript(point), QWebEngineScript::ApplicationWorld,
+                [](const QVariant& href) {
+                  const QUrl url(href.toString());
+                  if (opensExternally(url)) externalopener::open(url);
+                });
+}
+
+bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+  if (holdsEdits && isMainFrame) return false;
+  // The preview stays on the pages' own addresses. The link the user clicked
+  // went to the default browser already (openUserLink); whatever else wants
+  // to leave, a script's click included, goes nowhere.
+  const bool accept = isPreviewable(url) || (!isMainFrame && type != NavigationTypeLinkClicked);
+  if (isMainFrame) refusedLeave = !accept;
+  return accept;
+}
+
+// No page opens a window; a link asking for one that the user clicked went
+// to the default browser already.
+QWebEnginePage* WebPage::createWindow(WebWindowType) { return nullptr; }
+
+void WebPage::javaScriptAlert(const QUrl& origin, const QString& msg) {
+  if (!silent) QWebEnginePage::javaScriptAlert(origin, msg);
+}
+
+bool WebPage::javaScriptConfirm(const QUrl& origin, const QString& msg) {
+  // The engine asks a page's leave-this-page question (beforeunload) with this
+  // fixed text. Silent answers it "leave": the program, not the page, decides
+  // when the preview moves on. A page's own confirm() gets "cancel".
+  static const QString leaveQuestion = QCoreApplication::translate(
+      "QWebEnginePage",
+      "Are you sure you want to leave this page? Changes that you made may not be saved.");
+  if (silent) return msg == leaveQuestion;
+  return QWebEnginePage::javaScriptConfirm(origin, msg);
+}
+
+bool WebPage::javaScriptPrompt(const QUrl& origin, const QString& msg, const QString& defaultValue,
+                               QString* result) {
+  return silent ? false : QWebEnginePage::javaScriptPrompt(origin, msg, defaultValue, result);
+}

@@ -1,0 +1,407 @@
+#include "files/page_history.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <tuple>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+#include "files/history_action.h"
+#include "files/history_faults.h"
+#include "files/history_limits.h"
+#include "files/v_file.h"
+
+namespace history {
+
+namespace {
+
+QString& rootFolder() {
+  static QString folder;
+  return folder;
+}
+
+Limits& limitsInForce() {
+  static Limits current;
+  return current;
+}
+
+Fault& faultHook() {
+  static Fault hook;
+  return hook;
+}
+
+WithoutCopyQuestion& question() {
+  static WithoutCopyQuestion hook;
+  return hook;
+}
+
+QString injected(Step step) { return faultHook() ? faultHook()(step) : QString(); }
+
+const QString kData = QStringLiteral(".bytes");
+const QString kIndex = QStringLiteral(".json");
+// Leftovers of a write cut short are removed only once surely abandoned: a
+// second running copy of the program may be writing them right now.
+constexpr qint64 kAbandonedAfterSecs = 3600;
+// Copies of a private page stay private, whatever the folders above allow.
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+constexpr QFile::Permissions kOwnerOnlyFolder = kOwnerOnly | QFile::ExeOwner;
+
+std::filesystem::path fsPath(const QString& path) {
+  return std::filesystem::path(path.toStdU16String());
+}
+
+// An entry's files: SSSSSSSS-TTTTTTTTTTTTTTTTTTT.bytes (the page's bytes) and
+// .json (what they are): S numbers a page's entries, T is when it was kept in
+// nanoseconds, which orders entries of all pages and keeps two programs
+// writing the same page at once from taking each other's names.
+const QRegularExpression& entryName() {
+  static const QRegularExpression re(QStringLiteral(R"(^(\d{8})-(\d{19})\.(bytes|json)$)"));
+  return re;
+}
+
+qint64 nowNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+QString canonical(const QString& page) {
+  const QFileInfo info(page);
+  const QString resolved = info.canonicalFilePath();
+  return resolved.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : resolved;
+}
+
+QByteArray sha256Hex(const QByteArray& bytes) {
+  return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+QString folderOfCanonical(const QString& canonicalPath) {
+  return rootFolder() + u'/' + QString::fromLatin1(sha256Hex(canonicalPath.toUtf8()));
+}
+
+bool syncToDisk(int handle) {
+#ifdef Q_OS_WIN
+  return _commit(handle) == 0;
+#else
+  return ::fsync(handle) == 0;
+#endif
+}
+
+// Makes the renames in folder survive a power cut (POSIX only; on Windows a
+// rename is written through).
+void syncFolder(const QString& folder) {
+#ifndef Q_OS_WIN
+  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+#else
+  Q_UNUSED(folder);
+#endif
+}
+
+// Writes bytes under a hidden temporary name, syncs them and renames them to
+// name: the file is whole under its name or not there at all.
+Status writeWhole(const QString& folder, const QString& name, const QByteArray& bytes, Step step) {
+  const QString temporary = folder + QStringLiteral("/.") + name + QStringLiteral(".tmp");
+  QFile file(temporary);
+  const auto giveUp = [&](QString why) {
+    file.close();
+    QFile::remove(temporary);
+    return Status::failure(std::move(why));
+  };
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly))
+    return giveUp(file.errorString());
+  if (QString why = injected(step); !why.isEmpty()) {
+    file.write(bytes.first(bytes.size() / 2));  // cut short, as on a full disk
+    return giveUp(why);
+  }
+  if (file.write(bytes) != bytes.size() || !file.flush()) return giveUp(file.errorString());
+  if (!syncToDisk(file.handle())) return giveUp(QStringLiteral("it could not be written to disk"));
+  file.close();
+  std::error_code error;
+  std::filesystem::rename(fsPath(temporary), fsPath(folder + u'/' + name), error);
+  if (error) return giveUp(QString::fromStdString(error.message()));
+  return Status::success();
+}
+
+struct Stored final {
+  QString stem;
+  qint64 sequence = 0;
+  qint64 keptAt = 0;  // nanoseconds
+};
+
+// The committed entries of a page's folder (those with their index), oldest first.
+std::vector<Stored> committed(const QDir& folder) {
+  std::vector<Stored> out;
+  for (const QString& name : folder.entryList({QStringLiteral("*") + kIndex}, QDir::Files)) {
+    const auto match = entryName().match(name);
+    if (match.hasMatch())
+      out.push_back({name.chopped(kIndex.size()), match.captured(1).toLongLong(),
+                     match.captured(2).toLongLong()});
+  }
+  std::sort(out.begin(), out.end(), [](const Stored& a, const Stored& b) {
+    return std::tie(a.sequence, a.stem) < std::tie(b.sequence, b.stem);
+  });
+  return out;
+}
+
+qint64 nextSequence(const QDir& folder) {
+  qint64 last = 0;
+  for (const QString& name : folder.entryList(QDir::Files)) {
+    const auto match = entryName().match(name);
+    if (match.hasMatch()) last = std::max(last, match.captured(1).toLongLong());
+  }
+  return last + 1;
+}
+
+// The index is removed first: from then on the entry is not offered, whatever
+// happens to its bytes.
+void drop(const QDir& folder, const QString& stem) {
+  QFile::remove(folder.filePath(stem + kIndex));
+  QFile::remove(folder.filePath(stem + kData));
+}
+
+std::optional<Version> readIndex(const QDir& folder, const Stored& stored,
+                                 const QString& canonicalPath) {
+  QFile file(folder.filePath(stored.stem + kIndex));
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  const QJsonObject o = QJsonDocument::fromJson(file.read(64 * 1024)).object();
+  // Another page's entry (a hash collision, a folder copied by hand) is not this page's.
+  if (o.value(QStringLiteral("page")).toString() != canonicalPath) return std::nullopt;
+  Version v;
+  v.id = stored.stem;
+  v.sequence = stored.sequence;
+  v.time = QDateTime::fromString(o.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
+  v.action = o.value(QStringLiteral("action")).toString();
+  v.size = o.value(QStringLiteral("size")).toInteger(-1);
+  v.sha256 = o.value(QStringLiteral("sha256")).toString().toLatin1();
+  if (!v.time.isValid() || v.size < 0 || v.sha256.size() != 64) return std::nullopt;
+  return v;
+}
+
+// Leftovers of writes cut short: temporary files and bytes whose index never came.
+void removeAbandoned(const QDir& folder) {
+  const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSecs);
+  for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
+    const QString name = info.fileName();
+    const bool temporary = name.startsWith(u'.') && name.endsWith(QStringLiteral(".tmp"));
+    const bool orphan = name.endsWith(kData) && entryName().match(name).hasMatch() &&
+                        !folder.exists(name.chopped(kData.size()) + kIndex);
+    if ((temporary || orphan) && info.lastModified().toUTC() < before)
+      QFile::remove(info.filePath());
+  }
+}
+
+// Every page keeps its original and its newest versions.
+void trimPage(const QDir& folder) {
+  const std::vector<Stored> entries = committed(folder);
+  const qsizetype keep = 1 + limitsInForce().newestPerPage;
+  if (qsizetype(entries.size()) <= keep) return;
+  for (std::size_t i = 1; i < entries.size() - std::size_t(limitsInForce().newestPerPage); ++i)
+    drop(folder, entries[i].stem);
+}
+
+// Past the total, the oldest versions of any page go, never an original and
+// never the version just kept (it is what undoes the write under way).
+void trimTotal(const QString& keptFolder, const QString& keptStem) {
+  struct Candidate {
+    QString folder, stem;
+    qint64 keptAt;
+    qint64 size;
+  };
+  std::vector<Candidate> candidates;
+  qint64 total = 0;
+  const QDir root(rootFolder());
+  for (const QString& page : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    const QDir folder(root.filePath(page));
+    const std::vector<Stored> entries = committed(folder);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const QFileInfo data(folder.filePath(entries[i].stem + kData));
+      total += data.size();
+      const bool kept = folder.path() == keptFolder && entries[i].stem == keptStem;
+      if (i > 0 && !kept)
+        candidates.push_back({folder.path(), entries[i].stem, entries[i].keptAt, data.size()});
+    }
+  }
+  if (total <= limitsInForce().totalBytes) return;
+  std::sort(candidates.begin(), candidates.end(),
+            [](const Candidate& a, const Candidate& b) { return a.keptAt < b.keptAt; });
+  for (const Candidate& c : candidates) {
+    if (total <= limitsInForce().totalBytes) break;
+    drop(QDir(c.folder), c.stem);
+    total -= c.size;
+  }
+}
+
+// Keeps oldBytes as the newest version of the page; the stem of the entry.
+Status keep(const QString& canonicalPath, const QByteArray& oldBytes, const QByteArray& sha,
+            QString& stem) {
+  const QString path = folderOfCanonical(canonicalPath);
+  if (QString why = injected(Step::Folder); !why.isEmpty()) return Status::failure(why);
+  // Folders made here are the user's alone; one that was there is left as it is.
+  const bool freshRoot = !QFileInfo::exists(rootFolder());
+  const bool fresh = !QFileInfo::exists(path);
+  if (!QDir().mkpath(path))
+    return Status::failure(QStringLiteral("the history folder %1 could not be created")
+                               .arg(QDir::toNativeSeparators(path)));
+  if (freshRoot) QFile::setPermissions(rootFolder(), kOwnerOnlyFolder);
+  if (fresh) QFile::setPermissions(path, kOwnerOnlyFolder);
+  const QDir folder(path);
+  removeAbandoned(folder);
+
+  // The same bytes as the newest version (a write that failed and is tried
+  // again, a save of an unchanged page) are kept once.
+  const std::vector<Stored> entries = committed(folder);
+  if (!entries.empty()) {
+    const std::optional<Version> newest = readIndex(folder, entries.back(), canonicalPath);
+    if (newest && newest->sha256 == sha && newest->size == oldBytes.size())
+      return Status::success();
+  }
+
+  stem = QStringLiteral("%1-%2")
+             .arg(nextSequence(folder), 8, 10, QLatin1Char('0'))
+             .arg(nowNanoseconds(), 19, 10, QLatin1Char('0'));
+  QJsonObject index;
+  index.insert(QStringLiteral("page"), canonicalPath);
+  index.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+  index.insert(QStringLiteral("action"), currentAction());
+  index.insert(QStringLiteral("size"), oldBytes.size());
+  index.insert(QStringLiteral("sha256"), QString::fromLatin1(sha));
+
+  // The bytes before their index: a crash leaves no index, or one whose bytes are whole.
+  if (Status s = writeWhole(path, stem + kData, oldBytes, Step::Data); !s) return s;
+  if (Status s = writeWhole(path, stem + kIndex, QJsonDocument(index).toJson(), Step::Index); !s) {
+    QFile::remove(folder.filePath(stem + kData));
+    return s;
+  }
+  syncFolder(path);
+  return Status::success();
+}
+
+// Whether the bytes file of a version still holds what its index says. The
+// answer is remembered per file state, so a long history is read once per
+// run; a file changed within the last seconds may look unchanged by its
+// time stamp alone, so it is read again.
+bool whole(const QString& dataPath, const Version& v) {
+  static QHash<QString, bool> known;
+  const QFileInfo info(dataPath);
+  if (!info.isFile() || info.size() != v.size) return false;
+  std::error_code error;
+  const auto modified = std::filesystem::last_write_time(fsPath(dataPath), error);
+  const auto age = std::filesystem::file_time_type::clock::now() - modified;
+  const bool settled = !error && age > std::chrono::seconds(2);
+  const QString key = dataPath + u'|' + QString::number(info.size()) + u'|' +
+                      QString::number(modified.time_since_epoch().count()) + u'|' +
+                      QString::fromLatin1(v.sha256);
+  if (settled)
+    if (const auto it = known.constFind(key); it != known.constEnd()) return *it;
+  QFile file(dataPath);
+  bool ok = false;
+  if (file.open(QIODevice::ReadOnly)) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    ok = hash.addData(&file) && hash.result().toHex() == v.sha256;
+  }
+  if (settled) known.insert(key, ok);
+  return ok;
+}
+
+}  // namespace
+
+const Limits& limits() { return limitsInForce(); }
+void setLimits(const Limits& limits) { limitsInForce() = limits; }
+void setFault(Fault hook) { faultHook() = std::move(hook); }
+void setWithoutCopyQuestion(WithoutCopyQuestion hook) { question() = std::move(hook); }
+
+void setRoot(const QString& folder) {
+  rootFolder() = folder.isEmpty() ? QString() : QDir::cleanPath(QDir(folder).absolutePath());
+}
+
+QString root() { return rootFolder(); }
+
+QString standardRoot() {
+  return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+         QStringLiteral("/history");
+}
+
+QString folderOf(const QString& page) { return folderOfCanonical(canonical(page)); }
+
+Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
+  if (rootFolder().isEmpty() || !recording()) return Status::success();
+  const QFileInfo info(path);
+  // A new file replaces nothing; a pipe or device holds nothing to keep.
+  if (!info.exists() || !info.isFile()) return Status::success();
+
+  QByteArray oldBytes;
+  Status kept = vFile::LoadBytes(oldBytes, path);
+  if (kept) {
+    if (oldBytes == newBytes) return Status::success();
+    QString stem;
+    const QString canonicalPath = canonical(path);
+    kept = keep(canonicalPath, oldBytes, sha256Hex(oldBytes), stem);
+    if (kept && !stem.isEmpty()) {
+      // Trimming is housekeeping: a file that cannot be removed now is removed next time.
+      trimPage(QDir(folderOfCanonical(canonicalPath)));
+      trimTotal(folderOfCanonical(canonicalPath), stem);
+    }
+  } else {
+    kept = Status::failure(QStringLiteral("the page could not be read (%1)").arg(kept.why()));
+  }
+  if (kept) return kept;
+
+  const QString why = QStringLiteral("no history copy could be kept: %1").arg(kept.why());
+  if (!question()) return Status::failure(why);
+  if (question()(path, kept.why())) return Status::success();
+  return Status::failure(QStringLiteral("it was not saved without a history copy"));
+}
+
+std::vector<Version> versions(const QString& page) {
+  std::vector<Version> out;
+  if (rootFolder().isEmpty()) return out;
+  const QString canonicalPath = canonical(page);
+  const QDir folder(folderOfCanonical(canonicalPath));
+  const std::vector<Stored> entries = committed(folder);
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::optional<Version> v = readIndex(folder, entries[i], canonicalPath);
+    if (!v || !whole(folder.filePath(v->id + kData), *v)) continue;
+    v->original = i == 0;
+    out.push_back(std::move(*v));
+  }
+  std::reverse(out.begin(), out.end());
+  return out;
+}
+
+Status readVersion(const QString& page, const Version& version, QByteArray& bytes) {
+  QByteArray read;
+  const QString dataPath = folderOf(page) + u'/' + version.id + kData;
+  if (Status s = vFile::LoadBytes(read, dataPath); !s) return s;
+  if (read.size() != version.size || sha256Hex(read) != version.sha256)
+    return Status::failure(QStringLiteral("the copy kept in the history is damaged"));
+  bytes = std::move(read);
+  return Status::success();
+}
+
+Status restore(const QString& page, const Version& version) {
+  QByteArray bytes;
+  if (Status s = readVersion(page, version, bytes); !s) return s;
+  const Action restoring(QStringLiteral("Restore"));
+  return vFile::SaveBytes(bytes, page);
+}
+
+}  // namespace history

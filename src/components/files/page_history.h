@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "files/status.h"
+
+// Every page write keeps the bytes it replaces, in the user's own data folder
+// (never beside the page), so any change can be taken back. One folder per
+// page, named by a hash of its canonical path: a page moved or renamed starts
+// a new history, and pages of the same name in different folders never mix.
+namespace history {
+
+struct Version final {
+  QString id;  // the entry's name inside its page's folder
+  qint64 sequence = 0;
+  QDateTime time;  // when these bytes were replaced
+  QString action;  // what replaced them ("Edit", "Insert Code", ...)
+  qint64 size = 0;
+  QByteArray sha256;      // hex, of the bytes
+  bool original = false;  // the first version ever kept of the page
+};
+
+// The folder that holds every page's history. Empty (the default): nothing is
+// recorded, so a program or test that never chose a folder leaves no trace.
+void setRoot(const QString& folder);
+QString root();
+// Where the program keeps it: the user's application data folder.
+QString standardRoot();
+
+// Keeps the bytes the file at path holds before they become newBytes. Called
+// by the one page writer before it writes; a failure means the file must be
+// left as it is (the user was asked, or nobody could be).
+[[nodiscard]] Status recordBeforeWrite(const QString& path, const QByteArray& newBytes);
+
+// Asked when no copy can be kept; true writes the page without one. With no
+// question installed such a write is refused.
+using WithoutCopyQuestion = std::function<bool(const QString& page, const QString& why)>;
+void setWithoutCopyQuestion(WithoutCopyQuestion question);
+
+// The page's versions, newest first; only whole ones (size and checksum match).
+std::vector<Version> versions(const QString& page);
+
+// The bytes of a version, checked against its checksum.
+[[nodiscard]] Status readVersion(const QString& page, const Version& version, QByteArray& bytes);
+
+// Writes the version back over the page through the page writer, so the bytes
+// it replaces are kept too (as "Restore") and a restore can be undone.
+[[nodiscard]] Status restore(const QString& page, const Version& version);
+
+// The folder of one page's history.
+QString folderOf(const QString& page);
+
+}  // namespace history

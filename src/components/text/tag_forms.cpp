@@ -1,0 +1,175 @@
+#include "text/tag_forms.h"
+
+#include <algorithm>
+
+namespace {
+
+char16_t at(const QString& s, qsizetype i) { return s[i].unicode(); }
+char16_t at(const QByteArray& s, qsizetype i) { return char16_t(uchar(s[i])); }
+
+bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+bool isAlpha(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char16_t lower(char16_t c) { return c >= 'A' && c <= 'Z' ? char16_t(c + 32) : c; }
+
+template <typename S>
+void put(S& out, char16_t c) {
+  if constexpr (std::is_same_v<S, QString>)
+    out += QChar(c);
+  else
+    out += char(c);
+}
+
+template <typename S>
+void put(S& out, const S& s, qsizetype from, qsizetype to) {
+  out += s.sliced(from, to - from);
+}
+
+// The one-way form of the tag starting at i, and where it ends; false when
+// what starts there is not a whole tag.
+template <typename S>
+bool tag(const S& s, qsizetype i, S& form, qsizetype* end) {
+  const qsizetype n = s.size();
+  qsizetype j = i + 1;
+  put(form, u'<');
+  if (j < n && at(s, j) == '/') {
+    put(form, u'/');
+    ++j;
+  }
+  while (j < n && !isSpace(at(s, j)) && at(s, j) != '/' && at(s, j) != '>')
+    put(form, lower(at(s, j++)));
+  for (;;) {
+    while (j < n && (isSpace(at(s, j)) || at(s, j) == '/')) ++j;
+    if (j >= n) return false;
+    if (at(s, j) == '>') break;
+    put(form, u' ');
+    while (j < n && !isSpace(at(s, j)) && at(s, j) != '=' && at(s, j) != '>' && at(s, j) != '/')
+      put(form, lower(at(s, j++)));
+    qsizetype k = j;
+    while (k < n && isSpace(at(s, k))) ++k;
+    S value;
+    if (k < n && at(s, k) == '=') {
+      j = k + 1;
+      while (j < n && isSpace(at(s, j))) ++j;
+      if (j >= n) return false;
+      const char16_t quote = at(s, j);
+      qsizetype from = j, to = j;
+      if (quote == '"' || quote == '\'') {
+        from = j + 1;
+        to = from;
+        while (to < n && at(s, to) != quote) ++to;
+        if (to >= n) return false;
+        j = to + 1;
+      } else {
+        while (to < n && !isSpace(at(s, to)) && at(s, to) != '>') ++to;
+        j = to;
+      }
+      value = s.mid(from, to - from);
+      if constexpr (std::is_same_v<S, QString>)
+        value.replace(QStringLiteral("&quot;"), QStringLiteral("\""))
+            .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+      else
+        value.replace("&quot;", "\"").replace("&amp;", "&");
+    }
+    put(form, u'=');
+    put(form, u'"');
+    form += value;
+    put(form, u'"');
+  }
+  put(form, u'>');
+  *end = j + 1;
+  return true;
+}
+
+template <typename S>
+tagforms::Forms<S> formsOf(const S& s) {
+  tagforms::Forms<S> out;
+  out.sourceSize = s.size();
+  out.text.reserve(s.size());
+  const qsizetype n = s.size();
+  const auto textHere = [&](qsizetype i) {
+    if (out.tokens.empty() || out.tokens.back().tag)
+      out.tokens.push_back({out.text.size(), i, false});
+  };
+  for (qsizetype i = 0; i < n;) {
+    if (at(s, i) == '<' && i + 3 < n && at(s, i + 1) == '!' && at(s, i + 2) == '-' &&
+        at(s, i + 3) == '-') {
+      // A comment stays as written, tags in it too.
+      qsizetype end = s.indexOf(S("-->"), i + 4);
+      end = end < 0 ? n : end + 3;
+      textHere(i);
+      put(out.text, s, i, end);
+      i = end;
+      continue;
+    }
+    const bool opens =
+        at(s, i) == '<' && i + 1 < n &&
+        (isAlpha(at(s, i + 1)) || (at(s, i + 1) == '/' && i + 2 < n && isAlpha(at(s, i + 2))));
+    S form;
+    qsizetype end = 0;
+    if (opens && tag(s, i, form, &end)) {
+      out.tokens.push_back({out.text.size(), i, true});
+      out.text += form;
+      i = end;
+      continue;
+    }
+    textHere(i);
+    put(out.text, at(s, i));
+    ++i;
+  }
+  return out;
+}
+
+}  // namespace
+
+namespace tagforms {
+
+template <typename S>
+qsizetype Forms<S>::toForm(qsizetype source) const {
+  if (source >= sourceSize) return source == sourceSize ? text.size() : -1;
+  auto t = std::upper_bound(tokens.begin(), tokens.end(), source,
+                            [](qsizetype v, const Token& k) { return v < k.source; });
+  if (t == tokens.begin()) return source;
+  --t;
+  if (!t->tag) return t->form + (source - t->source);
+  return source == t->source ? t->form : -1;
+}
+
+template <typename S>
+qsizetype Forms<S>::toSource(qsizetype form) const {
+  if (form >= text.size()) return form == text.size() ? sourceSize : -1;
+  auto t = std::upper_bound(tokens.begin(), tokens.end(), form,
+                            [](qsizetype v, const Token& k) { return v < k.form; });
+  if (t == tokens.begin()) return form;
+  --t;
+  if (!t->tag) return t->source + (form - t->form);
+  return form == t->form ? t->source : -1;
+}
+
+template <typename S>
+qsizetype Forms<S>::tagStart(qsizetype at) const {
+  auto t = std::upper_bound(tokens.begin(), tokens.end(), at,
+                            [](qsizetype v, const Token& k) { return v < k.source; });
+  if (t == tokens.begin()) return at;
+  --t;
+  return t->tag ? t->source : at;
+}
+
+template <typename S>
+qsizetype Forms<S>::tagEnd(qsizetype at) const {
+  if (at <= 0) return at;
+  auto t = std::upper_bound(tokens.begin(), tokens.end(), at - 1,
+                            [](qsizetype v, const Token& k) { return v < k.source; });
+  if (t == tokens.begin()) return at;
+  const auto next = t;
+  --t;
+  if (!t->tag) return at;
+  return next == tokens.end() ? sourceSize : next->source;
+}
+
+template struct Forms<QString>;
+template struct Forms<QByteArray>;
+
+Forms<QString> of(const QString& markup) { return formsOf(markup); }
+Forms<QByteArray> of(const QByteArray& markup) { return formsOf(markup); }
+
+}  // namespace tagforms

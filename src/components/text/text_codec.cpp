@@ -1,0 +1,162 @@
+#include "text/text_codec.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr char16_t kByteBase = 0xF700;  // byte b >= 0x80 is held as U+F700 + b
+constexpr qsizetype kCharsetSniffLength = 16 * 1024;
+
+// Where the first byte above 0x7F stands, or the size when there is none:
+// eight bytes a step, since most of a page is ASCII.
+qsizetype firstNonAscii(QByteArrayView bytes) {
+  const char* data = bytes.data();
+  const qsizetype n = bytes.size();
+  qsizetype i = 0;
+  for (; i + 8 <= n; i += 8) {
+    quint64 word;
+    std::memcpy(&word, data + i, sizeof word);
+    if (word & 0x8080808080808080ULL) break;
+  }
+  for (; i < n; ++i)
+    if (static_cast<unsigned char>(data[i]) >= 0x80) return i;
+  return n;
+}
+
+// A UTF-16 page is known by its mark; without one, or with an odd length, it
+// is read byte for byte as before, which keeps it whole. FF FE 00 00 marks
+// UTF-32, which is kept as bytes too.
+TextEncoding utf16Mark(QByteArrayView bytes) {
+  if (bytes.size() < 2 || bytes.size() % 2 != 0) return TextEncoding::Bytes;
+  if (bytes.startsWith("\xFE\xFF")) return TextEncoding::Utf16BeBom;
+  if (bytes.startsWith("\xFF\xFE") && !(bytes.size() >= 4 && bytes[2] == 0 && bytes[3] == 0))
+    return TextEncoding::Utf16LeBom;
+  return TextEncoding::Bytes;
+}
+
+// An ASCII file is only known to be UTF-8 when it says so; otherwise a
+// character added later is written as a character reference, which is right
+// in any charset the page may be read in.
+bool declaresUtf8(QByteArrayView bytes) {
+  static const QRegularExpression charset(
+      QStringLiteral(R"((?:charset|encoding)\s*=\s*["']?\s*([A-Za-z0-9._:-]+))"),
+      QRegularExpression::CaseInsensitiveOption);
+  const auto head = QString::fromLatin1(bytes.first(std::min(bytes.size(), kCharsetSniffLength)));
+  const auto match = charset.match(head);
+  if (!match.hasMatch()) return false;
+  const QString name = match.captured(1).toLower();
+  return name == u"utf-8" || name == u"utf8";
+}
+
+QString bytesToText(const QByteArray& bytes) {
+  QString text = QString::fromLatin1(bytes);
+  char16_t* data = reinterpret_cast<char16_t*>(text.data());
+  for (qsizetype i = 0, n = text.size(); i < n; ++i)
+    if (data[i] >= 0x80) data[i] = char16_t(data[i] + kByteBase);
+  return text;
+}
+
+void appendCharacterReference(QByteArray& out, char32_t codePoint) {
+  out += "&#";
+  out += QByteArray::number(static_cast<uint>(codePoint));
+  out += ';';
+}
+
+QByteArray textToBytes(const QString& text) {
+  QByteArray out;
+  out.reserve(text.size());
+  const char16_t* data = reinterpret_cast<const char16_t*>(text.constData());
+  const qsizetype n = text.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = data[i];
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c >= kByteBase + 0x80 && c <= kByteBase + 0xFF) {
+      out += char(c - kByteBase);
+    } else if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(data[i + 1])) {
+      appendCharacterReference(out, QChar::surrogateToUcs4(c, data[i + 1]));
+      ++i;
+    } else {
+      appendCharacterReference(out, c);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+namespace textcodec {
+
+TextEncoding encodingOf(QByteArrayView bytes) {
+  if (bytes.startsWith("\xEF\xBB\xBF"))
+    return bytes.sliced(3).isValidUtf8() ? TextEncoding::Utf8Bom : TextEncoding::Bytes;
+  if (const TextEncoding utf16 = utf16Mark(bytes); utf16 != TextEncoding::Bytes) return utf16;
+  const qsizetype nonAscii = firstNonAscii(bytes);
+  if (nonAscii == bytes.size())
+    return declaresUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Bytes;
+  return bytes.sliced(nonAscii).isValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Bytes;
+}
+
+TextBuffer decode(const QByteArray& bytes) {
+  TextBuffer result;
+  result.encoding = encodingOf(bytes);
+  switch (result.encoding) {
+    case TextEncoding::Utf8Bom:
+    case TextEncoding::Utf8: {
+      const bool bom = result.encoding == TextEncoding::Utf8Bom;
+      // The mark itself is cut off here; the decoder must not drop a second
+      // one, which is text the file holds.
+      QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                    QStringDecoder::Flag::ConvertInitialBom);
+      result.text = utf8.decode(QByteArrayView(bytes).sliced(bom ? 3 : 0));
+      if (!utf8.hasError()) return result;
+      break;  // not reached: encodingOf checked the bytes
+    }
+    case TextEncoding::Utf16LeBom:
+    case TextEncoding::Utf16BeBom: {
+      // Code unit by code unit, lone surrogates too, so that it writes back
+      // exactly as it was.
+      result.text = QString(bytes.size() / 2 - 1, Qt::Uninitialized);
+      if (result.encoding == TextEncoding::Utf16LeBom)
+        qFromLittleEndian<char16_t>(bytes.constData() + 2, result.text.size(), result.text.data());
+      else
+        qFromBigEndian<char16_t>(bytes.constData() + 2, result.text.size(), result.text.data());
+      return result;
+    }
+    case TextEncoding::Bytes:
+      break;
+  }
+  result.text = bytesToText(bytes);
+  result.encoding = TextEncoding::Bytes;
+  return result;
+}
+
+QByteArray encode(const TextBuffer& source) {
+  switch (source.encoding) {
+    case TextEncoding::Utf8:
+      return source.text.toUtf8();
+    case TextEncoding::Utf8Bom:
+      return QByteArray("\xEF\xBB\xBF") + source.text.toUtf8();
+    case TextEncoding::Bytes:
+      return textToBytes(source.text);
+    case TextEncoding::Utf16LeBom:
+    case TextEncoding::Utf16BeBom: {
+      const bool little = source.encoding == TextEncoding::Utf16LeBom;
+      QByteArray out(2 + 2 * source.text.size(), Qt::Uninitialized);
+      out[0] = little ? '\xFF' : '\xFE';
+      out[1] = little ? '\xFE' : '\xFF';
+      if (little)
+        qToLittleEndian<char16_t>(source.text.constData(), source.text.size(), out.data() + 2);
+      else
+        qToBigEndian<char16_t>(source.text.constData(), source.text.size(), out.data() + 2);
+      return out;
+    }
+  }
+  return {};
+}
+
+}  // namespace textcodec

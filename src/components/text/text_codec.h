@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include "text/text_buffer.h"
+
+// A file's bytes as text and back, so that every byte not changed is written
+// back as it was: the pure halves of vFile::LoadText and vFile::SaveText.
+namespace textcodec {
+
+TextBuffer decode(const QByteArray& bytes);
+QByteArray encode(const TextBuffer& source);
+
+// The encoding decode settles on for these bytes, without decoding them.
+TextEncoding encodingOf(QByteArrayView bytes);
+
+}  // namespace textcodec

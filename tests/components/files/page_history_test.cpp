@@ -1,0 +1,355 @@
+// The history every page write keeps: what is recorded, under which page, how
+// it is bounded, and what a write does when no copy can be kept.
+#include "files/page_history.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "files/history_action.h"
+#include "files/history_faults.h"
+#include "files/history_limits.h"
+#include "files/v_file.h"
+#include "files/v_file_faults.h"
+#include "support/core_test_main.h"
+#include "support/test_files.h"
+
+namespace {
+
+QByteArray bytesOf(const QString& page, const history::Version& v) {
+  QByteArray bytes;
+  if (!history::readVersion(page, v, bytes)) return "<unreadable>";
+  return bytes;
+}
+
+QStringList actionsOf(const QString& page) {
+  QStringList out;
+  for (const history::Version& v : history::versions(page)) out << v.action;
+  return out;
+}
+
+// Every file under the root that is not a whole entry (a temporary file, bytes without an index).
+QStringList leftovers(const QString& root) {
+  QStringList out;
+  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString name = it.next();
+    if (name.endsWith(QStringLiteral(".tmp")) ||
+        (name.endsWith(QStringLiteral(".bytes")) &&
+         !QFile::exists(name.chopped(6) + QStringLiteral(".json"))))
+      out << name;
+  }
+  return out;
+}
+
+}  // namespace
+
+class PageHistoryTest final : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void keepsTheReplacedBytes();
+  void nothingToKeep();
+  void keyedByCanonicalPath();
+  void boundedPerPage();
+  void boundedInAll();
+  void copyCannotBeKept_data();
+  void copyCannotBeKept();
+  void historyFolderCannotBeMade();
+  void pageLargerThanFreeSpace();
+  void damagedEntriesAreNotOffered();
+  void restoreBringsBackExactBytesAndCanBeUndone();
+
+ private:
+  std::unique_ptr<QTemporaryDir> pages_;
+  std::unique_ptr<QTemporaryDir> root_;
+  QString page_;
+};
+
+void PageHistoryTest::init() {
+  pages_ = std::make_unique<QTemporaryDir>();
+  root_ = std::make_unique<QTemporaryDir>();
+  history::setRoot(root_->path());
+  page_ = pages_->filePath(QStringLiteral("sales.htm"));
+}
+
+void PageHistoryTest::cleanup() {
+  history::setLimits({});
+  history::setWithoutCopyQuestion({});
+  history::setFault({});
+}
+
+void PageHistoryTest::keepsTheReplacedBytes() {
+  testfiles::write(page_, "v0 <b>original</b>\r\n");
+  QVERIFY(vFile::SaveBytes("v1", page_));
+  {
+    const history::Action action(QStringLiteral("Insert Code"));
+    QVERIFY(vFile::SaveBytes("v2 longer", page_));
+    {
+      const history::Action inner(QStringLiteral("Head Code"));
+      QVERIFY(vFile::SaveBytes("v3", page_));
+    }
+    QVERIFY(vFile::SaveBytes("v4", page_));
+  }
+  const std::vector<history::Version> kept = history::versions(page_);
+  QCOMPARE(actionsOf(page_),
+           (QStringList{"Insert Code", "Head Code", "Insert Code", "Edit"}));  // newest first
+  QCOMPARE(bytesOf(page_, kept[3]), QByteArray("v0 <b>original</b>\r\n"));
+  QCOMPARE(bytesOf(page_, kept[0]), QByteArray("v3"));
+  QCOMPARE(kept[1].size, 9);
+  QCOMPARE(kept[3].sha256,
+           QCryptographicHash::hash("v0 <b>original</b>\r\n", QCryptographicHash::Sha256).toHex());
+  QVERIFY(kept[3].original);
+  QVERIFY(!kept[0].original);
+  QVERIFY(kept[0].time >= kept[3].time);
+  QVERIFY(kept[0].time.secsTo(QDateTime::currentDateTimeUtc()) < 60);
+  // Never beside the page.
+  QCOMPARE(QDir(pages_->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"sales.htm"});
+  QVERIFY(history::folderOf(page_).startsWith(root_->path()));
+  // Copies of a page are the user's alone.
+  const QString folder = history::folderOf(page_);
+  QCOMPARE(QFile::permissions(folder) & 0x7077,
+           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  for (const QString& name : QDir(folder).entryList(QDir::Files))
+    QCOMPARE(QFile::permissions(QDir(folder).filePath(name)) & 0x7077,
+             QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void PageHistoryTest::nothingToKeep() {
+  // A new file replaces nothing.
+  QVERIFY(vFile::SaveBytes("first", page_));
+  QVERIFY(history::versions(page_).empty());
+  // The same bytes again change nothing.
+  QVERIFY(vFile::SaveBytes("first", page_));
+  QVERIFY(history::versions(page_).empty());
+  // A write that failed after its copy was kept, tried again, keeps it once.
+  {
+    vFile::ScopedWriteFault full([](vFile::WriteStep s) {
+      return s == vFile::WriteStep::Write ? QStringLiteral("no space left on the device")
+                                          : QString();
+    });
+    QVERIFY(!vFile::SaveBytes("second", page_));
+  }
+  QVERIFY(vFile::SaveBytes("second", page_));
+  QCOMPARE(history::versions(page_).size(), 1u);
+  QCOMPARE(testfiles::read(page_), QByteArray("second"));
+  // Not a page: the switch file and the like keep no history.
+  {
+    const history::Unrecorded notAPage;
+    QVERIFY(vFile::SaveBytes("third", page_));
+  }
+  QCOMPARE(history::versions(page_).size(), 1u);
+  // No folder chosen: nothing recorded anywhere.
+  history::setRoot({});
+  QVERIFY(vFile::SaveBytes("fourth", page_));
+  history::setRoot(root_->path());
+  QCOMPARE(history::versions(page_).size(), 1u);
+}
+
+void PageHistoryTest::keyedByCanonicalPath() {
+  const QString other = pages_->filePath(QStringLiteral("other/sales.htm"));
+  QVERIFY(QDir(pages_->path()).mkdir(QStringLiteral("other")));
+  testfiles::write(page_, "here 0");
+  testfiles::write(other, "there 0");
+  QVERIFY(vFile::SaveBytes("here 1", page_));
+  QVERIFY(vFile::SaveBytes("there 1", other));
+  // Same name, different folders: never mixed.
+  QCOMPARE(history::versions(page_).size(), 1u);
+  QCOMPARE(bytesOf(page_, history::versions(page_)[0]), QByteArray("here 0"));
+  QCOMPARE(bytesOf(other, history::versions(other)[0]), QByteArray("there 0"));
+
+  // A link to the page and a path with ".." are the page itself.
+  const QString link = pages_->filePath(QStringLiteral("link.htm"));
+  QVERIFY(QFile::link(page_, link));
+  QVERIFY(vFile::SaveBytes("here 2", link));
+  QCOMPARE(history::versions(page_).size(), 2u);
+  QCOMPARE(history::versions(pages_->filePath(QStringLiteral("other/../sales.htm"))).size(), 2u);
+
+  // Renamed, it starts a history of its own.
+  const QString renamed = pages_->filePath(QStringLiteral("renamed.htm"));
+  QVERIFY(QFile::rename(page_, renamed));
+  QVERIFY(history::versions(renamed).empty());
+  QVERIFY(vFile::SaveBytes("here 3", renamed));
+  QCOMPARE(history::versions(renamed).size(), 1u);
+  QCOMPARE(bytesOf(renamed, history::versions(renamed)[0]), QByteArray("here 2"));
+}
+
+void PageHistoryTest::boundedPerPage() {
+  history::setLimits({3, qint64(1) << 30});
+  testfiles::write(page_, "version 0");
+  for (int i = 1; i <= 10; ++i)
+    QVERIFY(vFile::SaveBytes("version " + QByteArray::number(i), page_));
+  QByteArrayList kept;
+  for (const history::Version& v : history::versions(page_)) kept << bytesOf(page_, v);
+  // The original, and the newest three.
+  QCOMPARE(kept, (QByteArrayList{"version 9", "version 8", "version 7", "version 0"}));
+  QVERIFY(history::versions(page_).back().original);
+  QVERIFY(leftovers(root_->path()).isEmpty());
+}
+
+void PageHistoryTest::boundedInAll() {
+  // Room for about six 1000-byte versions in all.
+  history::setLimits({50, 6500});
+  const QString other = pages_->filePath(QStringLiteral("other.htm"));
+  const auto version = [](char c) { return QByteArray(1000, c); };
+  testfiles::write(page_, version('a'));
+  testfiles::write(other, version('A'));
+  QVERIFY(vFile::SaveBytes(version('b'), page_));  // keeps a (original)
+  QVERIFY(vFile::SaveBytes(version('B'), other));  // keeps A (original)
+  QVERIFY(vFile::SaveBytes(version('c'), page_));  // keeps b
+  QVERIFY(vFile::SaveBytes(version('C'), other));  // keeps B
+  QVERIFY(vFile::SaveBytes(version('d'), page_));  // keeps c
+  QVERIFY(vFile::SaveBytes(version('e'), page_));  // keeps d
+  QVERIFY(vFile::SaveBytes(version('D'), other));  // keeps C: 7000, b (oldest) goes
+  const auto kept = [](const QString& p) {
+    QByteArray firsts;
+    for (const history::Version& v : history::versions(p)) firsts += bytesOf(p, v).left(1);
+    return firsts;
+  };
+  QCOMPARE(kept(page_), QByteArray("dca"));
+  QCOMPARE(kept(other), QByteArray("CBA"));
+
+  // A page's versions are dropped before an original, whatever its age; the
+  // version just kept stays even when it alone passes the limit.
+  history::setLimits({50, 1500});
+  QVERIFY(vFile::SaveBytes(version('E'), other));  // keeps D
+  QCOMPARE(kept(page_), QByteArray("a"));
+  QCOMPARE(kept(other), QByteArray("DA"));
+}
+
+void PageHistoryTest::copyCannotBeKept_data() {
+  QTest::addColumn<int>("step");
+  QTest::addColumn<int>("answer");  // -1: no question installed, 1: yes, 0: no
+  QTest::addColumn<bool>("written");
+  QTest::addColumn<QString>("reason");
+  const int data = int(history::Step::Data), folder = int(history::Step::Folder),
+            index = int(history::Step::Index), yes = 1, no = 0;
+  const QString full = QStringLiteral("no history copy could be kept: no space left on the device");
+  const QString declined = QStringLiteral("it was not saved without a history copy");
+  QTest::newRow("disk full, nobody to ask") << data << -1 << false << full;
+  QTest::newRow("disk full, user says yes") << data << yes << true << QString();
+  QTest::newRow("disk full, user says no") << data << no << false << declined;
+  QTest::newRow("folder refused, user says no") << folder << no << false << declined;
+  QTest::newRow("index cut short, user says yes") << index << yes << true << QString();
+  QTest::newRow("index cut short, user says no") << index << no << false << declined;
+}
+
+void PageHistoryTest::copyCannotBeKept() {
+  QFETCH(int, step);
+  QFETCH(int, answer);
+  QFETCH(bool, written);
+  QFETCH(QString, reason);
+  testfiles::write(page_, "before");
+  QVERIFY(vFile::SaveBytes("kept", page_));  // one whole entry already there
+  QStringList asked;
+  if (answer >= 0)
+    history::setWithoutCopyQuestion([&](const QString& page, const QString& why) {
+      asked << page + u'|' + why;
+      return answer == 1;
+    });
+  const history::ScopedFault fault([step](history::Step s) {
+    return int(s) == step ? QStringLiteral("no space left on the device") : QString();
+  });
+  const Status saved = vFile::SaveBytes("after", page_);
+  QCOMPARE(saved.ok(), written);
+  QCOMPARE(saved.why(), reason);
+  QCOMPARE(testfiles::read(page_), written ? QByteArray("after") : QByteArray("kept"));
+  if (answer >= 0) QCOMPARE(asked, QStringList{page_ + u'|' + "no space left on the device"});
+  // Only the earlier entry; nothing half-written left behind.
+  QCOMPARE(history::versions(page_).size(), 1u);
+  QVERIFY2(leftovers(root_->path()).isEmpty(), qPrintable(leftovers(root_->path()).join(u' ')));
+}
+
+void PageHistoryTest::historyFolderCannotBeMade() {
+  // A file where the folder should be: a real failure, no seam.
+  const QString blocked = root_->filePath(QStringLiteral("blocked"));
+  testfiles::write(blocked, "not a folder");
+  history::setRoot(blocked);
+  testfiles::write(page_, "before");
+  QString why;
+  history::setWithoutCopyQuestion([&](const QString&, const QString& reason) {
+    why = reason;
+    return false;
+  });
+  QVERIFY(!vFile::SaveBytes("after", page_));
+  QCOMPARE(testfiles::read(page_), QByteArray("before"));
+  QVERIFY2(why.startsWith(QStringLiteral("the history folder")), qPrintable(why));
+}
+
+void PageHistoryTest::pageLargerThanFreeSpace() {
+  // A real full disk: a small memory file system holds the history.
+  QTemporaryDir mountPoint;
+  QProcess mount;
+  mount.start(QStringLiteral("mount"),
+              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+               QStringLiteral("size=1m"), QStringLiteral("tmpfs"), mountPoint.path()});
+  if (!mount.waitForFinished(10000) || mount.exitStatus() != QProcess::NormalExit ||
+      mount.exitCode() != 0)
+    QSKIP("cannot mount a small file system here (needs root and mount rights)");
+  const auto unmount =
+      qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mountPoint.path()}); });
+  history::setRoot(mountPoint.path());
+  const QByteArray big(3 << 20, 'x');
+  testfiles::write(page_, big);
+  int asked = 0;
+  history::setWithoutCopyQuestion([&](const QString&, const QString&) {
+    ++asked;
+    return false;
+  });
+  QVERIFY(!vFile::SaveBytes("small", page_));
+  QCOMPARE(asked, 1);
+  QVERIFY(testfiles::read(page_) == big);
+  QVERIFY(leftovers(mountPoint.path()).isEmpty());
+  QVERIFY(history::versions(page_).empty());
+  // The full disk gave its space back: a small page is kept as usual.
+  testfiles::write(page_, "small before");
+  QVERIFY(vFile::SaveBytes("small after", page_));
+  QCOMPARE(history::versions(page_).size(), 1u);
+}
+
+void PageHistoryTest::damagedEntriesAreNotOffered() {
+  testfiles::write(page_, "zero");
+  QVERIFY(vFile::SaveBytes("one", page_));
+  QVERIFY(vFile::SaveBytes("two", page_));
+  QVERIFY(vFile::SaveBytes("three", page_));
+  const std::vector<history::Version> kept = history::versions(page_);
+  QCOMPARE(kept.size(), 3u);
+  const QDir folder(history::folderOf(page_));
+  // Same size, other bytes; bytes gone; an index that is not JSON.
+  testfiles::write(folder.filePath(kept[0].id + ".bytes"), "ONE");
+  QVERIFY(QFile::remove(folder.filePath(kept[1].id + ".bytes")));
+  testfiles::write(folder.filePath(kept[2].id + ".json"), "{ torn");
+  QVERIFY(history::versions(page_).empty());
+  QByteArray bytes;
+  QVERIFY(!history::readVersion(page_, kept[0], bytes));
+  QVERIFY(!history::restore(page_, kept[0]));
+  QCOMPARE(testfiles::read(page_), QByteArray("three"));
+}
+
+void PageHistoryTest::restoreBringsBackExactBytesAndCanBeUndone() {
+  const QByteArray original("caf\xe9 \x00 <p>\r\r\n", 13);  // not UTF-8, a NUL, odd line ends
+  testfiles::write(page_, original);
+  QVERIFY(vFile::SaveBytes("edited", page_));
+  QVERIFY(vFile::SaveBytes("edited twice", page_));
+  QCOMPARE(history::versions(page_).size(), 2u);
+  QVERIFY(history::restore(page_, history::versions(page_).back()));
+  QCOMPARE(testfiles::read(page_), original);
+  const std::vector<history::Version> after = history::versions(page_);
+  QCOMPARE(after.front().action, QStringLiteral("Restore"));
+  // The restore itself is taken back the same way.
+  QVERIFY(history::restore(page_, after.front()));
+  QCOMPARE(testfiles::read(page_), QByteArray("edited twice"));
+  QCOMPARE(actionsOf(page_), (QStringList{"Restore", "Restore", "Edit", "Edit"}));
+}
+
+QV_CORE_TEST_MAIN(PageHistoryTest)
+#include "page_history_test.moc"
