@@ -8,7 +8,9 @@
 #include <optional>
 #include <vector>
 
+#include "text/charsets.h"
 #include "text/html_entities.h"
+#include "text/markup_scan.h"
 #include "text/page_text.h"
 
 namespace {
@@ -200,15 +202,9 @@ Visible visibleText(QStringView s) {
     if (c == '<' && i + 1 < n && textEnd == n) {
       const char16_t next = s[i + 1].unicode();
       qsizetype end = -1;
-      if (s.sliced(i).startsWith(u"<!--")) {
-        if (s.sliced(i).startsWith(u"<!-->"))
-          end = i + 5;
-        else if (s.sliced(i).startsWith(u"<!--->"))
-          end = i + 6;
-        else if (const qsizetype close = s.indexOf(u"-->", i + 4); close >= 0)
-          end = close + 3;
-        else
-          end = n;
+      if (markupscan::commentAt(QStringView(s), i)) {
+        end = markupscan::commentEnd(QStringView(s), i);
+        if (end < 0) end = n;
       } else if (next == '!' || next == '?' ||
                  (next == '/' && i + 2 < n && !isAsciiLetter(s[i + 2].unicode()))) {
         const qsizetype close = s.indexOf(u'>', i + 1);
@@ -399,7 +395,7 @@ namespace pagesearch {
 PageCoding codingOf(const QByteArray& fileBytes, TextEncoding decodedAs) {
   PageCoding coding;
   coding.encoding = decodedAs;
-  if (decodedAs == TextEncoding::Bytes) coding.charset = pagetext::declaredCharset(fileBytes);
+  if (decodedAs == TextEncoding::Bytes) coding.charset = charsets::named(fileBytes);
   return coding;
 }
 

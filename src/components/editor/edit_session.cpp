@@ -9,7 +9,7 @@
 #include "engine/engine_parse.h"
 #include "engine/page_scripts.h"
 #include "files/v_file.h"
-#include "text/declared_charset.h"
+#include "text/early_charset.h"
 #include "text/line_breaks.h"
 #include "text/minimal_save.h"
 #include "text/text_codec.h"
@@ -313,7 +313,7 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
   // other answer than the edited document is taken to a load to decide.
   const QByteArray label =
       bytes.size() <= kQuickParseUpTo
-          ? declaredcharset::of(QByteArrayView(bytes).first(commonPrefix(*fileBytes_, bytes)))
+          ? earlycharset::labelOf(QByteArrayView(bytes).first(commonPrefix(*fileBytes_, bytes)))
           : QByteArray();
   if (label.isEmpty()) {
     checkByLoad();

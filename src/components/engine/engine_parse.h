@@ -67,7 +67,7 @@ class Checker final : public QObject {
 };
 
 // What Checker::parse answers, without loading the bytes, for bytes whose
-// character set is settled by their first bytes (declaredcharset::of gives
+// character set is settled by their first bytes (earlycharset::labelOf gives
 // `label`): `page`'s renderer decodes them as `label` and parses them as a
 // page with scripts off is parsed, in the program's own world. nullopt when
 // `label` is not the engine's name for `charset`, or for a page holding what

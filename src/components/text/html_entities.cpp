@@ -4,6 +4,8 @@
 #include <QString>
 #include <array>
 
+#include "text/charsets.h"
+
 namespace {
 
 // U+00A0 to U+00FF in order: the names browsers also accept without ";".
@@ -251,11 +253,6 @@ const Table& table() {
   return t;
 }
 
-constexpr std::array<char16_t, 32> kWindows1252C1 = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 bool isAsciiAlnum(QChar c) {
   const char16_t u = c.unicode();
   return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
@@ -285,7 +282,7 @@ htmlentities::Reference numeric(QStringView text, qsizetype at) {
   if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
     c = 0xFFFD;
   else if (value >= 0x80 && value <= 0x9F)
-    c = kWindows1252C1[value - 0x80];
+    c = charsets::fromWindows1252(static_cast<unsigned char>(value));
   return {c, i - at};
 }
 

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include "text/markup_scan.h"
+
 namespace imagefile {
 namespace {
 
@@ -14,10 +16,10 @@ QString rootElement(const QByteArray& b) {
   while (i < b.size()) {
     while (i < b.size() && (b[i] == ' ' || b[i] == '\t' || b[i] == '\r' || b[i] == '\n')) ++i;
     if (i >= b.size() || b[i] != '<') return {};
-    if (b.mid(i, 4) == "<!--") {
-      const qsizetype end = b.indexOf("-->", i + 4);
+    if (markupscan::commentAt(QByteArrayView(b), i)) {
+      const qsizetype end = markupscan::commentEnd(QByteArrayView(b), i);
       if (end < 0) return {};
-      i = end + 3;
+      i = end;
     } else if (b.mid(i, 2) == "<?" || b.mid(i, 2) == "<!") {
       const qsizetype end = b.indexOf('>', i);
       if (end < 0) return {};

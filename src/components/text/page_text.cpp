@@ -1,30 +1,16 @@
 #include "text/page_text.h"
 
 #include <QHash>
-#include <QRegularExpression>
 #include <QStringEncoder>
-#include <array>
+
+#include "text/charsets.h"
+#include "text/markup_scan.h"
 
 namespace {
 
 constexpr QByteArrayView kBom("\xEF\xBB\xBF");
-constexpr qsizetype kCharsetSniffLength = 16 * 1024;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-
-bool isAscii(QByteArrayView bytes) {
-  unsigned char any = 0;
-  for (const char c : bytes) any |= static_cast<unsigned char>(c);
-  return any < 0x80;
-}
-
-bool declaresCharset(QByteArrayView bytes) {
-  static const QRegularExpression declaration(QStringLiteral(R"((?:charset|encoding)\s*=)"),
-                                              QRegularExpression::CaseInsensitiveOption);
-  return declaration
-      .match(QString::fromLatin1(bytes.first(std::min(bytes.size(), kCharsetSniffLength))))
-      .hasMatch();
-}
 
 void appendReference(QByteArray& out, char32_t codePoint) {
   out += "&#";
@@ -61,26 +47,11 @@ QByteArray asciiWithReferences(const QString& text) {
   return out;
 }
 
-// windows-1252 as browsers read it (ISO-8859-1 and US-ASCII pages too): the
-// five bytes with no character of their own map to the C1 controls, so every
-// byte the engine read comes back unchanged.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-int windows1252Byte(char32_t cp) {
-  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return int(cp);
-  for (int i = 0; i < 32; ++i)
-    if (kWindows1252High[i] == cp) return 0x80 + i;
-  return -1;
-}
-
 QByteArray windows1252(const QString& text) {
   QByteArray out;
   out.reserve(text.size());
   forEachCodePoint(text, [&out](char32_t cp, qsizetype, int) {
-    const int b = windows1252Byte(cp);
+    const int b = charsets::toWindows1252(cp);
     if (b >= 0)
       out += char(b);
     else
@@ -162,14 +133,8 @@ QByteArray prologueOf(QByteArrayView bytes) {
     }
     const QByteArrayView rest = bytes.sliced(at);
     qsizetype end = -1;
-    if (rest.startsWith("<!--")) {
-      // "<!-->" and "<!--->" are whole (empty) comments to a browser.
-      if (rest.startsWith("<!-->"))
-        end = 5;
-      else if (rest.startsWith("<!--->"))
-        end = 6;
-      else if (const qsizetype close = rest.indexOf("-->", 4); close >= 0)
-        end = close + 3;
+    if (markupscan::commentAt(rest, 0)) {
+      end = markupscan::commentEnd(rest, 0);
     } else if (rest.startsWith("<!") || rest.startsWith("<?")) {
       if (const qsizetype close = rest.indexOf('>'); close >= 0) end = close + 1;
     }
@@ -183,19 +148,10 @@ FileTraits traitsOf(QByteArrayView bytes) {
   FileTraits traits;
   traits.prologue = prologueOf(bytes);
   traits.bom = bytes.startsWith(kBom);
-  traits.plainAscii = isAscii(bytes) && !declaresCharset(bytes);
+  traits.plainAscii = charsets::isAscii(bytes) && charsets::named(bytes).isEmpty();
   const qsizetype firstLineEnd = bytes.indexOf('\n');
   traits.crlf = firstLineEnd > 0 && bytes[firstLineEnd - 1] == '\r';
   return traits;
-}
-
-QString declaredCharset(QByteArrayView bytes) {
-  static const QRegularExpression declaration(
-      QStringLiteral(R"((?:charset|encoding)\s*=\s*["']?\s*([A-Za-z0-9._:-]+))"),
-      QRegularExpression::CaseInsensitiveOption);
-  const auto match = declaration.match(
-      QString::fromLatin1(bytes.first(std::min(bytes.size(), kCharsetSniffLength))));
-  return match.hasMatch() ? match.captured(1).toLower() : QString();
 }
 
 std::optional<QByteArray> encodeIn(const QString& text, const QString& charset) {

@@ -21,11 +21,6 @@ struct FileTraits final {
 
 FileTraits traitsOf(QByteArrayView fileBytes);
 
-// The charset the page declares near its start (<meta charset>, the
-// http-equiv content type or an XML declaration), lower-cased; empty when it
-// declares none.
-QString declaredCharset(QByteArrayView fileBytes);
-
 // The bytes before the root element's start tag (byte order mark excluded):
 // whitespace, comments, the doctype, processing instructions.
 QByteArray prologueOf(QByteArrayView fileBytes);

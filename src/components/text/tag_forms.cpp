@@ -2,9 +2,13 @@
 
 #include <algorithm>
 
+#include "text/markup_scan.h"
+
 namespace {
 
 char16_t at(const QString& s, qsizetype i) { return s[i].unicode(); }
+QStringView view(const QString& s) { return s; }
+QByteArrayView view(const QByteArray& s) { return s; }
 char16_t at(const QByteArray& s, qsizetype i) { return char16_t(uchar(s[i])); }
 
 bool isSpace(char16_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
@@ -91,11 +95,10 @@ tagforms::Forms<S> formsOf(const S& s) {
       out.tokens.push_back({out.text.size(), i, false});
   };
   for (qsizetype i = 0; i < n;) {
-    if (at(s, i) == '<' && i + 3 < n && at(s, i + 1) == '!' && at(s, i + 2) == '-' &&
-        at(s, i + 3) == '-') {
+    if (markupscan::commentAt(view(s), i)) {
       // A comment stays as written, tags in it too.
-      qsizetype end = s.indexOf(S("-->"), i + 4);
-      end = end < 0 ? n : end + 3;
+      qsizetype end = markupscan::commentEnd(view(s), i);
+      if (end < 0) end = n;
       textHere(i);
       put(out.text, s, i, end);
       i = end;

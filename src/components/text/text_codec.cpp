@@ -1,31 +1,15 @@
 #include "text/text_codec.h"
 
-#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
+#include "text/charsets.h"
+
 namespace {
 
 constexpr char16_t kByteBase = 0xF700;  // byte b >= 0x80 is held as U+F700 + b
-constexpr qsizetype kCharsetSniffLength = 16 * 1024;
-
-// Where the first byte above 0x7F stands, or the size when there is none:
-// eight bytes a step, since most of a page is ASCII.
-qsizetype firstNonAscii(QByteArrayView bytes) {
-  const char* data = bytes.data();
-  const qsizetype n = bytes.size();
-  qsizetype i = 0;
-  for (; i + 8 <= n; i += 8) {
-    quint64 word;
-    std::memcpy(&word, data + i, sizeof word);
-    if (word & 0x8080808080808080ULL) break;
-  }
-  for (; i < n; ++i)
-    if (static_cast<unsigned char>(data[i]) >= 0x80) return i;
-  return n;
-}
 
 // A UTF-16 page is known by its mark; without one, or with an odd length, it
 // is read byte for byte as before, which keeps it whole. FF FE 00 00 marks
@@ -42,13 +26,7 @@ TextEncoding utf16Mark(QByteArrayView bytes) {
 // character added later is written as a character reference, which is right
 // in any charset the page may be read in.
 bool declaresUtf8(QByteArrayView bytes) {
-  static const QRegularExpression charset(
-      QStringLiteral(R"((?:charset|encoding)\s*=\s*["']?\s*([A-Za-z0-9._:-]+))"),
-      QRegularExpression::CaseInsensitiveOption);
-  const auto head = QString::fromLatin1(bytes.first(std::min(bytes.size(), kCharsetSniffLength)));
-  const auto match = charset.match(head);
-  if (!match.hasMatch()) return false;
-  const QString name = match.captured(1).toLower();
+  const QString name = charsets::named(bytes);
   return name == u"utf-8" || name == u"utf8";
 }
 
@@ -95,7 +73,7 @@ TextEncoding encodingOf(QByteArrayView bytes) {
   if (bytes.startsWith("\xEF\xBB\xBF"))
     return bytes.sliced(3).isValidUtf8() ? TextEncoding::Utf8Bom : TextEncoding::Bytes;
   if (const TextEncoding utf16 = utf16Mark(bytes); utf16 != TextEncoding::Bytes) return utf16;
-  const qsizetype nonAscii = firstNonAscii(bytes);
+  const qsizetype nonAscii = charsets::firstNonAscii(bytes);
   if (nonAscii == bytes.size())
     return declaresUtf8(bytes) ? TextEncoding::Utf8 : TextEncoding::Bytes;
   return bytes.sliced(nonAscii).isValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Bytes;

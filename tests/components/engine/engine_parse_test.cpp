@@ -12,7 +12,7 @@
 #include "engine/web_page.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
-#include "text/declared_charset.h"
+#include "text/early_charset.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ class EngineParseTest final : public QObject {
     QFETCH(QString, page);
     QV_SKIP_ABSENT_CORPUS(page);
     const QByteArray bytes = testfiles::read(page);
-    const QByteArray label = declaredcharset::of(bytes);
+    const QByteArray label = earlycharset::labelOf(bytes);
     if (label.isEmpty()) QSKIP("its character set is not settled by its first bytes");
     const std::optional<engineparse::Parsed> loaded = parse(*checker_, bytes);
     QVERIFY(loaded);

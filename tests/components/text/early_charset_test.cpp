@@ -1,10 +1,10 @@
-#include "text/declared_charset.h"
+#include "text/early_charset.h"
 
 #include <QTest>
 
 // A label is given only where the engine's first look at the page is sure to
 // find the same one: anything the engine could read otherwise gives none.
-class DeclaredCharsetTest final : public QObject {
+class EarlyCharsetTest final : public QObject {
   Q_OBJECT
 
  private slots:
@@ -58,9 +58,9 @@ class DeclaredCharsetTest final : public QObject {
   void of() {
     QFETCH(QByteArray, head);
     QFETCH(QByteArray, label);
-    QCOMPARE(declaredcharset::of(head), label);
+    QCOMPARE(earlycharset::labelOf(head), label);
   }
 };
 
-QTEST_GUILESS_MAIN(DeclaredCharsetTest)
-#include "declared_charset_test.moc"
+QTEST_GUILESS_MAIN(EarlyCharsetTest)
+#include "early_charset_test.moc"

@@ -1,10 +1,12 @@
-#include "text/declared_charset.h"
+#include "text/early_charset.h"
 
 #include <QList>
 #include <QPair>
 #include <optional>
 
-namespace declaredcharset {
+#include "text/markup_scan.h"
+
+namespace earlycharset {
 
 namespace {
 
@@ -115,21 +117,19 @@ QByteArray metaCharset(const Attributes& attributes) {
 
 }  // namespace
 
-QByteArray of(QByteArrayView head) {
+QByteArray labelOf(QByteArrayView head) {
   const QByteArray s = head.first(std::min(head.size(), kLookedAt)).toByteArray();
   if (s.startsWith("\xEF\xBB\xBF")) return "utf-8";
   qsizetype i = 0;
   for (;;) {
     while (i < s.size() && isSpace(s[i])) ++i;
     if (i >= s.size() || s[i] != '<') return {};
-    if (startsWithNoCase(s, i, "<!--")) {
-      // Only a plainly closed comment: "<!-->", "--!>" and the like end a
-      // comment elsewhere than its first "-->".
-      const QByteArray rest = s.mid(i + 4);
-      if (rest.startsWith(">") || rest.startsWith("->")) return {};
-      const qsizetype close = s.indexOf("-->", i + 4);
-      if (close < 0 || s.mid(i, close - i).contains("--!>")) return {};
-      i = close + 3;
+    if (markupscan::commentAt(QByteArrayView(s), i)) {
+      // Only a plainly closed comment: where "<!-->", "--!>" and the like end
+      // it, the engine's first look may read it otherwise.
+      const qsizetype end = markupscan::commentEnd(QByteArrayView(s), i);
+      if (end < 0 || end < i + 7 || s.mid(end - 3, 3) != "-->") return {};
+      i = end;
       continue;
     }
     if (startsWithNoCase(s, i, "<!doctype") || startsWithNoCase(s, i, "<?")) {
@@ -170,4 +170,4 @@ QByteArray of(QByteArrayView head) {
   }
 }
 
-}  // namespace declaredcharset
+}  // namespace earlycharset
