@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/v_file.h"
+#include "text/splice.h"
 #include "text/text_codec.h"
 #include "tools/page_edits.h"
 #include "tools/tag_replace.h"
@@ -69,43 +70,6 @@ std::optional<QByteArray> textWay(QByteArray page, Edit edit) {
   return textcodec::encode(work);
 }
 
-// page with the length bytes at each position (ascending, apart) replaced by
-// with, edited in place: a big page is neither copied nor held twice, since
-// growing it reallocates.
-QByteArray spliceAll(QByteArray page, const Positions& at, qsizetype length, QByteArrayView with) {
-  if (at.empty()) return page;
-  const qsizetype oldSize = page.size();
-  const qsizetype grow = with.size() - length;
-  if (grow > 0) {
-    page.resize(oldSize + grow * qsizetype(at.size()));
-    char* data = page.data();
-    qsizetype end = oldSize;  // of the stretch still to move
-    qsizetype to = page.size();
-    for (auto it = at.rbegin(); it != at.rend(); ++it) {
-      const qsizetype tail = *it + length;
-      to -= end - tail;
-      std::memmove(data + to, data + tail, size_t(end - tail));
-      to -= with.size();
-      std::memcpy(data + to, with.data(), size_t(with.size()));
-      end = *it;
-    }
-    return page;
-  }
-  char* data = page.data();
-  qsizetype to = at.front();
-  qsizetype from = at.front();
-  for (const qsizetype hit : at) {
-    std::memmove(data + to, data + from, size_t(hit - from));
-    to += hit - from;
-    if (!with.isEmpty()) std::memcpy(data + to, with.data(), size_t(with.size()));
-    to += with.size();
-    from = hit + length;
-  }
-  std::memmove(data + to, data + from, size_t(oldSize - from));
-  page.resize(to + oldSize - from);
-  return page;
-}
-
 // Every occurrence of find from start on, left to right without overlap. The
 // positions are kept to edit in place; where matches are so dense that their
 // list would outweigh a second buffer, the result is built afresh instead.
@@ -130,7 +94,7 @@ QByteArray replaceAll(QByteArray page, qsizetype start, QByteArrayView find, QBy
     }
     at.push_back(hit);
   }
-  return spliceAll(std::move(page), at, find.size(), with);
+  return splice::replaceAt(std::move(page), at, find.size(), with);
 }
 
 // The closing head tags written in one form. Each form is searched for whole
@@ -219,7 +183,7 @@ std::optional<QByteArray> insertHeadCode(QByteArray page, const QString& code) {
   }
   for (const HeadForm form : {Capitalised, Upper, Lower}) {
     const Positions tags = closingHeadTags(page, form);
-    if (!tags.empty()) return spliceAll(std::move(page), tags, kHeadTagLength, *with);
+    if (!tags.empty()) return splice::replaceAt(std::move(page), tags, kHeadTagLength, *with);
   }
   return std::nullopt;
 }
@@ -241,10 +205,10 @@ std::optional<QByteArray> updatePageTitle(QByteArray page, const QString& title)
   // Every title before the last closing head tag goes, as in the text; the
   // tags are then looked for again, since cutting a title out can join one.
   std::optional<QByteArray> stripped = withoutHeadTitles(page, tags.back());
-  if (!stripped) return spliceAll(std::move(page), tags, kHeadTagLength, *with);
+  if (!stripped) return splice::replaceAt(std::move(page), tags, kHeadTagLength, *with);
   page = QByteArray();
   const Positions at = closingHeadTags(*stripped, form);
-  return spliceAll(std::move(*stripped), at, kHeadTagLength, *with);
+  return splice::replaceAt(std::move(*stripped), at, kHeadTagLength, *with);
 }
 
 }  // namespace byteedits

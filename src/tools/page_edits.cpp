@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "text/splice.h"
 #include "text/v_parser.h"
 
 namespace pageedits {
@@ -32,26 +33,6 @@ HeadTags closingHeadTags(QStringView text) {
       found[Capitalised].push_back(slash - 1);
   }
   return found;
-}
-
-// text with the tag at each position replaced by replacement, edited in
-// place: a big page is neither copied nor searched again.
-QString spliceAll(QString text, const std::vector<qsizetype>& at, QStringView replacement) {
-  const qsizetype grow = replacement.size() - kTagLength;  // never negative
-  const qsizetype oldSize = text.size();
-  text.resize(oldSize + grow * qsizetype(at.size()));
-  QChar* data = text.data();
-  qsizetype end = oldSize;  // of the stretch still to move
-  qsizetype to = text.size();
-  for (auto it = at.rbegin(); it != at.rend(); ++it) {
-    const qsizetype tail = *it + kTagLength;
-    to -= end - tail;
-    std::memmove(data + to, data + tail, (end - tail) * sizeof(QChar));
-    to -= replacement.size();
-    std::memcpy(data + to, replacement.data(), replacement.size() * sizeof(QChar));
-    end = *it;
-  }
-  return text;
 }
 
 // Removes the title elements that stand wholly before limit (open tag in one
@@ -96,7 +77,8 @@ QString withoutHeadTitles(const QString& page, qsizetype limit) {
 std::optional<QString> insertHeadCode(QString page, const QString& code) {
   const HeadTags tags = closingHeadTags(page);
   for (const HeadForm form : {Capitalised, Upper, Lower})
-    if (!tags[form].empty()) return spliceAll(std::move(page), tags[form], code + kHeadClose);
+    if (!tags[form].empty())
+      return splice::replaceAt(std::move(page), tags[form], kTagLength, QString(code + kHeadClose));
   return std::nullopt;
 }
 
@@ -126,11 +108,11 @@ std::optional<QString> updatePageTitle(QString page, const QString& title) {
   const QString element = titleElement(title) + kHeadClose;
   if (stripped.size() == page.size()) {
     stripped.clear();  // shares page's text; let page be edited in place
-    return spliceAll(std::move(page), tags[form], element);
+    return splice::replaceAt(std::move(page), tags[form], kTagLength, element);
   }
   page.clear();
   const std::vector<qsizetype> at = closingHeadTags(stripped)[form];
-  return spliceAll(std::move(stripped), at, element);
+  return splice::replaceAt(std::move(stripped), at, kTagLength, element);
 }
 
 QString fillBackTemplate(const QString& templateText, const QString& url) {

@@ -12,6 +12,7 @@
 #include "text/html_entities.h"
 #include "text/markup_scan.h"
 #include "text/page_text.h"
+#include "text/splice.h"
 
 namespace {
 
@@ -464,16 +465,7 @@ QByteArray replacementBytes(const QString& replacement, Mode mode, const PageCod
 
 QByteArray spliceBytes(const QByteArray& bytes, const QList<ByteRange>& ranges,
                        const QByteArray& with) {
-  QByteArray out;
-  out.reserve(bytes.size() + ranges.size() * with.size());
-  qsizetype at = 0;
-  for (const auto& [first, second] : ranges) {
-    out.append(QByteArrayView(bytes).sliced(at, first - at));
-    out.append(with);
-    at = second;
-  }
-  out.append(QByteArrayView(bytes).sliced(at));
-  return out;
+  return splice::replaceRanges(bytes, ranges, QByteArrayView(with));
 }
 
 }  // namespace pagesearch
