@@ -29,17 +29,8 @@
 #include "widgets/link_label.h"
 #include "widgets/look.h"
 #include "widgets/msg_box.h"
+#include "widgets/named.h"
 #include "widgets/twips.h"
-
-namespace {
-
-template <typename W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
-
-}  // namespace
 
 Form2::Form2(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form2"));

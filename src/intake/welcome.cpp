@@ -17,15 +17,10 @@
 #include "intake/welcome_picture.h"
 #include "widgets/link_label.h"
 #include "widgets/look.h"
+#include "widgets/named.h"
 #include "widgets/twips.h"
 
 namespace {
-
-template <typename W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 const QString kVerdana = QStringLiteral("Verdana");
 const QString kSansSerif = QStringLiteral("MS Sans Serif");

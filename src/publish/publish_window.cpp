@@ -21,16 +21,11 @@
 #include "publish/password_store.h"
 #include "publish/publish_plan.h"
 #include "widgets/msg_box.h"
+#include "widgets/named.h"
 
 namespace {
 
 const QString kTitle = QStringLiteral("Publish");
-
-template <typename W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 const char* stateText(FileState s) {
   switch (s) {

@@ -18,15 +18,10 @@
 #include "editor/web_browser.h"
 #include "tools/every_page.h"
 #include "widgets/msg_box.h"
+#include "widgets/named.h"
 #include "widgets/twips.h"
 
 namespace {
-
-template <typename W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 constexpr int kSliceMs = 40;               // work between two looks at the user's input
 constexpr qint64 kProgressAfterMs = 1000;  // shorter runs need no progress bar

@@ -18,15 +18,10 @@
 #include "tools/every_page.h"
 #include "tools/tag_replace.h"
 #include "widgets/msg_box.h"
+#include "widgets/named.h"
 #include "widgets/twips.h"
 
 namespace {
-
-template <typename W>
-W* named(W* widget, const char* name) {
-  widget->setObjectName(QString::fromLatin1(name));
-  return widget;
-}
 
 QLabel* boldLabel(const QString& text, QWidget* parent, const char* name) {
   auto* label = named(new QLabel(text, parent), name);

@@ -12,14 +12,7 @@
 
 #include "text/link_address.h"
 #include "widgets/msg_box.h"
-
-namespace {
-template <typename W>
-W* named(W* w, const char* name) {
-  w->setObjectName(QString::fromLatin1(name));
-  return w;
-}
-}  // namespace
+#include "widgets/named.h"
 
 bool acceptLinkAddress(const QString& address, const QString& pageFolder, const QString& title,
                        QWidget* parent) {

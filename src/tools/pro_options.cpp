@@ -27,6 +27,7 @@
 #include "widgets/link_label.h"
 #include "widgets/look.h"
 #include "widgets/msg_box.h"
+#include "widgets/named.h"
 #include "widgets/twips.h"
 #include "widgets/v_frame.h"
 
@@ -60,12 +61,6 @@ void keepWholeLine(QLabel* l) {
   const int width = std::max(g.width(), l->fontMetrics().horizontalAdvance(l->text()) + 4);
   const int height = std::max(g.height(), l->fontMetrics().height());
   l->setGeometry(g.right() + 1 - width, g.top(), width, height);
-}
-
-template <typename W>
-W* named(W* widget, const QString& name) {
-  widget->setObjectName(name);
-  return widget;
 }
 
 // Labels show their text as it stands: "<HEAD>" is text, not markup.
