@@ -12,7 +12,7 @@
 #include "files/v_file.h"
 #include "text/text_buffer.h"
 #include "tools/byte_edits.h"
-#include "tools/page_edits.h"
+#include "tools/text_edits.h"
 
 namespace {
 
@@ -105,7 +105,7 @@ void BM_InsertHeadCodeTextOnly(benchmark::State& state) {
     state.PauseTiming();
     QString work(page.text.constData(), page.text.size());  // a text of its own, as after a read
     state.ResumeTiming();
-    benchmark::DoNotOptimize(pageedits::insertHeadCode(std::move(work), code));
+    benchmark::DoNotOptimize(textedits::insertHeadCode(std::move(work), code));
   }
   state.SetBytesProcessed(state.iterations() * qint64(mb) * 1024 * 1024);
 }

@@ -28,8 +28,7 @@
 
 #include "files/v_file.h"
 #include "tools/byte_edits.h"
-#include "tools/page_edits.h"
-#include "tools/tag_replace.h"
+#include "tools/text_edits.h"
 
 namespace {
 
@@ -95,9 +94,9 @@ bool bytesWay(Tool tool, const QString& path) {
 bool textWay(Tool tool, const QString& path) {
   TextBuffer page;
   if (!vFile::LoadText(page, path)) return false;
-  if (tool == Tool::Tag) page.text = tagreplace::replaceTag(page.text, kTag, kButton);
+  if (tool == Tool::Tag) page.text = textedits::replaceTag(page.text, kTag, kButton);
   if (tool == Tool::Head) {
-    std::optional<QString> edited = pageedits::insertHeadCode(std::move(page.text), kHeadCode);
+    std::optional<QString> edited = textedits::insertHeadCode(std::move(page.text), kHeadCode);
     if (!edited) return false;
     page.text = std::move(*edited);
   }

@@ -14,7 +14,7 @@
 #include "files/history_action.h"
 #include "files/page_history.h"
 #include "files/v_file.h"
-#include "tools/tag_replace.h"
+#include "tools/text_edits.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ QByteArray makePage(qsizetype size) {
 bool insertionCycle(const QString& path, bool& aToB) {
   TextBuffer work;
   if (!vFile::LoadText(work, path)) return false;
-  work.text = tagreplace::replaceTag(work.text, aToB ? kTagA : kTagB, aToB ? kTagB : kTagA);
+  work.text = textedits::replaceTag(work.text, aToB ? kTagA : kTagB, aToB ? kTagB : kTagA);
   aToB = !aToB;
   const history::Action action(QStringLiteral("Insert Code"));
   return vFile::SaveText(work, path).ok();

@@ -1,7 +1,7 @@
 // The back-button template fill: every "[LOCATION]" becomes the address as
 // typed, and nothing else in the template moves.
 #include "fuzz_input.h"
-#include "tools/page_edits.h"
+#include "tools/text_edits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < (flags >> 1) % 4 && !templateText.isEmpty(); ++i)
     templateText.insert((flags * 37 + i * 101) % templateText.size(), kLocation);
 
-  const QString filled = pageedits::fillBackTemplate(templateText, url);
+  const QString filled = textedits::fillBackTemplate(templateText, url);
   const qsizetype n = occurrences(templateText, kLocation);
   if (n == 0) FUZZ_CHECK(filled == templateText);
   FUZZ_CHECK(filled.size() == templateText.size() + n * (url.size() - kLocation.size()));

@@ -9,8 +9,7 @@
 #include "fuzz_input.h"
 #include "text/text_codec.h"
 #include "tools/byte_edits.h"
-#include "tools/page_edits.h"
-#include "tools/tag_replace.h"
+#include "tools/text_edits.h"
 
 namespace {
 
@@ -74,15 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const QByteArray replaced = byteedits::replaceTag(page, tag, code);
   FUZZ_CHECK(replaced == textWay(page, [&](const QString& t) -> std::optional<QString> {
-               return tagreplace::replaceTag(t, tag, code);
+               return textedits::replaceTag(t, tag, code);
              }));
 
   const std::optional<QByteArray> head = byteedits::insertHeadCode(page, code);
   FUZZ_CHECK(head ==
-             textWay(page, [&](const QString& t) { return pageedits::insertHeadCode(t, code); }));
+             textWay(page, [&](const QString& t) { return textedits::insertHeadCode(t, code); }));
 
   const std::optional<QByteArray> titled = byteedits::updatePageTitle(page, code);
   FUZZ_CHECK(titled ==
-             textWay(page, [&](const QString& t) { return pageedits::updatePageTitle(t, code); }));
+             textWay(page, [&](const QString& t) { return textedits::updatePageTitle(t, code); }));
   return 0;
 }

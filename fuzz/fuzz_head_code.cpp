@@ -1,7 +1,7 @@
 // Head insertion: the first closing head form present is the one replaced,
 // every occurrence of it, and the page grows by exactly the code per tag.
 #include "fuzz_input.h"
-#include "tools/page_edits.h"
+#include "tools/text_edits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString code = textOf(in.piece(128), utf16);
   const QString page = textOf(in.rest(), utf16);
 
-  const std::optional<QString> result = pageedits::insertHeadCode(page, code);
+  const std::optional<QString> result = textedits::insertHeadCode(page, code);
   QString form;
   for (const char* tag : {"</Head>", "</HEAD>", "</head>"})
     if (page.contains(QLatin1String(tag))) {

@@ -2,7 +2,7 @@
 // wholly before the last closing head tag go, then the title is put before
 // every closing head tag of the form found.
 #include "fuzz_input.h"
-#include "tools/page_edits.h"
+#include "tools/text_edits.h"
 
 namespace {
 
@@ -40,13 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QString page = textOf(in.rest(), utf16);
 
   // The element holds the title as text: no markup can come out of it.
-  const QString element = pageedits::titleElement(title);
+  const QString element = textedits::titleElement(title);
   const QString inner = element.mid(7, element.size() - 15);
   FUZZ_CHECK(element.startsWith(u"<title>") && element.endsWith(u"</title>"));
   FUZZ_CHECK(!inner.contains(u'<') && !inner.contains(u'>'));
   FUZZ_CHECK(unescaped(inner) == title);
 
-  const std::optional<QString> result = pageedits::updatePageTitle(page, title);
+  const std::optional<QString> result = textedits::updatePageTitle(page, title);
   const QString upper = QStringLiteral("</HEAD>");
   const QString form = page.contains(upper) ? upper : QStringLiteral("</head>");
   FUZZ_CHECK(result.has_value() == page.contains(form));

@@ -2,7 +2,7 @@
 // replace and against the size every replacement must give.
 #include "fuzz_input.h"
 #include "text/v_parser.h"
-#include "tools/tag_replace.h"
+#include "tools/text_edits.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
@@ -21,6 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(result.size() ==
              text.size() + occurrences(text, find) * (replacement.size() - find.size()));
   FUZZ_CHECK(vParser::ReplaceAll(text, find, replacement, flags) == result);
-  FUZZ_CHECK(tagreplace::replaceTag(text, find, replacement) == result);
+  FUZZ_CHECK(textedits::replaceTag(text, find, replacement) == result);
   return 0;
 }

@@ -10,8 +10,7 @@
 #include "files/v_file.h"
 #include "text/splice.h"
 #include "text/text_codec.h"
-#include "tools/page_edits.h"
-#include "tools/tag_replace.h"
+#include "tools/text_edits.h"
 
 namespace byteedits {
 
@@ -167,7 +166,7 @@ QByteArray replaceTag(QByteArray page, const QString& tag, const QString& code) 
   const std::optional<QByteArray> with = find ? encodedPiece(code, encoding) : std::nullopt;
   if (!with) {
     return *textWay(std::move(page), [&](QString text) -> std::optional<QString> {
-      return tagreplace::replaceTag(text, tag, code);
+      return textedits::replaceTag(text, tag, code);
     });
   }
   return replaceAll(std::move(page), textStart(encoding), *find, *with);
@@ -179,7 +178,7 @@ std::optional<QByteArray> insertHeadCode(QByteArray page, const QString& code) {
       takesByteWay(encoding) ? encodedPiece(code + kHeadClose, encoding) : std::nullopt;
   if (!with) {
     return textWay(std::move(page),
-                   [&](QString text) { return pageedits::insertHeadCode(std::move(text), code); });
+                   [&](QString text) { return textedits::insertHeadCode(std::move(text), code); });
   }
   for (const HeadForm form : {Capitalised, Upper, Lower}) {
     const Positions tags = closingHeadTags(page, form);
@@ -191,11 +190,11 @@ std::optional<QByteArray> insertHeadCode(QByteArray page, const QString& code) {
 std::optional<QByteArray> updatePageTitle(QByteArray page, const QString& title) {
   const TextEncoding encoding = textcodec::encodingOf(page);
   const std::optional<QByteArray> with =
-      takesByteWay(encoding) ? encodedPiece(pageedits::titleElement(title) + kHeadClose, encoding)
+      takesByteWay(encoding) ? encodedPiece(textedits::titleElement(title) + kHeadClose, encoding)
                              : std::nullopt;
   if (!with) {
     return textWay(std::move(page), [&](QString text) {
-      return pageedits::updatePageTitle(std::move(text), title);
+      return textedits::updatePageTitle(std::move(text), title);
     });
   }
   HeadForm form = Upper;

@@ -13,14 +13,14 @@
 // that cannot be encoded piece by piece, goes the text way.
 namespace byteedits {
 
-// tagreplace::replaceTag on the page's bytes.
+// textedits::replaceTag on the page's bytes.
 QByteArray replaceTag(QByteArray page, const QString& tag, const QString& code);
 
-// pageedits::insertHeadCode on the page's bytes; nothing when the page has no
+// textedits::insertHeadCode on the page's bytes; nothing when the page has no
 // closing head tag.
 std::optional<QByteArray> insertHeadCode(QByteArray page, const QString& code);
 
-// pageedits::updatePageTitle on the page's bytes; nothing when the page has no
+// textedits::updatePageTitle on the page's bytes; nothing when the page has no
 // closing head tag it takes.
 std::optional<QByteArray> updatePageTitle(QByteArray page, const QString& title);
 

@@ -11,8 +11,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+#include "editor/document_ops.h"
 #include "editor/editing_state.h"
-#include "editor/page_ops.h"
 #include "editor/web_browser.h"
 #include "engine/external_opener.h"
 #include "engine/spell_language.h"
@@ -54,7 +54,7 @@ EditorMenu::EditorMenu(WebBrowser* browser) : QObject(browser), browser_(browser
   // Each page edited is checked in its own language when there is a dictionary for it.
   connect(browser, &WebBrowser::DownloadComplete, this, [this] {
     if (!browser_ || !editing()) return;
-    pageops::run(browser_, QStringLiteral("caret"), {}, this, [this](const QVariant& v) {
+    documentops::run(browser_, QStringLiteral("caret"), {}, this, [this](const QVariant& v) {
       useLanguageOf(v.toMap().value(QStringLiteral("lang")).toString());
     });
   });
@@ -100,13 +100,13 @@ void EditorMenu::requested(const QPoint& pos) {
     return;
   }
   const qreal zoom = view->zoomFactor() > 0 ? view->zoomFactor() : 1.0;
-  pageops::run(browser_, QStringLiteral("at"), {qRound(pos.x() / zoom), qRound(pos.y() / zoom)},
-               this, [this, global](const QVariant& v) {
-                 if (!editing()) return;
-                 menu_ = editingMenu(v.toMap());
-                 menu_->popup(global);
-                 emit menuShown(menu_);
-               });
+  documentops::run(browser_, QStringLiteral("at"), {qRound(pos.x() / zoom), qRound(pos.y() / zoom)},
+                   this, [this, global](const QVariant& v) {
+                     if (!editing()) return;
+                     menu_ = editingMenu(v.toMap());
+                     menu_->popup(global);
+                     emit menuShown(menu_);
+                   });
 }
 
 bool EditorMenu::editing() const { return browser_ && browser_->state()->editing(); }
@@ -165,7 +165,7 @@ QMenu* EditorMenu::editingMenu(const QVariantMap& at) {
   // Our own link and picture edits are steps of the same undo.
   const auto history = [this, browser](const char* op) {
     return [this, browser, op] {
-      if (browser) pageops::run(browser, QString::fromLatin1(op), {}, this);
+      if (browser) documentops::run(browser, QString::fromLatin1(op), {}, this);
     };
   };
   addAction(menu, QStringLiteral("Undo"), "mnuUndo", history("undo"));
@@ -185,8 +185,8 @@ QMenu* EditorMenu::editingMenu(const QVariantMap& at) {
               [this, at] { openLinkWindow(at); });
     addAction(menu, QStringLiteral("Remove Link"), "mnuRemoveLink", [this, browser] {
       if (browser)
-        pageops::run(browser, QStringLiteral("remove"), {}, this,
-                     [this](const QVariant&) { emit editDone(); });
+        documentops::run(browser, QStringLiteral("remove"), {}, this,
+                         [this](const QVariant&) { emit editDone(); });
     });
   } else if (selection) {
     addAction(menu, QStringLiteral("Make Link…"), "mnuMakeLink",
@@ -214,8 +214,8 @@ QMenu* EditorMenu::editingMenu(const QVariantMap& at) {
 
 void EditorMenu::editLinkAtCaret() {
   if (!browser_ || !editing()) return;
-  pageops::run(browser_, QStringLiteral("caret"), {}, this,
-               [this](const QVariant& v) { openLinkWindow(v.toMap()); });
+  documentops::run(browser_, QStringLiteral("caret"), {}, this,
+                   [this](const QVariant& v) { openLinkWindow(v.toMap()); });
 }
 
 void EditorMenu::openLinkWindow(const QVariantMap& at) {
@@ -258,7 +258,7 @@ void EditorMenu::openLinkWindow(const QVariantMap& at) {
     emit editDone();
     return;
   }
-  pageops::run(browser_, op, args, this, [this](const QVariant&) { emit editDone(); });
+  documentops::run(browser_, op, args, this, [this](const QVariant&) { emit editDone(); });
 }
 
 void EditorMenu::openImageWindow(const QVariantMap& image, bool insert) {
@@ -276,8 +276,8 @@ void EditorMenu::openImageWindow(const QVariantMap& image, bool insert) {
     emit editDone();
     return;
   }
-  pageops::run(browser_, insert ? QStringLiteral("insertImage") : QStringLiteral("setImage"),
-               imageArgs(window.fields()), this, [this](const QVariant&) { emit editDone(); });
+  documentops::run(browser_, insert ? QStringLiteral("insertImage") : QStringLiteral("setImage"),
+                   imageArgs(window.fields()), this, [this](const QVariant&) { emit editDone(); });
 }
 
 void EditorMenu::showLinksWindow() {

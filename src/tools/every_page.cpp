@@ -5,8 +5,7 @@
 
 #include "editor/web_browser.h"
 #include "tools/page_batch.h"
-#include "tools/page_edits.h"
-#include "tools/tag_replace.h"
+#include "tools/text_edits.h"
 #include "widgets/msg_box.h"
 
 namespace {
@@ -52,7 +51,7 @@ void replaceTag(QComboBox* pageList, WebBrowser* browser, const QString& tag, co
   const auto edit = [tag, code](const QString& page) {
     pagebatch::TextEdit edited;
     edited.changes = occurrences(page, tag);
-    if (edited.changes > 0) edited.text = tagreplace::replaceTag(page, tag, code);
+    if (edited.changes > 0) edited.text = textedits::replaceTag(page, tag, code);
     return edited;
   };
   runAndReport(pageList, browser, edit, QStringLiteral("%1 tag replaced"),
@@ -63,7 +62,7 @@ void insertHeadCode(QComboBox* pageList, WebBrowser* browser, const QString& cod
                     QWidget* parent) {
   const auto edit = [code](const QString& page) {
     pagebatch::TextEdit edited;
-    std::optional<QString> inserted = pageedits::insertHeadCode(page, code);
+    std::optional<QString> inserted = textedits::insertHeadCode(page, code);
     if (!inserted) {
       edited.refused = QStringLiteral("the <HEAD> tag is missing");
       return edited;

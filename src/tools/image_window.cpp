@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "files/paths.h"
 #include "files/v_file.h"
 #include "text/image_file.h"
 #include "text/link_address.h"
@@ -50,7 +51,9 @@ ImageSource imageSourceFor(const QString& chosen, const QString& pageFolder) {
             QStringLiteral("%1 is not a picture. Please choose a PNG, JPEG, GIF, WebP or SVG file.")
                 .arg(info.fileName()),
             {}};
-  if (imagefile::isInside(pageFolder, info.absoluteFilePath()))
+  // A picture the page can reach as it is, wherever the pages go: really
+  // inside its folder, not behind a link out of it nor in a hidden folder.
+  if (!paths::regularFileInside(info.absoluteFilePath(), pageFolder).isEmpty())
     return {imagefile::relativeSrc(pageFolder, info.absoluteFilePath()), {}, {}};
   // The page must find the picture wherever the pages go: a copy beside it,
   // never over a file that is there already.

@@ -16,7 +16,7 @@
 #include "files/v_file.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
-#include "tools/tag_replace.h"
+#include "tools/text_edits.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
 #include "widgets/twips.h"
@@ -191,6 +191,6 @@ void Form3::Command3_Click() {
   // insertText replaces the selection, or inserts at the caret, and leaves the
   // caret behind the inserted text.
   QTextCursor cursor = txtToReplace->textCursor();
-  cursor.insertText(tagreplace::linkHtml(url, title));
+  cursor.insertText(textedits::linkHtml(url, title));
   txtToReplace->setTextCursor(cursor);
 }

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "editor/page_ops.h"
+#include "editor/document_ops.h"
 #include "editor/web_browser.h"
 #include "tools/link_window.h"
 
@@ -51,7 +51,7 @@ frmLinks::frmLinks(WebBrowser* browser, QWidget* parent)
 void frmLinks::refresh() {
   if (!browser_) return;
   const QString keep = chosenHref();
-  pageops::run(browser_, QStringLiteral("links"), {}, this, [this, keep](const QVariant& v) {
+  documentops::run(browser_, QStringLiteral("links"), {}, this, [this, keep](const QVariant& v) {
     const QSignalBlocker block(lstLinks);
     lstLinks->clear();
     for (const QVariant& entry : v.toList()) {
@@ -84,7 +84,7 @@ void frmLinks::lstLinks_Click() {
   cmdReplaceUrl->setEnabled(lstLinks->currentItem() != nullptr);
   if (lstLinks->currentItem() == nullptr || !browser_) return;
   txtNewUrl->setText(href);
-  pageops::run(browser_, QStringLiteral("show"), {href}, this);
+  documentops::run(browser_, QStringLiteral("show"), {href}, this);
 }
 
 void frmLinks::cmdReplaceUrl_Click() {
@@ -93,10 +93,12 @@ void frmLinks::cmdReplaceUrl_Click() {
   const QString to = txtNewUrl->text().trimmed();
   if (to == from) return;
   if (!acceptLinkAddress(to, folder_, windowTitle(), this)) return;
-  pageops::run(browser_, QStringLiteral("replace"), {from, to}, this, [this, to](const QVariant&) {
-    // The list now shows the new address, still chosen.
-    const QSignalBlocker block(lstLinks);
-    if (QListWidgetItem* item = lstLinks->currentItem()) item->setData(Qt::UserRole, to);
-    refresh();
-  });
+  documentops::run(browser_, QStringLiteral("replace"), {from, to}, this,
+                   [this, to](const QVariant&) {
+                     // The list now shows the new address, still chosen.
+                     const QSignalBlocker block(lstLinks);
+                     if (QListWidgetItem* item = lstLinks->currentItem())
+                       item->setData(Qt::UserRole, to);
+                     refresh();
+                   });
 }

@@ -8,17 +8,11 @@
 #include <algorithm>
 
 #include "files/history_action.h"
+#include "files/paths.h"
 #include "files/v_file.h"
 #include "text/text_codec.h"
 
 namespace {
-
-// Two spellings of one file (a link, "./", a double slash) are one page.
-QString identityOf(const QString& path) {
-  const QFileInfo info(path);
-  const QString canonical = info.canonicalFilePath();
-  return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
 
 // File names, or whole paths where two pages share a name.
 QHash<QString, QString> namesOf(const QList<pagebatch::PageOutcome>& outcomes) {
@@ -46,8 +40,8 @@ QStringList pagesOf(const QComboBox* pageList) {
   for (int i = 0; i < pageList->count(); ++i) {
     const QString path = pageList->itemText(i);
     if (path.isEmpty()) continue;
-    if (seen.contains(identityOf(path))) continue;
-    seen.insert(identityOf(path));
+    if (seen.contains(paths::identityOf(path))) continue;
+    seen.insert(paths::identityOf(path));
     pages.append(path);
   }
   return pages;

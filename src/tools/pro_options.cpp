@@ -22,8 +22,8 @@
 #include "files/v_tools.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
-#include "tools/page_edits.h"
 #include "tools/panel_stack.h"
+#include "tools/text_edits.h"
 #include "widgets/link_label.h"
 #include "widgets/look.h"
 #include "widgets/msg_box.h"
@@ -372,6 +372,6 @@ void frmPRO::UpdatePageTitle() {
 void frmPRO::backButtonAction() {
   txtBackControlParsed.text = txtBackControl.text;
   txtBackControlParsed.text =
-      pageedits::fillBackTemplate(txtBackControlParsed.text, txtBackRedirect->text());
+      textedits::fillBackTemplate(txtBackControlParsed.text, txtBackRedirect->text());
   insertAndReport(txtBackControlParsed.text);
 }

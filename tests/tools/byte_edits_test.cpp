@@ -15,9 +15,8 @@
 #include "support/test_main.h"
 #include "text/text_codec.h"
 #include "tools/insert_code.h"
-#include "tools/page_edits.h"
 #include "tools/pro_options.h"
-#include "tools/tag_replace.h"
+#include "tools/text_edits.h"
 
 namespace {
 
@@ -100,12 +99,12 @@ class ByteEditsTest final : public QObject {
     QFETCH(QString, code);
     QCOMPARE(byteedits::replaceTag(page, tag, code),
              *textWay(page, [&](const QString& t) -> std::optional<QString> {
-               return tagreplace::replaceTag(t, tag, code);
+               return textedits::replaceTag(t, tag, code);
              }));
     QCOMPARE(byteedits::insertHeadCode(page, code),
-             textWay(page, [&](const QString& t) { return pageedits::insertHeadCode(t, code); }));
+             textWay(page, [&](const QString& t) { return textedits::insertHeadCode(t, code); }));
     QCOMPARE(byteedits::updatePageTitle(page, code),
-             textWay(page, [&](const QString& t) { return pageedits::updatePageTitle(t, code); }));
+             textWay(page, [&](const QString& t) { return textedits::updatePageTitle(t, code); }));
   }
 
   // The bytes themselves, so that a fault shared by both ways shows too.

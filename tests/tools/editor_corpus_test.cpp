@@ -14,9 +14,9 @@
 #include <QWebEngineView>
 #include <memory>
 
+#include "editor/document_ops.h"
 #include "editor/edit_session.h"
 #include "editor/editing_state.h"
-#include "editor/page_ops.h"
 #include "editor/web_browser.h"
 #include "support/browser_driver.h"
 #include "support/msg_box_recorder.h"
@@ -184,7 +184,7 @@ EditorCorpusTest::Result EditorCorpusTest::measure(const QString& path, Edit edi
   const auto op = [&](const QString& operation, const QJsonArray& args) {
     QVariant out;
     bool finished = false;
-    pageops::run(browser.get(), operation, args, browser.get(), [&](const QVariant& v) {
+    documentops::run(browser.get(), operation, args, browser.get(), [&](const QVariant& v) {
       out = v;
       finished = true;
     });

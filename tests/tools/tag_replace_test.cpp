@@ -1,5 +1,3 @@
-#include "tools/tag_replace.h"
-
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -7,6 +5,7 @@
 #include "files/v_file.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "tools/text_edits.h"
 
 namespace {
 
@@ -95,7 +94,7 @@ void TagReplaceTest::replaceTag() {
   QFETCH(QString, tag);
   QFETCH(QString, code);
   QFETCH(QString, expected);
-  QCOMPARE(tagreplace::replaceTag(page, tag, code), expected);
+  QCOMPARE(textedits::replaceTag(page, tag, code), expected);
 }
 
 void TagReplaceTest::manyTagsInOnePass() {
@@ -103,7 +102,7 @@ void TagReplaceTest::manyTagsInOnePass() {
   const QString unit = QStringLiteral("<td>[BUYBUTTON]</td>\r\n");
   const QString page = unit.repeated(100000);
   const QString code = QStringLiteral("<a href=\"https://pay.example/?id=42\">Buy now</a>");
-  const QString result = tagreplace::replaceTag(page, kTag, code);
+  const QString result = textedits::replaceTag(page, kTag, code);
   QCOMPARE(result.size(), page.size() + 100000 * (code.size() - kTag.size()));
   QCOMPARE(result.count(code), 100000);
   QVERIFY(!result.contains(kTag));
@@ -132,7 +131,7 @@ void TagReplaceTest::linkHtml() {
   QFETCH(QString, url);
   QFETCH(QString, title);
   QFETCH(QString, expected);
-  QCOMPARE(tagreplace::linkHtml(url, title), expected);
+  QCOMPARE(textedits::linkHtml(url, title), expected);
 }
 
 void TagReplaceTest::everyPageKeepsEveryOtherByte_data() {
@@ -160,7 +159,7 @@ void TagReplaceTest::everyPageKeepsEveryOtherByte() {
     testfiles::write(path, tagged);
     TextBuffer work;
     QVERIFY(vFile::LoadText(work, path).ok());
-    work.text = tagreplace::replaceTag(work.text, kTag, code);
+    work.text = textedits::replaceTag(work.text, kTag, code);
     QVERIFY(vFile::SaveText(work, path).ok());
     const QByteArray written = testfiles::read(path);
 

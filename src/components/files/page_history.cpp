@@ -25,6 +25,7 @@
 #include "files/history_action.h"
 #include "files/history_faults.h"
 #include "files/history_limits.h"
+#include "files/paths.h"
 #include "files/v_file.h"
 
 namespace history {
@@ -79,12 +80,6 @@ qint64 nowNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
-}
-
-QString canonical(const QString& page) {
-  const QFileInfo info(page);
-  const QString resolved = info.canonicalFilePath();
-  return resolved.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : resolved;
 }
 
 QByteArray sha256Hex(const QByteArray& bytes) {
@@ -340,7 +335,7 @@ QString standardRoot() {
          QStringLiteral("/history");
 }
 
-QString folderOf(const QString& page) { return folderOfCanonical(canonical(page)); }
+QString folderOf(const QString& page) { return folderOfCanonical(paths::identityOf(page)); }
 
 Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
   if (rootFolder().isEmpty() || !recording()) return Status::success();
@@ -353,7 +348,7 @@ Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
   if (kept) {
     if (oldBytes == newBytes) return Status::success();
     QString stem;
-    const QString canonicalPath = canonical(path);
+    const QString canonicalPath = paths::identityOf(path);
     kept = keep(canonicalPath, oldBytes, sha256Hex(oldBytes), stem);
     if (kept && !stem.isEmpty()) {
       // Trimming is housekeeping: a file that cannot be removed now is removed next time.
@@ -374,7 +369,7 @@ Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
 std::vector<Version> versions(const QString& page) {
   std::vector<Version> out;
   if (rootFolder().isEmpty()) return out;
-  const QString canonicalPath = canonical(page);
+  const QString canonicalPath = paths::identityOf(page);
   const QDir folder(folderOfCanonical(canonicalPath));
   const std::vector<Stored> entries = committed(folder);
   for (std::size_t i = 0; i < entries.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace paths {
 
@@ -24,6 +25,23 @@ QString besideExecutable(const QString& name) {
 
 QString besideExecutableAsIs(const QString& name) {
   return joinAsTheyStand(executableFolder(), name, QDir::separator());
+}
+
+QString identityOf(const QString& path) {
+  const QFileInfo info(path);
+  const QString real = info.canonicalFilePath();
+  return real.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : real;
+}
+
+QString regularFileInside(const QString& path, const QString& folder) {
+  const QString real = QFileInfo(path).canonicalFilePath();
+  QString root = QFileInfo(folder).canonicalFilePath();
+  if (real.isEmpty() || root.isEmpty() || !QFileInfo(real).isFile()) return {};
+  if (!root.endsWith(u'/')) root += u'/';
+  if (!real.startsWith(root)) return {};
+  for (const QStringView part : QStringView(real).sliced(root.size()).split(u'/'))
+    if (part.startsWith(u'.')) return {};
+  return real;
 }
 
 }  // namespace paths

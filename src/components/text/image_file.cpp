@@ -67,9 +67,4 @@ QString relativeSrc(const QString& pageFolder, const QString& file) {
   return parts.join(u'/');
 }
 
-bool isInside(const QString& folder, const QString& file) {
-  const QString rel = QDir(folder).relativeFilePath(QFileInfo(file).absoluteFilePath());
-  return rel != u".." && !rel.startsWith(QStringLiteral("../")) && !QDir::isAbsolutePath(rel);
-}
-
 }  // namespace imagefile

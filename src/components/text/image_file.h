@@ -20,7 +20,4 @@ QString freeName(const QString& name, const std::function<bool(const QString&)>&
 // between folders and every byte but letters, digits and "-._~" escaped.
 QString relativeSrc(const QString& pageFolder, const QString& file);
 
-// Whether file lies inside folder (or below it).
-bool isInside(const QString& folder, const QString& file);
-
 }  // namespace imagefile

@@ -56,6 +56,44 @@ class PathsTest final : public QObject {
         QFileInfo(paths::besideExecutable(QStringLiteral("blank.html"))).canonicalFilePath());
   }
 
+  // Where a file really is decides whether it is inside a page's folder: a
+  // link may point anywhere, a name may only look like the folder's.
+  void regularFileInside_data() {
+    QTest::addColumn<QString>("path");  // below the test's folder
+    QTest::addColumn<bool>("inside");   // of "site"
+    QTest::newRow("beside the page") << "site/cover.png" << true;
+    QTest::newRow("in a sub-folder") << "site/img/a.png" << true;
+    QTest::newRow("named like the parent") << "site/..x.png" << false;
+    QTest::newRow("in a hidden folder") << "site/.git/config" << false;
+    QTest::newRow("a hidden file") << "site/.env" << false;
+    QTest::newRow("a link inside pointing out") << "site/out.png" << false;
+    QTest::newRow("a link inside pointing in") << "site/alias.png" << true;
+    QTest::newRow("a folder whose name starts like it") << "site2/x.png" << false;
+    QTest::newRow("the folder itself") << "site" << false;
+    QTest::newRow("a sub-folder") << "site/img" << false;
+    QTest::newRow("missing") << "site/none.png" << false;
+    QTest::newRow("climbing out and back") << "site/img/../cover.png" << true;
+  }
+  void regularFileInside() {
+    QFETCH(QString, path);
+    QFETCH(bool, inside);
+    QTemporaryDir dir;
+    for (const char* file : {"site/cover.png", "site/img/a.png", "site/..x.png", "site/.git/config",
+                             "site/.env", "site2/x.png", "secret.png"}) {
+      QDir(dir.path()).mkpath(QFileInfo(dir.filePath(file)).path());
+      testfiles::write(dir.filePath(file), "x");
+    }
+    QFile::link(dir.filePath("secret.png"), dir.filePath("site/out.png"));
+    QFile::link(dir.filePath("site/cover.png"), dir.filePath("site/alias.png"));
+    const QString found = paths::regularFileInside(dir.filePath(path), dir.filePath("site"));
+    QCOMPARE(!found.isEmpty(), inside);
+    if (inside) QVERIFY(found.startsWith(QFileInfo(dir.filePath("site")).canonicalFilePath()));
+    // A link to the folder stands for the folder.
+    QFile::link(dir.filePath("site"), dir.filePath("link-to-site"));
+    QCOMPARE(!paths::regularFileInside(dir.filePath(path), dir.filePath("link-to-site")).isEmpty(),
+             inside);
+  }
+
   void existsMeansAFile() {
     QTemporaryDir dir;
     testfiles::write(dir.filePath("empty.alt"), {});

@@ -134,28 +134,24 @@ void LinkImageTextTest::freeName() {
 void LinkImageTextTest::relativeSrc_data() {
   QTest::addColumn<QString>("file");
   QTest::addColumn<QString>("src");
-  QTest::addColumn<bool>("inside");
   QTest::newRow("beside the page") << "/site/cover.png"
-                                   << "cover.png" << true;
+                                   << "cover.png";
   QTest::newRow("in a sub-folder") << "/site/img/a b.png"
-                                   << "img/a%20b.png" << true;
-  QTest::newRow("characters that end or break an address")
-      << "/site/x#1?&\"'<>%.png"
-      << "x%231%3F%26%22%27%3C%3E%25.png" << true;
+                                   << "img/a%20b.png";
+  QTest::newRow("characters that end or break an address") << "/site/x#1?&\"'<>%.png"
+                                                           << "x%231%3F%26%22%27%3C%3E%25.png";
   QTest::newRow("non-ASCII as UTF-8") << "/site/café.png"
-                                      << "caf%C3%A9.png" << true;
+                                      << "caf%C3%A9.png";
   QTest::newRow("a file named like the parent") << "/site/..x.png"
-                                                << "..x.png" << true;
+                                                << "..x.png";
   QTest::newRow("outside") << "/other/c.png"
-                           << "../other/c.png" << false;
+                           << "../other/c.png";
 }
 
 void LinkImageTextTest::relativeSrc() {
   QFETCH(QString, file);
   QFETCH(QString, src);
-  QFETCH(bool, inside);
   QCOMPARE(imagefile::relativeSrc("/site", file), src);
-  QCOMPARE(imagefile::isInside("/site", file), inside);
 }
 
 QTEST_GUILESS_MAIN(LinkImageTextTest)

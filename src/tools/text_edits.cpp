@@ -1,4 +1,4 @@
-#include "tools/page_edits.h"
+#include "tools/text_edits.h"
 
 #include <QStringMatcher>
 #include <array>
@@ -8,7 +8,7 @@
 #include "text/splice.h"
 #include "text/v_parser.h"
 
-namespace pageedits {
+namespace textedits {
 
 namespace {
 
@@ -119,4 +119,13 @@ QString fillBackTemplate(const QString& templateText, const QString& url) {
   return vParser::ReplaceAll(templateText, QStringLiteral("[LOCATION]"), url, 0);
 }
 
-}  // namespace pageedits
+QString replaceTag(const QString& page, const QString& tag, const QString& code) {
+  return vParser::ReplaceAll(page, tag, code, 0);
+}
+
+QString linkHtml(const QString& url, const QString& title) {
+  return QStringLiteral("<a href=\"") + url + QStringLiteral("\">") + title +
+         QStringLiteral("</a>");
+}
+
+}  // namespace textedits

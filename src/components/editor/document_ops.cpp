@@ -1,4 +1,4 @@
-#include "editor/page_ops.h"
+#include "editor/document_ops.h"
 
 #include <QPointer>
 #include <QWebEngineView>
@@ -6,7 +6,7 @@
 #include "editor/web_browser.h"
 #include "engine/page_scripts.h"
 
-namespace pageops {
+namespace documentops {
 
 void run(WebBrowser* browser, const QString& operation, const QJsonArray& args, QObject* context,
          std::function<void(const QVariant&)> done) {
@@ -17,4 +17,4 @@ void run(WebBrowser* browser, const QString& operation, const QJsonArray& args, 
                     });
 }
 
-}  // namespace pageops
+}  // namespace documentops

@@ -1,4 +1,4 @@
-// Link and picture edits in the document being edited (see page_ops.h for
+// Link and picture edits in the document being edited (see document_ops.h for
 // the operations). The engine's own link, unlink and insert commands rebuild
 // the elements they touch and turn the blanks next to them into &nbsp;, which
 // would rewrite bytes the user never touched. These edits change the nodes

@@ -1,11 +1,12 @@
 // The page text edits of the Pro options window, string in, string out.
+#include "tools/text_edits.h"
+
 #include <optional>
 
 #include "support/test_main.h"
-#include "tools/page_edits.h"
 #include "tools/panel_stack.h"
 
-class PageEditsTest final : public QObject {
+class TextEditsTest final : public QObject {
   Q_OBJECT
 
  private slots:
@@ -26,7 +27,7 @@ const QString kByteE9 = QString(QChar(0xF7E9));
 
 }  // namespace
 
-void PageEditsTest::insertHeadCode_data() {
+void TextEditsTest::insertHeadCode_data() {
   QTest::addColumn<QString>("page");
   QTest::addColumn<QString>("code");
   QTest::addColumn<bool>("found");
@@ -66,18 +67,18 @@ void PageEditsTest::insertHeadCode_data() {
   none("empty page", "");
 }
 
-void PageEditsTest::insertHeadCode() {
+void TextEditsTest::insertHeadCode() {
   QFETCH(QString, page);
   QFETCH(QString, code);
   QFETCH(bool, found);
   QFETCH(QString, expected);
 
-  const std::optional<QString> result = pageedits::insertHeadCode(page, code);
+  const std::optional<QString> result = textedits::insertHeadCode(page, code);
   QCOMPARE(result.has_value(), found);
   if (found) QCOMPARE(*result, expected);
 }
 
-void PageEditsTest::updatePageTitle_data() {
+void TextEditsTest::updatePageTitle_data() {
   QTest::addColumn<QString>("page");
   QTest::addColumn<QString>("title");
   QTest::addColumn<bool>("found");
@@ -124,21 +125,21 @@ void PageEditsTest::updatePageTitle_data() {
   none("no closing head tag", "<title>Old</title><body>");
 }
 
-void PageEditsTest::updatePageTitle() {
+void TextEditsTest::updatePageTitle() {
   QFETCH(QString, page);
   QFETCH(QString, title);
   QFETCH(bool, found);
   QFETCH(QString, expected);
   QFETCH(bool, stable);
 
-  const std::optional<QString> result = pageedits::updatePageTitle(page, title);
+  const std::optional<QString> result = textedits::updatePageTitle(page, title);
   QCOMPARE(result.has_value(), found);
   if (!found) return;
   QCOMPARE(*result, expected);
-  if (stable) QCOMPARE(pageedits::updatePageTitle(*result, title).value(), expected);
+  if (stable) QCOMPARE(textedits::updatePageTitle(*result, title).value(), expected);
 }
 
-void PageEditsTest::fillBackTemplate_data() {
+void TextEditsTest::fillBackTemplate_data() {
   QTest::addColumn<QString>("templateText");
   QTest::addColumn<QString>("url");
   QTest::addColumn<QString>("expected");
@@ -169,14 +170,14 @@ void PageEditsTest::fillBackTemplate_data() {
                                   << "";
 }
 
-void PageEditsTest::fillBackTemplate() {
+void TextEditsTest::fillBackTemplate() {
   QFETCH(QString, templateText);
   QFETCH(QString, url);
   QFETCH(QString, expected);
-  QCOMPARE(pageedits::fillBackTemplate(templateText, url), expected);
+  QCOMPARE(textedits::fillBackTemplate(templateText, url), expected);
 }
 
-void PageEditsTest::restack_data() {
+void TextEditsTest::restack_data() {
   QTest::addColumn<int>("index");
   QTest::addColumn<QList<float>>("tops");
 
@@ -186,7 +187,7 @@ void PageEditsTest::restack_data() {
   QTest::newRow("back button open") << 2 << QList<float>{45, 5725, 650};
 }
 
-void PageEditsTest::restack() {
+void TextEditsTest::restack() {
   QFETCH(int, index);
   QFETCH(QList<float>, tops);
 
@@ -201,5 +202,5 @@ void PageEditsTest::restack() {
   QCOMPARE(QList<float>(result.begin(), result.end()), tops);
 }
 
-QV_TEST_MAIN(PageEditsTest)
-#include "page_edits_test.moc"
+QV_TEST_MAIN(TextEditsTest)
+#include "text_edits_test.moc"

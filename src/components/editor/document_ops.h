@@ -9,9 +9,9 @@ class QObject;
 class WebBrowser;
 
 // Link and picture edits in the document being edited, run in the program's
-// own script world (resources/scripts/page_ops.js). Each is one step of the editor's undo (Ctrl+Z
-// takes it back, Ctrl+Y brings it again) and changes only the nodes and attributes it is about, so
-// a save changes only those bytes of the file.
+// own script world (resources/scripts/document_ops.js). Each is one step of the editor's undo
+// (Ctrl+Z takes it back, Ctrl+Y brings it again) and changes only the nodes and attributes it is
+// about, so a save changes only those bytes of the file.
 //
 // Operations (arguments in order; the element an edit is about is the one
 // found by the last "at" or "caret"):
@@ -23,11 +23,11 @@ class WebBrowser;
 //   replace(old, new) every link going to old goes to new; the count
 //   setImage(src, alt, width, height)  insertImage(src, alt, width, height)
 //   undo()  redo()    the editor's undo and redo, ours included
-namespace pageops {
+namespace documentops {
 
 // Runs one operation in browser's document; values travel as JSON, never as
 // code. done gets the result unless context is gone.
 void run(WebBrowser* browser, const QString& operation, const QJsonArray& args, QObject* context,
          std::function<void(const QVariant&)> done = {});
 
-}  // namespace pageops
+}  // namespace documentops
