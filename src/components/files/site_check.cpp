@@ -104,8 +104,10 @@ QList<Problem> Run::next() {
 }
 
 // Everything found in one file without the disk, then its local files looked up.
-void Run::take(const File& file, pagecheck::FileFindings findings, QList<Problem>& out,
+void Run::take(const File& file, pagecheck::FileFindings findings, QList<Problem>& all,
                QStringList chain) {
+  QList<Problem> out;
+  QStringList styleSheets;
   for (Problem& p : findings.problems) {
     p.file = file.path;
     p.page = file.page;
@@ -155,7 +157,7 @@ void Run::take(const File& file, pagecheck::FileFindings findings, QList<Problem
                              .arg(use.reference));
             break;
           }
-          styleSheet(r.file, file.page, chain, out);
+          styleSheets << r.file;
         }
         break;
       case State::Folder:
@@ -188,6 +190,11 @@ void Run::take(const File& file, pagecheck::FileFindings findings, QList<Problem
         break;
     }
   }
+  // A file's problems in the order of its lines, then those of its style sheets.
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Problem& a, const Problem& b) { return a.line < b.line; });
+  all << out;
+  for (const QString& css : std::as_const(styleSheets)) styleSheet(css, file.page, chain, all);
 }
 
 void Run::styleSheet(const QString& path, const QString& page, QStringList chain,
