@@ -2,6 +2,8 @@
 // files, letter case, names that differ only in case, places outside the
 // pages' folders, style sheets that import themselves, and bad input that
 // must never stop the check.
+#include "files/site_check.h"
+
 #include <sys/stat.h>
 
 #include <QDir>
@@ -10,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "files/site_check.h"
 #include "support/bad_inputs.h"
 #include "support/core_test_main.h"
 #include "support/test_files.h"
@@ -71,11 +72,10 @@ class SiteCheckTest final : public QObject {
   void referencesOnDisk_data() {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QStringList>("problems");
-    QTest::newRow("there, exactly") << QByteArray("<img src=img/ok.png alt=x><a href=img/>i</a>")
-                                    << QStringList{};
-    QTest::newRow("missing style sheet")
-        << QByteArray("<link rel=stylesheet href=missing.css>")
-        << QStringList{"p.html:2 missing file E"};
+    QTest::newRow("there, exactly")
+        << QByteArray("<img src=img/ok.png alt=x><a href=img/>i</a>") << QStringList{};
+    QTest::newRow("missing style sheet") << QByteArray("<link rel=stylesheet href=missing.css>")
+                                         << QStringList{"p.html:2 missing file E"};
     QTest::newRow("letter case differs, in a folder name and a file name")
         << QByteArray("<img src=\"Images/Cover.gif\" alt=c>")
         << QStringList{"p.html:2 letter case differs E"};
@@ -92,10 +92,10 @@ class SiteCheckTest final : public QObject {
         << QByteArray("<a href=\"../other/page.html\">o</a><img src=../outside.png alt=o>")
         << QStringList{"p.html:2 outside the pages' folders W",
                        "p.html:2 outside the pages' folders W"};
-    QTest::newRow("a pipe is no picture") << QByteArray("<img src=pipe.png alt=p>")
-                                          << QStringList{"p.html:2 missing file E"};
-    QTest::newRow("a hidden file is not published") << QByteArray("<img src=.hidden/x.png alt=h>")
-                                                    << QStringList{"p.html:2 missing file E"};
+    QTest::newRow("a pipe is no picture")
+        << QByteArray("<img src=pipe.png alt=p>") << QStringList{"p.html:2 missing file E"};
+    QTest::newRow("a hidden file is not published")
+        << QByteArray("<img src=.hidden/x.png alt=h>") << QStringList{"p.html:2 missing file E"};
     QTest::newRow("a style sheet's own files, from its folder")
         << QByteArray("<link rel=stylesheet href=css/site.css>")
         << QStringList{"css/site.css:2 missing file E", "css/site.css:3 http:// resource W"};
@@ -117,20 +117,31 @@ class SiteCheckTest final : public QObject {
   // Each bad file is one row with its reason, and the pages after it are still checked.
   void badInputIsARowAndTheCheckGoesOn_data() {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("first");  // the bad page's first row: kind, severity, words of the reason
-    QTest::newRow("missing file") << "missing file" << "missing file|E|does not exist";
-    QTest::newRow("folder") << "folder" << "not checked|E|a folder";
-    QTest::newRow("named pipe") << "named pipe" << "not checked|E|not a regular file";
-    QTest::newRow("link to a device") << "link to a device" << "not checked|E|not a regular file";
-    QTest::newRow("binary file") << "binary file" << "not checked|W|NUL bytes";
-    QTest::newRow("200 MB page") << "200 MB page" << "not checked|W|too large to check (over 20 MB)";
-    QTest::newRow("deleted between listed and used")
-        << "deleted between listed and used" << "missing file|E|does not exist";
-    QTest::newRow("0-byte file") << "0-byte file" << "no title|W|no title";
-    QTest::newRow("invalid UTF-8") << "invalid UTF-8" << "leftover placeholder|W|[BUYBUTTON]";
-    QTest::newRow("symbolic link") << "symbolic link" << "leftover placeholder|W|[BUYBUTTON]";
+    QTest::addColumn<QString>(
+        "first");  // the bad page's first row: kind, severity, words of the reason
+    QTest::newRow("missing file") << "missing file"
+                                  << "missing file|E|does not exist";
+    QTest::newRow("folder") << "folder"
+                            << "not checked|E|a folder";
+    QTest::newRow("named pipe") << "named pipe"
+                                << "not checked|E|not a regular file";
+    QTest::newRow("link to a device") << "link to a device"
+                                      << "not checked|E|not a regular file";
+    QTest::newRow("binary file") << "binary file"
+                                 << "not checked|W|NUL bytes";
+    QTest::newRow("200 MB page") << "200 MB page"
+                                 << "not checked|W|too large to check (over 20 MB)";
+    QTest::newRow("deleted between listed and used") << "deleted between listed and used"
+                                                     << "missing file|E|does not exist";
+    QTest::newRow("0-byte file") << "0-byte file"
+                                 << "no title|W|no title";
+    QTest::newRow("invalid UTF-8") << "invalid UTF-8"
+                                   << "leftover placeholder|W|[BUYBUTTON]";
+    QTest::newRow("symbolic link") << "symbolic link"
+                                   << "leftover placeholder|W|[BUYBUTTON]";
     QTest::newRow("path with spaces, quotes and non-ASCII")
-        << "path with spaces, quotes and non-ASCII" << "leftover placeholder|W|[BUYBUTTON]";
+        << "path with spaces, quotes and non-ASCII"
+        << "leftover placeholder|W|[BUYBUTTON]";
   }
   void badInputIsARowAndTheCheckGoesOn() {
     QFETCH(QString, kind);
