@@ -35,7 +35,7 @@ namespace {
 
 const QString kTitle = QStringLiteral("Check Pages");
 constexpr int kProblemRole = Qt::UserRole;
-constexpr qint64 kBatchMs = 50;      // how often the worker hands over what it found
+constexpr qint64 kBatchMs = 50;     // how often the worker hands over what it found
 constexpr int kLocateForMs = 5000;  // reloads of the page within this time keep the caret placed
 
 template <typename W>
@@ -69,8 +69,7 @@ QString locateScript() {
 
 }  // namespace
 
-frmCheck::frmCheck(QComboBox* pageList, WebBrowser* browser, QWidget* parent,
-                   QString settingsFile)
+frmCheck::frmCheck(QComboBox* pageList, WebBrowser* browser, QWidget* parent, QString settingsFile)
     : QDialog(parent),
       pageList_(pageList),
       browser_(browser),
@@ -97,8 +96,8 @@ void frmCheck::buildControls() {
   txtMine = named(new QLineEdit(this), "txtMine");
   txtMine->setPlaceholderText(
       QStringLiteral("your PayPal e-mail, ClickBank nickname, affiliate IDs, separated by commas"));
-  txtMine->setToolTip(QStringLiteral(
-      "Payment and affiliate links to any other account are shown as errors."));
+  txtMine->setToolTip(
+      QStringLiteral("Payment and affiliate links to any other account are shown as errors."));
   lblMine->setBuddy(txtMine);
   mineRow->addWidget(lblMine);
   mineRow->addWidget(txtMine, 1);
@@ -190,10 +189,10 @@ void frmCheck::cmdCheck_Click() {
     while (!check.finished() && !cancel_) {
       batch << check.next();
       if (handed.elapsed() < kBatchMs && !check.finished()) continue;
-      QMetaObject::invokeMethod(self, [self, run, batch, checked = check.checked(),
-                                       total = check.total()] {
-        if (self && self->run_ == run) self->takeProblems(batch, checked, total);
-      });
+      QMetaObject::invokeMethod(
+          self, [self, run, batch, checked = check.checked(), total = check.total()] {
+            if (self && self->run_ == run) self->takeProblems(batch, checked, total);
+          });
       batch.clear();
       handed.restart();
     }
@@ -261,10 +260,10 @@ void frmCheck::takeProblems(const QList<Problem>& problems, qsizetype checked, q
     item->setText(1, p.line > 0 ? QString::number(p.line) : QString());
     item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     item->setText(2, pagecheck::severityText(p.severity));
-    item->setIcon(2, style()->standardIcon(p.severity == Severity::Error ? QStyle::SP_MessageBoxCritical
-                                           : p.severity == Severity::Warning
-                                               ? QStyle::SP_MessageBoxWarning
-                                               : QStyle::SP_MessageBoxInformation));
+    item->setIcon(2, style()->standardIcon(
+                         p.severity == Severity::Error     ? QStyle::SP_MessageBoxCritical
+                         : p.severity == Severity::Warning ? QStyle::SP_MessageBoxWarning
+                                                           : QStyle::SP_MessageBoxInformation));
     item->setText(3, pagecheck::kindText(p.kind));
     item->setText(4, p.detail);
     item->setToolTip(4, plainTip(p.detail));
@@ -347,10 +346,10 @@ void frmCheck::showSummary(const QString& doing) {
   if (errors) parts << plural(errors, "error", "errors");
   if (warnings) parts << plural(warnings, "warning", "warnings");
   if (notes) parts << plural(notes, "note", "notes");
-  QString text = parts.isEmpty() ? QStringLiteral("No problems found")
-                                 : parts.size() == 1 ? parts.first()
-                                                     : parts.mid(0, parts.size() - 1).join(", ") +
-                                                           QStringLiteral(" and ") + parts.last();
+  QString text = parts.isEmpty()     ? QStringLiteral("No problems found")
+                 : parts.size() == 1 ? parts.first()
+                                     : parts.mid(0, parts.size() - 1).join(", ") +
+                                           QStringLiteral(" and ") + parts.last();
   text += QStringLiteral(" in %1.").arg(plural(pages_, "page", "pages"));
   if (!doing.isEmpty()) text += u' ' + doing;
   lblSummary->setText(text);

@@ -55,8 +55,7 @@ class frmCheck final : public QDialog {
   void txtMine_Change();
   void chkWebLinks_Click();
   void stopWorker();
-  void takeProblems(const QList<pagecheck::Problem>& problems, qsizetype checked,
-                    qsizetype total);
+  void takeProblems(const QList<pagecheck::Problem>& problems, qsizetype checked, qsizetype total);
   void pagesDone(const QList<sitecheck::WebAddress>& web, bool cancelled);
   void askWebAddresses();
   void webAnswered(int index, bool ok, const QString& why);

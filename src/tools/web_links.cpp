@@ -20,6 +20,8 @@ bool askAgainWithGet(int status, QNetworkReply::NetworkError error) {
 
 QString whyNot(int status, const QString& reason, QNetworkReply::NetworkError error,
                const QString& errorText) {
+  // The program's proxy names a host that does not exist this way.
+  if (status == 502 && reason == u"No Such Host") return QStringLiteral("no such host");
   if (status >= 400) return QStringLiteral("%1 %2").arg(status).arg(reason).trimmed();
   switch (error) {
     case QNetworkReply::HostNotFoundError:
@@ -28,6 +30,15 @@ QString whyNot(int status, const QString& reason, QNetworkReply::NetworkError er
       return QStringLiteral("the server refused the connection");
     case QNetworkReply::SslHandshakeFailedError:
       return QStringLiteral("its secure connection failed (%1)").arg(errorText);
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ProxyTimeoutError:
+    case QNetworkReply::UnknownProxyError:
+    case QNetworkReply::ProtocolFailure:
+    case QNetworkReply::UnknownNetworkError:
+      // A secure address goes through the proxy as a tunnel, and a tunnel
+      // that cannot be made says no more than that.
+      return QStringLiteral("the server could not be reached (no such host, or no answer)");
     case QNetworkReply::TooManyRedirectsError:
     case QNetworkReply::InsecureRedirectError:
       return QStringLiteral("it redirects in a way browsers refuse");
@@ -126,10 +137,9 @@ void WebLinkCheck::send(Request* r) {
     }
     const bool ok = r->status >= 200 && r->status < 400;
     const QString why =
-        ok ? QString()
-        : r->timedOut
-            ? QStringLiteral("no answer within %1 seconds").arg(limits_.timeoutMs / 1000.0)
-            : whyNot(r->status, r->reason, reply->error(), reply->errorString());
+        ok            ? QString()
+        : r->timedOut ? QStringLiteral("no answer within %1 s").arg(limits_.timeoutMs / 1000.0)
+                      : whyNot(r->status, r->reason, reply->error(), reply->errorString());
     const int index = r->index;
     done(r);
     emit answered(index, ok, why);
