@@ -1,9 +1,8 @@
 // The page text edits of the Pro options window, string in, string out.
-#include "tools/page_edits.h"
-
 #include <optional>
 
 #include "support/test_main.h"
+#include "tools/page_edits.h"
 #include "tools/panel_stack.h"
 
 class PageEditsTest final : public QObject {
