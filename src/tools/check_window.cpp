@@ -380,7 +380,7 @@ void frmCheck::showInPage(const QString& page, const pagecheck::Locator& where) 
   });
   // The main window reloads its page when it becomes active; a placing made
   // before that would be lost, so reloads for a while place it again.
-  QTimer::singleShot(kLocateForMs, this, [this, c = locating_] { QObject::disconnect(c); });
+  QTimer::singleShot(kLocateForMs, this, [c = locating_] { QObject::disconnect(c); });
   browser_->window()->raise();
   browser_->window()->activateWindow();
   const int index = pageList_->findText(page, Qt::MatchExactly);

@@ -1,6 +1,7 @@
 #include "text/markup_scan.h"
 
 #include <array>
+#include <string_view>
 
 namespace markupscan {
 
@@ -11,9 +12,13 @@ bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 char lower(char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; }
 
 // Elements whose content is text up to their own end tag, never markup.
-constexpr std::array<const char*, 7> kRawText{"script",  "style",    "xmp",      "iframe",
-                                              "noembed", "noframes", "plaintext"};
-constexpr std::array<const char*, 2> kTextOnly{"title", "textarea"};
+constexpr std::array<std::string_view, 7> kRawText{"script",  "style",    "xmp",      "iframe",
+                                                   "noembed", "noframes", "plaintext"};
+constexpr std::array<std::string_view, 2> kTextOnly{"title", "textarea"};
+
+bool is(QByteArrayView name, std::string_view lowerName) {
+  return name.size() == qsizetype(lowerName.size()) && equalsNoCase(name, lowerName.data());
+}
 
 class Scanner final {
  public:
@@ -69,14 +74,14 @@ class Scanner final {
   // that holds no markup, else right after the tag.
   qsizetype afterTag() {
     const qsizetype from = tag_.end;
-    for (const char* name : kRawText) {
-      if (!tag_.is(name)) continue;
+    for (const std::string_view name : kRawText) {
+      if (!is(tag_.name, name)) continue;
       const qsizetype to = endTagOf(name, from);
       v_.raw(tag_, from, to);
       return to;
     }
-    for (const char* name : kTextOnly) {
-      if (!tag_.is(name)) continue;
+    for (const std::string_view name : kTextOnly) {
+      if (!is(tag_.name, name)) continue;
       const qsizetype to = endTagOf(name, from);
       flushText(from, to);
       return to;
@@ -85,13 +90,13 @@ class Scanner final {
   }
 
   // The "</name" that ends the element, or the end of the page.
-  qsizetype endTagOf(const char* name, qsizetype from) const {
-    if (std::string_view(name) == "plaintext") return n_;
-    const qsizetype len = qsizetype(std::char_traits<char>::length(name));
+  qsizetype endTagOf(std::string_view name, qsizetype from) const {
+    if (name == "plaintext") return n_;
+    const qsizetype len = qsizetype(name.size());
     for (qsizetype j = s_.indexOf("</", from); j >= 0; j = s_.indexOf("</", j + 2)) {
       const qsizetype after = j + 2 + len;
       if (after > n_) break;
-      if (!equalsNoCase(s_.sliced(j + 2, len), name)) continue;
+      if (!is(s_.sliced(j + 2, len), name)) continue;
       if (after == n_ || isSpace(s_[after]) || s_[after] == '/' || s_[after] == '>') return j;
     }
     return n_;
@@ -157,16 +162,6 @@ bool equalsNoCase(QByteArrayView text, const char* lowerName) {
   for (; lowerName[i]; ++i)
     if (i >= text.size() || lower(text[i]) != lowerName[i]) return false;
   return i == text.size();
-}
-
-bool Attribute::is(const char* lowerName) const { return equalsNoCase(name, lowerName); }
-
-bool Tag::is(const char* lowerName) const { return equalsNoCase(name, lowerName); }
-
-const Attribute* Tag::attribute(const char* lowerName) const {
-  for (const Attribute& a : attributes)
-    if (a.is(lowerName)) return &a;
-  return nullptr;
 }
 
 void scan(QByteArrayView page, Visitor& visitor) { Scanner(page, visitor).run(); }

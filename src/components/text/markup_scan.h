@@ -10,12 +10,25 @@
 // hands them over. Linear in the page's size, whatever the page holds.
 namespace markupscan {
 
+// Whether text is lowerName, ignoring the case of ASCII letters.
+bool equalsNoCase(QByteArrayView text, const char* lowerName);
+
+// The same for a name known when compiling: most names differ in length,
+// and are told apart without looking at a letter.
+template <qsizetype N>
+bool isName(QByteArrayView text, const char (&lowerName)[N]) {
+  return text.size() == N - 1 && equalsNoCase(text, lowerName);
+}
+
 struct Attribute final {
   QByteArrayView name;   // as written
   QByteArrayView value;  // as written, without quotes; entities not read
   qsizetype at = 0;      // where the name starts
   qsizetype valueAt = 0;
-  bool is(const char* lowerName) const;
+  template <qsizetype N>
+  bool is(const char (&lowerName)[N]) const {
+    return isName(name, lowerName);
+  }
 };
 
 struct Tag final {
@@ -24,9 +37,17 @@ struct Tag final {
   qsizetype start = 0;  // the '<'
   qsizetype end = 0;    // after the '>'
   std::vector<Attribute> attributes;
-  bool is(const char* lowerName) const;
+  template <qsizetype N>
+  bool is(const char (&lowerName)[N]) const {
+    return isName(name, lowerName);
+  }
   // The first attribute of that name, or nullptr.
-  const Attribute* attribute(const char* lowerName) const;
+  template <qsizetype N>
+  const Attribute* attribute(const char (&lowerName)[N]) const {
+    for (const Attribute& a : attributes)
+      if (a.is(lowerName)) return &a;
+    return nullptr;
+  }
 };
 
 class Visitor {
@@ -43,8 +64,5 @@ class Visitor {
 };
 
 void scan(QByteArrayView page, Visitor& visitor);
-
-// Whether text is lowerName, ignoring the case of ASCII letters.
-bool equalsNoCase(QByteArrayView text, const char* lowerName);
 
 }  // namespace markupscan

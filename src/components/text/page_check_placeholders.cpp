@@ -14,10 +14,16 @@ char lower(char c) { return isUpper(c) ? char(c + 32) : c; }
 
 constexpr qsizetype kLongest = 80;  // a placeholder is short; a longer stretch is text
 
-// Which bytes can start a placeholder: one look per byte of text.
-constexpr std::array<bool, 256> kStarts = [] {
-  std::array<bool, 256> t{};
-  for (const char c : {'[', '{', 'I', 'i', 'Y', 'y', 'E', 'e'}) t[uchar(c)] = true;
+// What each byte can be to the finder: part of a word, or the start of a
+// bracketed placeholder. One look per byte of text.
+enum : unsigned char { kOther = 0, kWord = 1, kWordStart = 2, kBracket = 4 };
+constexpr std::array<unsigned char, 256> kClass = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) t[c] = kWord;
+  // Words a placeholder starts with: insert, your, example.
+  for (const char c : {'I', 'i', 'Y', 'y', 'E', 'e'}) t[uchar(c)] |= kWordStart;
+  t['['] = t['{'] = kBracket;
   return t;
 }();
 
@@ -26,19 +32,22 @@ class Finder final {
   Finder(QByteArrayView s, qsizetype from, qsizetype to, QList<Placeholder>& out)
       : s_(s), from_(from), to_(to), out_(out) {}
 
+  // Looks at '[' and '{', and at the first letter of each word: a
+  // placeholder starts nowhere else, and the rest of a word is skipped.
   void run() {
     for (qsizetype i = from_; i < to_;) {
-      if (!kStarts[uchar(s_[i])]) {
-        ++i;
-        continue;
+      const unsigned char k = kClass[uchar(s_[i])];
+      if (k & (kBracket | kWordStart)) {
+        const qsizetype end = at(i);
+        if (end > i) {
+          out_.append({i, QString::fromUtf8(s_.sliced(i, end - i))});
+          i = end;
+          continue;
+        }
       }
-      const qsizetype end = at(i);
-      if (end > i) {
-        out_.append({i, QString::fromUtf8(s_.sliced(i, end - i))});
-        i = end;
-      } else {
-        ++i;
-      }
+      ++i;
+      if (k & kWord)
+        while (i < to_ && (kClass[uchar(s_[i])] & kWord)) ++i;
     }
   }
 

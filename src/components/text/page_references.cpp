@@ -27,7 +27,20 @@ bool startsWithNoCase(QByteArrayView s, qsizetype at, const char* lowerWord) {
 }
 
 // The attributes whose value names a file to load or a place to go.
-constexpr const char* kAttributes[] = {"src", "href", "srcset", "poster", "data", "background"};
+const char* referenceAttribute(const markupscan::Attribute& a) {
+  switch (a.name.size()) {
+    case 3:
+      return a.is("src") ? "src" : nullptr;
+    case 4:
+      return a.is("href") ? "href" : a.is("data") ? "data" : nullptr;
+    case 6:
+      return a.is("srcset") ? "srcset" : a.is("poster") ? "poster" : nullptr;
+    case 10:
+      return a.is("background") ? "background" : nullptr;
+    default:
+      return nullptr;
+  }
+}
 
 struct StyleTarget {
   QList<Reference>& out;
@@ -168,9 +181,7 @@ QString attributeText(QByteArrayView raw) {
 void appendFromTag(const markupscan::Tag& tag, Source source, QList<Reference>& out) {
   QByteArray element;
   for (const markupscan::Attribute& a : tag.attributes) {
-    const char* name = nullptr;
-    for (const char* known : kAttributes)
-      if (a.is(known)) name = known;
+    const char* name = referenceAttribute(a);
     const bool style = !name && a.is("style");
     if (!name && !style) continue;
     if (element.isEmpty()) element = tag.name.toByteArray().toLower();
