@@ -168,8 +168,7 @@ void Run::take(const File& file, pagecheck::FileFindings findings, QList<Problem
         break;
       case State::LetterCase:
         report(Severity::Error, Kind::LetterCase,
-               QStringLiteral("%1 is spelled %2 on disk: it may show here, but a web host tells "
-                              "capitals from small letters and will not find it")
+               QStringLiteral("%1 is spelled %2 on disk: a web host will not find it")
                    .arg(use.reference, r.onDisk));
         break;
       case State::NotRegular:
