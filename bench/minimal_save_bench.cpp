@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 
 #include "editor/edit_session.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "engine_bench.h"
 #include "files/v_file.h"
@@ -55,7 +56,7 @@ void BM_SaveEdits(benchmark::State& state) {
   browser.setSilent(true);
   browser.resize(800, 600);
   browser.show();
-  browser.setPageScripts(false);
+  browser.state()->setEditing(true);
   setMsgBoxHandler([](const MsgBoxCall&) { return MsgAnswer::Save; });
 
   double whole = 0, minimal = 0, patchOnly = 0;

@@ -13,6 +13,7 @@
 
 #include "app/edit_captions.h"
 #include "app/main_window_layout.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "editor/web_wait_note.h"
 #include "engine/web_proxy.h"
@@ -106,7 +107,7 @@ void Form2::buildControls() {
   twips::place(WebBrowser1, 405, 1440, 15585, 7575);
   new WebWaitNote(WebProxy::instance(), WebBrowser1);
   // The preview's own menu, links, pictures and spelling; it lives with the browser.
-  new EditorMenu(WebBrowser1, [this] { return Command2->text() == kSaveDiscard; });
+  new EditorMenu(WebBrowser1);
 
   frShortcuts = named(
       new QGroupBox(QStringLiteral("Shortcuts (Remember to click the \"Edit Page\" Button First)"),
@@ -137,12 +138,9 @@ void Form2::buildControls() {
 
   connect(Timer1, &QTimer::timeout, this, &Form2::Timer1_Timer);
   connect(WebBrowser1, &WebBrowser::DownloadComplete, this, &Form2::WebBrowser1_DownloadComplete);
-  // The page being edited takes typing once it is parsed, not when its last
-  // image or web font has come (a dead server holds those for seconds).
-  connect(WebBrowser1, &WebBrowser::DocumentReady, this, [this] {
-    if (Command2->text() != kEditPage) WebBrowser1->setDesignMode(QStringLiteral("On"));
-  });
-  connect(WebBrowser1, &WebBrowser::EditsKept, this, &Form2::keepEditing);
+  // The edit button's caption and the controls that wait while a page is
+  // edited follow what the page is doing.
+  connect(WebBrowser1->state(), &EditingState::changed, this, &Form2::showEditingState);
   connect(Command5, &QPushButton::clicked, this, &Form2::Command5_Click);
   connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
   connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
@@ -197,7 +195,7 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
   // window: while editing, Ctrl+Shift+Z stays the editor's redo and Ctrl+U its
   // underline; while viewing, they undo the page's last change and publish.
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == this && Command2->text() == kEditPage) {
+      static_cast<QWidget*>(watched)->window() == this && !WebBrowser1->state()->editing()) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Z && key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
       undoLastChange();
@@ -218,7 +216,8 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
 void Form2::Form_Activate() {
   raise();
   if (welcomeShowing()) return;
-  if (Command2->text() == kEditPage && Combo1->count() > 0) WebBrowser1->Navigate2(currentPage());
+  if (!WebBrowser1->state()->editing() && Combo1->count() > 0)
+    WebBrowser1->Navigate2(currentPage());
 }
 
 void Form2::resizeEvent(QResizeEvent* event) {
@@ -266,8 +265,8 @@ void Form2::Combo1_Click() {
 }
 
 void Form2::WebBrowser1_DownloadComplete() {
-  WebBrowser1->setDesignMode(Command2->text() == kEditPage ? QStringLiteral("off")
-                                                           : QStringLiteral("On"));
+  WebBrowser1->setDesignMode(WebBrowser1->state()->editing() ? QStringLiteral("On")
+                                                             : QStringLiteral("off"));
 }
 
 void Form2::Command5_Click() {
@@ -319,7 +318,7 @@ void Form2::undoLastChange() {
 void Form2::lblPublish_Click() {
   if (publish_) return;
   // Publishing sends the files as saved: an edit in progress would not go.
-  if (Command2->text() != kEditPage) {
+  if (WebBrowser1->state()->editing()) {
     MsgBox(QStringLiteral("Please save or discard your changes to the page before publishing."),
            MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Publish"), this);
     return;

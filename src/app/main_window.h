@@ -76,10 +76,10 @@ class Form2 final : public QWidget {
   void replacePageList(const QMimeData* Data);
   bool refuseWithoutPage();
   // The edit-and-save cycle (main_window_edit.cpp).
-  void showEditingState(bool editing);
+  // The edit button's caption and the controls that wait, as the state says.
+  void showEditingState();
   void saveByQuestion(const QString& page);
   void endSaveByQuestion(const QString& page);
-  void keepEditing();
 
   QWidget* Picture2 = nullptr;
   QLabel* lblAppName = nullptr;

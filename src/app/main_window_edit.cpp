@@ -8,19 +8,19 @@
 #include "app/edit_captions.h"
 #include "app/main_window.h"
 #include "editor/edit_session.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "files/page_limit.h"
 #include "help/save_switch.h"
 #include "tools/insert_code.h"
 #include "widgets/msg_box.h"
 
-void Form2::showEditingState(bool editing) {
+void Form2::showEditingState() {
+  const bool editing = WebBrowser1->state()->editing();
   Command2->setText(editing ? kSaveDiscard : kEditPage);
   for (QWidget* control : {static_cast<QWidget*>(Command5), static_cast<QWidget*>(Combo1),
                            static_cast<QWidget*>(Command1)})
     control->setEnabled(!editing);
-  // A page being edited is the file's own markup: its scripts stay off.
-  WebBrowser1->setPageScripts(!editing);
 }
 
 void Form2::Command2_Click() {
@@ -30,18 +30,20 @@ void Form2::Command2_Click() {
            MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Missing Info"), this);
     return;
   }
-  if (Command2->text() == kEditPage) {
+  EditingState* state = WebBrowser1->state();
+  if (!state->editing()) {
     // Nothing to edit, more than the engine can hold, or bytes the editor
     // would lose: say so and stay.
     if (const Status editable = pagelimit::editable(page); !editable) {
       FileErrorMsg(QStringLiteral("edit"), page, editable.why(), this);
       return;
     }
-    showEditingState(true);
+    // The page loads again without its scripts and takes typing once parsed.
+    state->setEditing(true);
     WebBrowser1->Navigate2(page);
     return;
   }
-  showEditingState(false);
+  state->setEditing(false);
   if (saveswitch::isOn())
     saveByQuestion(page);
   else
@@ -58,14 +60,10 @@ void Form2::saveByQuestion(const QString& page) {
   // The same save as leaving the page: to the file the edit came from, only
   // the edited stretches where they can be placed, asking first when another
   // program changed the file. A failure was shown already; the edits stay in
-  // the editor, so the window stays in editing.
+  // the editor, and the state says the user is editing again.
   QPointer<Form2> self(this);
   WebBrowser1->session()->save([self, page](bool saved) {
-    if (!self) return;
-    if (saved)
-      self->endSaveByQuestion(page);
-    else if (self->WebBrowser1->editing())
-      self->showEditingState(true);
+    if (self && saved) self->endSaveByQuestion(page);
   });
 }
 
@@ -75,10 +73,6 @@ void Form2::endSaveByQuestion(const QString& page) {
   // The user has answered already; the reload must not ask a second time.
   WebBrowser1->session()->forgetEdits();
   WebBrowser1->Navigate2(page);
-}
-
-void Form2::keepEditing() {
-  if (Command2->text() == kEditPage) showEditingState(true);
 }
 
 void Form2::closeEvent(QCloseEvent* event) {

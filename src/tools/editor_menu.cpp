@@ -11,6 +11,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
+#include "editor/editing_state.h"
 #include "editor/page_ops.h"
 #include "editor/web_browser.h"
 #include "engine/external_opener.h"
@@ -30,19 +31,11 @@ QAction* addAction(QMenu* menu, const QString& text, const char* name, std::func
   return a;
 }
 
-// Addresses the user's browser may open from the viewing menu: the web, mail
-// and phone. A stranger's link to a program or a local file is not run.
-bool openableOutside(const QUrl& url) {
-  const QString s = url.scheme();
-  return s == u"http" || s == u"https" || s == u"mailto" || s == u"tel";
-}
-
 QJsonArray imageArgs(const frmImage::Fields& f) { return {f.src, f.alt, f.width, f.height}; }
 
 }  // namespace
 
-EditorMenu::EditorMenu(WebBrowser* browser, std::function<bool()> editing)
-    : QObject(browser), browser_(browser), editing_(std::move(editing)) {
+EditorMenu::EditorMenu(WebBrowser* browser) : QObject(browser), browser_(browser) {
   QWebEngineView* view = browser->view();
   view->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(view, &QWidget::customContextMenuRequested, this, &EditorMenu::requested);
@@ -60,7 +53,7 @@ EditorMenu::EditorMenu(WebBrowser* browser, std::function<bool()> editing)
   useLanguageOf({});
   // Each page edited is checked in its own language when there is a dictionary for it.
   connect(browser, &WebBrowser::DownloadComplete, this, [this] {
-    if (!browser_ || !editing_()) return;
+    if (!browser_ || !editing()) return;
     pageops::run(browser_, QStringLiteral("caret"), {}, this, [this](const QVariant& v) {
       useLanguageOf(v.toMap().value(QStringLiteral("lang")).toString());
     });
@@ -100,7 +93,7 @@ void EditorMenu::requested(const QPoint& pos) {
     request_ = {};
   }
   const QPoint global = view->mapToGlobal(pos);
-  if (!editing_()) {
+  if (!editing()) {
     menu_ = viewingMenu();
     menu_->popup(global);
     emit menuShown(menu_);
@@ -109,12 +102,14 @@ void EditorMenu::requested(const QPoint& pos) {
   const qreal zoom = view->zoomFactor() > 0 ? view->zoomFactor() : 1.0;
   pageops::run(browser_, QStringLiteral("at"), {qRound(pos.x() / zoom), qRound(pos.y() / zoom)},
                this, [this, global](const QVariant& v) {
-                 if (!editing_()) return;
+                 if (!editing()) return;
                  menu_ = editingMenu(v.toMap());
                  menu_->popup(global);
                  emit menuShown(menu_);
                });
 }
+
+bool EditorMenu::editing() const { return browser_ && browser_->state()->editing(); }
 
 QMenu* EditorMenu::viewingMenu() {
   auto* menu = new QMenu(browser_);
@@ -127,7 +122,7 @@ QMenu* EditorMenu::viewingMenu() {
   addAction(menu, QStringLiteral("Select All"), "mnuSelectAll",
             [page] { page->triggerAction(QWebEnginePage::SelectAll); });
   const QUrl link(request_.linkUrl);
-  if (!request_.linkUrl.isEmpty() && openableOutside(link)) {
+  if (!request_.linkUrl.isEmpty() && externalopener::opensOutside(link)) {
     menu->addSeparator();
     addAction(menu, QStringLiteral("Open Link in Your Browser"), "mnuOpenLink",
               [link] { externalopener::open(link); });
@@ -218,13 +213,13 @@ QMenu* EditorMenu::editingMenu(const QVariantMap& at) {
 }
 
 void EditorMenu::editLinkAtCaret() {
-  if (!browser_ || !editing_()) return;
+  if (!browser_ || !editing()) return;
   pageops::run(browser_, QStringLiteral("caret"), {}, this,
                [this](const QVariant& v) { openLinkWindow(v.toMap()); });
 }
 
 void EditorMenu::openLinkWindow(const QVariantMap& at) {
-  if (!browser_ || !editing_()) return;
+  if (!browser_ || !editing()) return;
   const QVariantMap link = at.value(QStringLiteral("link")).toMap();
   const QString selection = at.value(QStringLiteral("selection")).toString();
   const bool existing = !link.isEmpty();
@@ -267,7 +262,7 @@ void EditorMenu::openLinkWindow(const QVariantMap& at) {
 }
 
 void EditorMenu::openImageWindow(const QVariantMap& image, bool insert) {
-  if (!browser_ || !editing_()) return;
+  if (!browser_ || !editing()) return;
   const QString folder = pageFolder();
   const frmImage::Fields fields{image.value(QStringLiteral("src")).toString(),
                                 image.value(QStringLiteral("alt")).toString(),
@@ -286,7 +281,7 @@ void EditorMenu::openImageWindow(const QVariantMap& image, bool insert) {
 }
 
 void EditorMenu::showLinksWindow() {
-  if (!browser_ || !editing_()) return;
+  if (!browser_ || !editing()) return;
   frmLinks window(browser_, browser_->window());
   window.exec();
   if (browser_) browser_->view()->setFocus();

@@ -20,8 +20,8 @@ class WebBrowser;
 class EditorMenu final : public QObject {
   Q_OBJECT
  public:
-  // editing: whether the page shown is being edited now.
-  EditorMenu(WebBrowser* browser, std::function<bool()> editing);
+  // Whether the page is being edited is asked of the browser's state.
+  explicit EditorMenu(WebBrowser* browser);
 
   // Ctrl+K: the Link window for the link at the caret, or for a new one
   // over the selection or at the caret.
@@ -50,8 +50,9 @@ class EditorMenu final : public QObject {
   void useLanguageOf(const QString& pageLang);
   QString pageFolder() const;
 
+  bool editing() const;
+
   QPointer<WebBrowser> browser_;
-  std::function<bool()> editing_;
   QStringList languages_;
   QString chosenLanguage_;
   QPointer<QMenu> menu_;

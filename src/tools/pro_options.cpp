@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "editor/edit_session.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "files/history_action.h"
 #include "files/paths.h"
@@ -366,9 +367,9 @@ void frmPRO::UpdatePageTitle() {
     return;
   }
   // The title shows at the next viewing; but an editor still holding the old
-  // file would write it back, so while the main window edits the page (page
-  // scripts are off then) it shows the page again.
-  if (browser_ && !browser_->pageScripts() &&
+  // file would write it back, so while the main window edits the page it
+  // shows the page again.
+  if (browser_ && browser_->state()->editing() &&
       QFileInfo(browser_->LocationPath()) == QFileInfo(target))
     browser_->Navigate2(target);
 }

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "app/main_window.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "files/page_history.h"
 #include "help/save_switch.h"
@@ -322,7 +323,7 @@ void EditCycleTest::everyPage() {
 
   // The page as the file itself makes it, scripts off, for comparison.
   WebBrowser reader;
-  reader.setPageScripts(false);
+  reader.state()->setEditing(true);
   reader.resize(800, 600);
   reader.show();
   const QString shape = QStringLiteral(
@@ -460,7 +461,7 @@ void EditCycleTest::toolRewriteWhileEditing() {
   QCOMPARE(prompts(rec).count(QStringLiteral("Save changes to sales.htm?")), 1);
   QCOMPARE(prompts(rec).contains(QStringLiteral("Done!")), keepsCode);
   if (!keepsCode) {  // cancelled: still editing, the edits still there
-    QVERIFY(browser()->editing());
+    QVERIFY(browser()->state()->holdsEdit());
     QVERIFY(driver::markup(browser()).contains(" Typed"));
   }
 }

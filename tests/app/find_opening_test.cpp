@@ -12,6 +12,7 @@
 #include <QWebEngineView>
 
 #include "app/main_window.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "support/browser_driver.h"
 #include "support/msg_box_recorder.h"
@@ -105,7 +106,7 @@ void FindOpeningTest::editsAreSettledBeforeTheSearch() {
   QCOMPARE(rec.calls[0].prompt, QStringLiteral("Save changes to sales.htm?"));
   QCOMPARE(rec.calls[0].buttons, MsgButtons::SaveDiscardCancel);
   QCOMPARE(summary->text(), QString());
-  QVERIFY(browser()->editing());
+  QVERIFY(browser()->state()->holdsEdit());
 
   rec.queue({MsgAnswer::Save});
   QSignalSpy searched(find, &frmFind::searchDone);

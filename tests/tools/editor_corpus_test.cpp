@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "editor/edit_session.h"
+#include "editor/editing_state.h"
 #include "editor/page_ops.h"
 #include "editor/web_browser.h"
 #include "support/browser_driver.h"
@@ -173,10 +174,9 @@ EditorCorpusTest::Result EditorCorpusTest::measure(const QString& path, Edit edi
   browser->setSilent(true);
   browser->resize(800, 600);
   browser->show();
-  bool editing = true;
-  auto* menu = new EditorMenu(browser.get(), [&editing] { return editing; });
+  auto* menu = new EditorMenu(browser.get());
   Q_UNUSED(menu);
-  browser->setPageScripts(false);
+  browser->state()->setEditing(true);
   if (!driver::load(browser.get(), path)) return result;
   browser->setDesignMode(QStringLiteral("On"));
   if (driver::designMode(browser.get()) != u"on") return result;
@@ -261,7 +261,7 @@ EditorCorpusTest::Result EditorCorpusTest::measure(const QString& path, Edit edi
   QTemporaryDir other;
   const QString next = other.filePath(QStringLiteral("next.htm"));
   testfiles::write(next, "<p>next</p>");
-  editing = false;
+  browser->state()->setEditing(false);
   if (!driver::load(browser.get(), next)) return result;
   QByteArray saved = testfiles::read(path);
   result.done = true;

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "editor/edit_session.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "engine/external_opener.h"
 #include "support/browser_driver.h"
@@ -83,7 +84,6 @@ class EditorLinksTest final : public QObject {
   std::unique_ptr<QTemporaryDir> dir_;
   std::unique_ptr<WebBrowser> browser_;
   EditorMenu* menu_ = nullptr;
-  bool editing_ = false;
   QString path_;
 };
 
@@ -93,8 +93,7 @@ void EditorLinksTest::init() {
   browser_->setSilent(true);
   browser_->resize(800, 600);
   browser_->show();
-  editing_ = false;
-  menu_ = new EditorMenu(browser_.get(), [this] { return editing_; });
+  menu_ = new EditorMenu(browser_.get());
   path_ = dir_->filePath(QStringLiteral("sales.htm"));
 }
 
@@ -105,8 +104,7 @@ void EditorLinksTest::cleanup() {
 
 bool EditorLinksTest::edit(const QByteArray& bytes) {
   testfiles::write(path_, bytes);
-  editing_ = true;
-  browser_->setPageScripts(false);
+  browser_->state()->setEditing(true);
   if (!driver::load(browser_.get(), path_)) return false;
   browser_->setDesignMode(QStringLiteral("On"));
   browser_->view()->setFocus();
@@ -118,7 +116,7 @@ bool EditorLinksTest::save() {
   rec.queue({MsgAnswer::Save});
   const QString next = dir_->filePath(QStringLiteral("next.htm"));
   testfiles::write(next, "<p>next</p>");
-  editing_ = false;
+  browser_->state()->setEditing(false);
   return driver::load(browser_.get(), next) && rec.calls.size() == 1;
 }
 

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "support/browser_driver.h"
 #include "support/test_files.h"
@@ -88,7 +89,7 @@ void FindReplaceCorpusTest::initTestCase() {
   browser_ = new WebBrowser;
   browser_->setSilent(true);
   // The file's own markup: what a script would write is not the page's.
-  browser_->setPageScripts(false);
+  browser_->state()->setEditing(true);
   browser_->resize(800, 600);
   browser_->show();
 }

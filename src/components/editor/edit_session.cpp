@@ -3,11 +3,11 @@
 #include <QFileInfo>
 #include <QVariantMap>
 #include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QWidget>
 #include <algorithm>
 
 #include "engine/engine_parse.h"
+#include "engine/page_scripts.h"
 #include "files/v_file.h"
 #include "text/declared_charset.h"
 #include "text/line_breaks.h"
@@ -15,10 +15,6 @@
 #include "text/text_codec.h"
 
 namespace {
-
-// The program's own scripts run in a world of their own: the page's scripts
-// cannot see or tamper with them, and they run with the page's scripts off.
-constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
 
 // A renderer keeps the memory of the biggest document it has read until it
 // exits; past this size its start is nothing next to a parse, so the checker
@@ -34,34 +30,20 @@ qsizetype commonPrefix(const QByteArray& a, const QByteArray& b) {
   return std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin();
 }
 
-// Any change to the document after it became editable marks it changed:
-// typing, pasting, undo, bold and the like all change the DOM.
-const QString kEnterDesignMode = QStringLiteral(R"(
-(function () {
-  if (!window.__quorvaneEdits) {
-    var edits = window.__quorvaneEdits = { changed: false };
-    new MutationObserver(function () { edits.changed = true; }).observe(document,
-        { subtree: true, childList: true, attributes: true, characterData: true });
-  }
-  document.designMode = 'On';
-})())");
-const QString kChanged =
-    QStringLiteral("!!(window.__quorvaneEdits && window.__quorvaneEdits.changed)");
-const QString kForget =
-    QStringLiteral("if (window.__quorvaneEdits) window.__quorvaneEdits.changed = false;");
-const QString kPageAndCharset = QStringLiteral(
-    "({ charset: document.characterSet, markup: document.documentElement ? "
-    "document.documentElement.outerHTML : '' })");
-// What is saved is read with the document no longer editable, so nothing
-// typed from now on can land in the document without landing in the file.
-const QString kFreezeAndRead = QStringLiteral(
-    "document.designMode = 'off';"
-    "({ charset: document.characterSet, markup: document.documentElement ? "
-    "document.documentElement.outerHTML : '' })");
-
 }  // namespace
 
-EditSession::EditSession(QWidget* owner) : QObject(owner), owner_(owner) {}
+using Phase = EditingState::Phase;
+
+EditSession::EditSession(EditingState* state, QWidget* owner)
+    : QObject(owner), state_(state), owner_(owner) {}
+
+bool EditSession::active() const { return state_->holdsEdit(); }
+
+bool EditSession::busy() const { return state_->busy(); }
+
+void EditSession::endPhase(Phase phase, Phase restored) {
+  if (state_->phase() == phase) state_->setPhase(restored);
+}
 
 engineparse::Checker* EditSession::checker() {
   if (!checker_) checker_ = new engineparse::Checker(this);
@@ -77,9 +59,8 @@ void EditSession::dropChecker() {
 QWidget* EditSession::messageParent() const { return owner_ ? owner_->window() : nullptr; }
 
 void EditSession::edit(const QString& path, QWebEnginePage* page) {
-  if (!active_ || page_ != page) {
+  if (!active() || page_ != page) {
     end();
-    active_ = true;
     page_ = page;
     path_ = path;
     // The renderer that will check what a save writes starts while the
@@ -96,20 +77,19 @@ void EditSession::edit(const QString& path, QWebEnginePage* page) {
     // Read before design mode is on, so before anything can be typed.
     const int generation = generation_;
     QPointer<EditSession> self(this);
-    page_->runJavaScript(kPageAndCharset, kWorld, [self, generation](const QVariant& v) {
+    pagescripts::call(page_, QStringLiteral("page"), {}, [self, generation](const QVariant& v) {
       if (!self || self->generation_ != generation) return;
       const QVariantMap page = v.toMap();
       self->markupBefore_ = page.value(QStringLiteral("markup")).toString();
       self->charsetBefore_ = page.value(QStringLiteral("charset")).toString();
     });
+    state_->setPhase(Phase::Editable);
   }
-  page_->runJavaScript(kEnterDesignMode, kWorld);
+  pagescripts::call(page_, QStringLiteral("enterDesignMode"));
 }
 
 void EditSession::end() {
   ++generation_;
-  active_ = false;
-  busy_ = false;
   page_.clear();
   fileBytes_.reset();
   traits_ = {};
@@ -118,31 +98,31 @@ void EditSession::end() {
 }
 
 void EditSession::readChanged(std::function<void(bool)> done) const {
-  if (!active_ || !page_) {
+  if (!active() || !page_) {
     done(false);
     return;
   }
   const int generation = generation_;
   QPointer<const EditSession> self(this);
-  page_->runJavaScript(kChanged, kWorld,
-                       [self, generation, done = std::move(done)](const QVariant& v) {
-                         // A document gone meanwhile holds nothing to save.
-                         done(self && self->generation_ == generation && v.toBool());
-                       });
+  pagescripts::call(page_, QStringLiteral("changed"), {},
+                    [self, generation, done = std::move(done)](const QVariant& v) {
+                      // A document gone meanwhile holds nothing to save.
+                      done(self && self->generation_ == generation && v.toBool());
+                    });
 }
 
 void EditSession::forgetEdits() {
-  if (active_ && page_) page_->runJavaScript(kForget, kWorld);
+  if (active() && page_) pagescripts::call(page_, QStringLiteral("forgetChanges"));
 }
 
 void EditSession::offerSave(MsgButtons buttons, std::function<void(Leave)> done) {
   // Busy from the question until the save ends: a second request meanwhile
   // (another navigation, a tool) must not ask again.
-  busy_ = true;
+  state_->setPhase(Phase::Asking);
   QPointer<EditSession> self(this);
   const int generation = generation_;
   const auto finish = [self, done = std::move(done)](Leave leave) {
-    if (self) self->busy_ = false;
+    if (self) self->endPhase(Phase::Asking, Phase::Editable);
     done(leave);
   };
   readChanged([self, generation, buttons, finish](bool changed) {
@@ -163,15 +143,15 @@ void EditSession::offerSave(MsgButtons buttons, std::function<void(Leave)> done)
   });
 }
 
-void EditSession::readDocument(const QString& script, DocumentDone done) {
-  if (!active_ || !page_) {
+void EditSession::readDocument(const QString& function, DocumentDone done) {
+  if (!active() || !page_) {
     done(Status::failure(QStringLiteral("the page is not open in the browser")), {}, {});
     return;
   }
   const int generation = generation_;
   QPointer<EditSession> self(this);
-  page_->runJavaScript(
-      script, kWorld, [self, generation, done = std::move(done)](const QVariant& v) {
+  pagescripts::call(
+      page_, function, {}, [self, generation, done = std::move(done)](const QVariant& v) {
         if (!self || self->generation_ != generation) return;
         const QVariantMap page = v.toMap();
         const QString markup = page.value(QStringLiteral("markup")).toString();
@@ -185,9 +165,9 @@ void EditSession::readDocument(const QString& script, DocumentDone done) {
 
 void EditSession::readPageText(PageTextDone done) {
   QPointer<EditSession> self(this);
-  readDocument(kPageAndCharset, [self, done = std::move(done)](const Status& read,
-                                                               const QString& markup,
-                                                               const QString& charset) {
+  readDocument(QStringLiteral("page"), [self, done = std::move(done)](const Status& read,
+                                                                      const QString& markup,
+                                                                      const QString& charset) {
     if (!read) {
       done(read, TextBuffer{});
       return;
@@ -203,20 +183,21 @@ void EditSession::readPageText(PageTextDone done) {
 }
 
 void EditSession::save(std::function<void(bool saved)> done) {
-  if (!active_ || !page_) {
+  if (!active() || !page_) {
     FileErrorMsg(QStringLiteral("save"), path_,
                  QStringLiteral("the page is not open in the browser"), messageParent());
     done(false);
     return;
   }
-  const bool wasBusy = std::exchange(busy_, true);
+  const Phase before = state_->phase();
+  state_->setPhase(Phase::Saving);
   emit inputBlocked(true);
   QPointer<EditSession> self(this);
   const int generation = generation_;
-  readChanged([self, generation, wasBusy, done = std::move(done)](bool changed) mutable {
+  readChanged([self, generation, before, done = std::move(done)](bool changed) mutable {
     if (!self || self->generation_ != generation) return;
-    const auto finish = [self, wasBusy, done = std::move(done)](bool saved) {
-      if (self) self->busy_ = wasBusy;
+    const auto finish = [self, before, done = std::move(done)](bool saved) {
+      if (self) self->endPhase(Phase::Saving, before);
       done(saved);
     };
     if (!changed) {
@@ -224,34 +205,36 @@ void EditSession::save(std::function<void(bool saved)> done) {
       finish(true);
       return;
     }
-    self->readDocument(kFreezeAndRead, [self, finish](const Status& read, const QString& markup,
-                                                      const QString& charset) {
-      if (!self) return;
-      if (!read) {
-        self->keepEdits(read.why(), finish);
-        return;
-      }
-      if (self->changedOnDisk()) {
-        const MsgAnswer answer = MsgBox(
-            QStringLiteral("%1 was changed by another program since you "
-                           "began editing. Overwrite it with your edits?")
-                .arg(QFileInfo(self->path_).fileName()),
-            MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"), self->messageParent());
-        if (!self) return;
-        if (answer != MsgAnswer::Yes) {
-          self->keepEdits({}, finish);
-          return;
-        }
-      }
-      self->writeEdits(markup, charset, finish);
-    });
+    self->readDocument(
+        QStringLiteral("freezeAndRead"),
+        [self, finish](const Status& read, const QString& markup, const QString& charset) {
+          if (!self) return;
+          if (!read) {
+            self->keepEdits(read.why(), finish);
+            return;
+          }
+          if (self->changedOnDisk()) {
+            const MsgAnswer answer = MsgBox(
+                QStringLiteral("%1 was changed by another program since you "
+                               "began editing. Overwrite it with your edits?")
+                    .arg(QFileInfo(self->path_).fileName()),
+                MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"), self->messageParent());
+            if (!self) return;
+            if (answer != MsgAnswer::Yes) {
+              self->keepEdits({}, finish);
+              return;
+            }
+          }
+          self->writeEdits(markup, charset, finish);
+        });
   });
 }
 
 void EditSession::keepEdits(const QString& why, std::function<void(bool saved)> done) {
   if (!why.isEmpty()) FileErrorMsg(QStringLiteral("save"), path_, why, messageParent());
-  if (active_ && page_) page_->runJavaScript(kEnterDesignMode, kWorld);
+  if (active() && page_) pagescripts::call(page_, QStringLiteral("enterDesignMode"));
   emit inputBlocked(false);
+  state_->setEditing(true);
   emit EditsKept();
   done(false);
 }
@@ -363,11 +346,11 @@ void EditSession::writeBytes(const QByteArray& bytes, const QString& markup, Sav
 }
 
 void EditSession::settleEdits(std::function<void(bool)> done) {
-  if (!active_) {
+  if (!active()) {
     done(true);
     return;
   }
-  if (busy_) {
+  if (busy()) {
     done(false);
     return;
   }
@@ -385,8 +368,8 @@ void EditSession::settleEdits(std::function<void(bool)> done) {
 }
 
 bool EditSession::readyToClose(std::function<void()> closeAgain) {
-  if (closeApproved_ || !active_) return true;
-  if (busy_) return false;
+  if (closeApproved_ || !active()) return true;
+  if (busy()) return false;
   QPointer<EditSession> self(this);
   offerSave(MsgButtons::SaveDiscardCancel, [self, closeAgain = std::move(closeAgain)](Leave leave) {
     if (!self) return;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "editor/editing_state.h"
 #include "files/status.h"
 #include "text/page_text.h"
 #include "text/text_buffer.h"
@@ -29,16 +30,18 @@ class QWidget;
 class EditSession final : public QObject {
   Q_OBJECT
  public:
-  // Messages are shown over owner's window.
-  explicit EditSession(QWidget* owner);
+  // Messages are shown over owner's window; state says what the page is
+  // doing, and the session moves it through editing, asking and saving.
+  EditSession(EditingState* state, QWidget* owner);
 
   // page shows the document loaded from path and becomes editable now. The
   // first call of an edit reads the file and the markup before any change.
   void edit(const QString& path, QWebEnginePage* page);
   // The document is gone (replaced, or its renderer died): whatever is
-  // pending for it is dropped.
+  // pending for it is dropped. The state is moved on by whoever replaced it.
   void end();
-  bool active() const { return active_; }
+  // An edit is under way: the document shown holds it.
+  bool active() const;
   // The file the edit writes to.
   const QString& path() const { return path_; }
 
@@ -48,7 +51,7 @@ class EditSession final : public QObject {
   void forgetEdits();
 
   // A question or a save is under way.
-  bool busy() const { return busy_; }
+  bool busy() const;
 
   enum class Leave { Go, Stay };
   // When the document holds edits, asks "Save changes to X?" (buttons as
@@ -89,7 +92,8 @@ class EditSession final : public QObject {
  signals:
   // The document must take no input (a save is under way), or may again.
   void inputBlocked(bool blocked);
-  // A save failed or was called off: the edits stay, editing goes on.
+  // A save failed or was called off: the edits stay, editing goes on (the
+  // state says so too).
   void EditsKept();
   // The edits were settled for a tool: show the file as it is now.
   void showAgain(const QString& path);
@@ -97,7 +101,8 @@ class EditSession final : public QObject {
  private:
   using DocumentDone =
       std::function<void(const Status&, const QString& markup, const QString& charset)>;
-  void readDocument(const QString& script, DocumentDone done);
+  // Runs one of the program's page scripts that answers {markup, charset}.
+  void readDocument(const QString& function, DocumentDone done);
   bool changedOnDisk() const;
   std::optional<QByteArray> wholePage(const QString& markup, const QString& charset) const;
   void writeEdits(const QString& markup, const QString& charset,
@@ -110,11 +115,14 @@ class EditSession final : public QObject {
   engineparse::Checker* checker();
   void dropChecker();
 
+  // Leaves the phase a question or save put the edit in, unless the
+  // document was replaced meanwhile.
+  void endPhase(EditingState::Phase phase, EditingState::Phase restored);
+
+  EditingState* state_;
   QPointer<QWidget> owner_;
   QPointer<QWebEnginePage> page_;
   QString path_;
-  bool active_ = false;
-  bool busy_ = false;
   bool closeApproved_ = false;
   // Pending engine callbacks belong to the edit they were asked for.
   int generation_ = 0;

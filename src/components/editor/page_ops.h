@@ -9,9 +9,9 @@ class QObject;
 class WebBrowser;
 
 // Link and picture edits in the document being edited, run in the program's
-// own script world. Each is one step of the editor's undo (Ctrl+Z takes it
-// back, Ctrl+Y brings it again) and changes only the nodes and attributes it
-// is about, so a save changes only those bytes of the file.
+// own script world (resources/scripts/page_ops.js). Each is one step of the editor's undo (Ctrl+Z
+// takes it back, Ctrl+Y brings it again) and changes only the nodes and attributes it is about, so
+// a save changes only those bytes of the file.
 //
 // Operations (arguments in order; the element an edit is about is the one
 // found by the last "at" or "caret"):
@@ -25,10 +25,8 @@ class WebBrowser;
 //   undo()  redo()    the editor's undo and redo, ours included
 namespace pageops {
 
-// The script that runs one operation; values travel as JSON, never as code.
-QString script(const QString& operation, const QJsonArray& args = {});
-
-// Runs it in browser's document; done gets the result unless context is gone.
+// Runs one operation in browser's document; values travel as JSON, never as
+// code. done gets the result unless context is gone.
 void run(WebBrowser* browser, const QString& operation, const QJsonArray& args, QObject* context,
          std::function<void(const QVariant&)> done = {});
 

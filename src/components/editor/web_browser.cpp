@@ -6,21 +6,19 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "editor/edit_session.h"
+#include "editor/editing_state.h"
 #include "engine/external_opener.h"
 #include "engine/page_scheme.h"
+#include "engine/page_scripts.h"
 #include "engine/web_page.h"
 #include "files/page_limit.h"
 
 namespace {
 
-// The program's own scripts run in a world of their own, also with the
-// page's scripts off.
-constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
 // How often a document being loaded without scripts is asked whether its
 // parsing has ended: the engine has no signal for it.
 constexpr int kReadyPollMs = 20;
@@ -55,11 +53,12 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   layout->setContentsMargins(0, 0, 0, 0);
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebBrowserView"));
-  session_ = new EditSession(this);
+  state_ = new EditingState(this);
+  session_ = new EditSession(state_, this);
   connect(session_, &EditSession::EditsKept, this, &WebBrowser::EditsKept);
   connect(session_, &EditSession::inputBlocked, this, &WebBrowser::blockInput);
   connect(session_, &EditSession::showAgain, this,
-          [this](const QString& path) { startLoad(urlOf(path), pageScripts_); });
+          [this](const QString& path) { startLoad(urlOf(path)); });
   usePage(new WebPage(view_));
   // Files dropped on the preview are meant for the window around it.
   view_->setAcceptDrops(false);
@@ -70,37 +69,13 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   connect(view_, &QWebEngineView::loadStarted, this, [this] {
     // A document holding edits refuses every navigation of its own (a meta
     // refresh, a reload): it stays, and so does what is known about it.
-    if (page_->holdsEdits || page_->refusedLeave) return;
-    // Whatever else starts a load, the document it replaces is gone.
+    if (state_->holdsEdit() || page_->refusedLeave) return;
+    // A load the program asked for is under way already; any other one (the
+    // page's own) replaces the document shown.
     forgetDocument();
-    readyTold_ = false;
+    if (state_->stage() != EditingState::Stage::Loading) state_->documentReplaced();
   });
-  connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
-    if (page_->holdsEdits && !ok) return;  // the end of such a refused navigation
-    readyPoll_->stop();
-    // The page is shown again after a save: it takes input again.
-    blockInput(false);
-    if (std::exchange(page_->refusedLeave, false) && !ok) {
-      // Only the page's attempt to leave failed; the page itself is shown,
-      // and may have been reported already.
-      if (documentOk_) return;
-      ok = true;
-    }
-    documentOk_ = ok && !LocationPath().isEmpty();
-    if (documentOk_ && !readyTold_) documentReady();
-    designAfterLoad_ = false;
-    if (!spare_) {
-      // The next fresh page starts its renderer once the page shown has
-      // loaded: an empty document assigns it to no site, so any page may
-      // load in it.
-      spare_ = new WebPage(view_);
-      connect(spare_, &QWebEnginePage::loadFinished, this, [this, page = spare_] {
-        if (page == spare_) spareReady_ = true;
-      });
-      spare_->load(QUrl(QStringLiteral("about:blank")));
-    }
-    emit DownloadComplete();
-  });
+  connect(view_, &QWebEngineView::loadFinished, this, &WebBrowser::loadFinished);
   // Preview in the default browser; the main window's shortcut list promises it.
   auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
   preview->setContext(Qt::WindowShortcut);
@@ -111,6 +86,9 @@ WebBrowser::~WebBrowser() {
   // Script callbacks still pending run as the page goes: let them find the
   // browser whole and know it is going, rather than half destroyed.
   destroying_ = true;
+  // Nothing the page does from here on is news to anyone: the windows that
+  // listen may be half gone themselves.
+  state_->blockSignals(true);
   session_->end();
   blockInput(false);
   delete view_;
@@ -124,42 +102,49 @@ void WebBrowser::Navigate2(const QString& path) {
   if (path.isEmpty()) return;
   // A request made while the user is being asked replaces any earlier one.
   pendingPath_ = path;
-  if (session_->busy()) return;
-  if (!session_->active()) {
-    startLoad(urlOf(std::exchange(pendingPath_, {})), pageScripts_);
+  if (state_->busy()) return;
+  if (!state_->holdsEdit()) {
+    startLoad(urlOf(std::exchange(pendingPath_, {})));
     return;
   }
   QPointer<WebBrowser> self(this);
   session_->offerSave(MsgButtons::SaveDiscard, [self](EditSession::Leave leave) {
     if (!self || self->destroying_) return;
     const QString next = std::exchange(self->pendingPath_, {});
-    if (leave == EditSession::Leave::Go && !next.isEmpty())
-      self->startLoad(urlOf(next), self->pageScripts_);
+    if (leave == EditSession::Leave::Go && !next.isEmpty()) self->startLoad(urlOf(next));
   });
 }
 
 QUrl WebBrowser::urlOf(const QString& path) { return pagescheme::urlOf(path); }
 
-bool WebBrowser::editing() const { return session_->active(); }
-
-void WebBrowser::forgetDocument() {
-  session_->end();
-  page_->holdsEdits = false;
-  documentOk_ = false;
-}
+void WebBrowser::forgetDocument() { session_->end(); }
 
 void WebBrowser::usePage(WebPage* page) {
   page_ = page;
+  page_->holdsEdits = [state = QPointer<EditingState>(state_)] {
+    return state && state->holdsEdit();
+  };
   // A renderer that died took the document and its edits with it; what is
   // shown now is nothing anyone could save or leave with a question.
-  connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this] {
+  connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this, page] {
+    if (page != page_) return;
     forgetDocument();
+    state_->documentLost();
     blockInput(false);
   });
   view_->setPage(page_);
 }
 
-void WebBrowser::startLoad(const QUrl& url, bool scripts) {
+WebPage* WebBrowser::freshPage() {
+  // A spare still loading its empty document would report that load as this one's.
+  WebPage* page = spareReady_ && spareReady_ == spare_ ? spare_.data() : new WebPage(view_);
+  if (page == spare_) spare_ = nullptr;
+  spareReady_ = nullptr;
+  return page;
+}
+
+void WebBrowser::startLoad(const QUrl& url) {
+  const bool scripts = state_->pageScripts();
   // A page's script may never end, and its renderer then takes no other
   // load. A load without scripts (the editor's) after a document whose
   // scripts ran gets a page of its own, and with it a renderer of its own;
@@ -168,20 +153,18 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
   // parsing is watched below is this load's, never the one it replaces.
   if (!scripts && !page_->url().isEmpty()) {
     WebPage* old = page_;
-    // A spare still loading its empty document would report that load as this one's.
-    usePage(spareReady_ ? std::exchange(spare_, nullptr) : new WebPage(view_));
-    spareReady_ = false;
+    usePage(freshPage());
     page_->silent = old->silent;
     old->deleteLater();
   }
   forgetDocument();
-  documentScripts_ = scripts;
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
   const QString path = pagescheme::pathOf(url);
   if (const Status shown = pagelimit::showable(path); !shown && QFileInfo::exists(path)) {
     // A page too big for the engine (it would take minutes and gigabytes,
     // then likely die), a pipe or a device: a note stands in for the page,
     // which is no file and so cannot be edited or saved.
+    state_->loadStarted(QUrl(), scripts);
     const QString name = QFileInfo(path).fileName().toHtmlEscaped();
     page_->setHtml(
         QStringLiteral("<p style=\"font: 10pt sans-serif\">%1</p>")
@@ -191,38 +174,68 @@ void WebBrowser::startLoad(const QUrl& url, bool scripts) {
                            .arg(name, shown.why().toHtmlEscaped())));
     return;
   }
+  state_->loadStarted(url, scripts);
   view_->load(url);
-  ++loads_;
-  readyTold_ = false;
   askingReady_ = false;
-  loading_ = scripts ? QUrl() : url;
+  // The engine says when a load ends, not when its document is parsed: a
+  // load without scripts is asked until it is, so it can be edited at once.
   if (scripts)
     readyPoll_->stop();
   else
     readyPoll_->start();
 }
 
+void WebBrowser::loadFinished(bool ok) {
+  if (state_->holdsEdit() && !ok) return;  // the end of such a refused navigation
+  readyPoll_->stop();
+  // The page is shown again after a save: it takes input again.
+  blockInput(false);
+  if (std::exchange(page_->refusedLeave, false) && !ok) {
+    // Only the page's attempt to leave failed; the page itself is shown,
+    // and may have been reported already.
+    if (state_->documentOk()) return;
+    ok = true;
+  }
+  const bool told = state_->stage() == EditingState::Stage::Parsed;
+  const bool file = ok && !LocationPath().isEmpty();
+  state_->loadEnded(file);
+  if (file && !told) documentReady();
+  if (!spare_) {
+    // The next fresh page starts its renderer once the page shown has
+    // loaded: an empty document assigns it to no site, so any page may
+    // load in it.
+    spare_ = new WebPage(view_);
+    connect(spare_, &QWebEnginePage::loadFinished, this, [this, page = spare_] {
+      if (page == spare_) spareReady_ = page;
+    });
+    spare_->load(QUrl(QStringLiteral("about:blank")));
+  }
+  emit DownloadComplete();
+}
+
 void WebBrowser::pollReady() {
   if (askingReady_) return;
   askingReady_ = true;
-  const int load = loads_;
+  const int load = state_->load();
   QPointer<WebBrowser> self(this);
-  page_->runJavaScript(QStringLiteral("document.readyState === 'loading' ? '' : location.href"),
-                       kWorld, [self, load](const QVariant& href) {
-                         if (!self || self->destroying_ || self->loads_ != load) return;
-                         self->askingReady_ = false;
-                         if (self->readyTold_ || !self->readyPoll_->isActive()) return;
-                         // Until the file's document is there, the page holds an empty one.
-                         if (QUrl(href.toString()) != self->loading_) return;
-                         self->readyPoll_->stop();
-                         self->documentOk_ = !self->LocationPath().isEmpty();
-                         if (self->documentOk_) self->documentReady();
-                       });
+  pagescripts::call(page_, QStringLiteral("readyHref"), {}, [self, load](const QVariant& href) {
+    if (!self || self->destroying_ || self->state_->load() != load) return;
+    self->askingReady_ = false;
+    if (self->state_->stage() != EditingState::Stage::Loading || !self->readyPoll_->isActive())
+      return;
+    // Until the file's document is there, the page holds an empty one.
+    if (QUrl(href.toString()) != self->state_->url()) return;
+    self->readyPoll_->stop();
+    if (self->LocationPath().isEmpty()) return;
+    self->state_->documentParsed();
+    self->documentReady();
+  });
 }
 
 void WebBrowser::documentReady() {
-  readyTold_ = true;
-  if (std::exchange(designAfterLoad_, false)) setDesignMode(QStringLiteral("On"));
+  // The user is editing: the document takes typing now, while its images and
+  // web fonts may still be on their way.
+  if (state_->editing()) setDesignMode(QStringLiteral("On"));
   emit DocumentReady();
 }
 
@@ -231,34 +244,30 @@ QString WebBrowser::LocationPath() const { return pagescheme::pathOf(page_->url(
 void WebBrowser::setDesignMode(const QString& value) {
   if (value != u"On") {
     // Edits made so far stay with the session: the document still holds them.
-    page_->runJavaScript(QStringLiteral("document.designMode = 'off';"), kWorld);
+    pagescripts::call(page_, QStringLiteral("leaveDesignMode"));
     return;
   }
-  if (documentScripts_) {
+  if (state_->scriptsRan()) {
     // Loaded again in any case, so a navigation the page is attempting (and
     // will be refused) at this moment does not make the request go unheard.
     if (LocationPath().isEmpty()) return;
-    designAfterLoad_ = true;
-    startLoad(page_->url(), false);
+    state_->setEditing(true);
+    startLoad(page_->url());
     return;
   }
   // An error page or an empty view has nothing of the user's to edit.
-  if (!documentOk_) return;
-  page_->holdsEdits = true;
+  if (!state_->documentOk()) return;
   session_->edit(LocationPath(), page_);
 }
 
 void WebBrowser::readDesignMode(std::function<void(const QString&)> done) const {
-  page_->runJavaScript(QStringLiteral("document.designMode"), kWorld,
-                       [done = std::move(done)](const QVariant& v) { done(v.toString()); });
+  pagescripts::call(page_, QStringLiteral("designMode"), {},
+                    [done = std::move(done)](const QVariant& v) { done(v.toString()); });
 }
 
-void WebBrowser::setPageScripts(bool on) { pageScripts_ = on; }
-
 void WebBrowser::readMarkup(std::function<void(const QString&)> done) const {
-  page_->runJavaScript(
-      QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"), kWorld,
-      [done = std::move(done)](const QVariant& v) { done(v.toString()); });
+  pagescripts::call(page_, QStringLiteral("markup"), {},
+                    [done = std::move(done)](const QVariant& v) { done(v.toString()); });
 }
 
 void WebBrowser::blockInput(bool blocked) {

@@ -7,6 +7,7 @@
 #include <functional>
 
 class EditSession;
+class EditingState;
 class QTimer;
 class QWebEngineView;
 class WebPage;
@@ -41,13 +42,15 @@ class WebBrowser final : public QWidget {
 
   // "On" makes the whole document editable in place, "off" read-only again.
   // A document whose scripts ran is loaded again without them before it
-  // becomes editable, so nothing a script wrote can end up in the file.
+  // becomes editable, so nothing a script wrote can end up in the file; the
+  // user is editing from then on (state()->editing()).
   void setDesignMode(const QString& value);
   void readDesignMode(std::function<void(const QString&)> done) const;
 
-  // Whether the page's own scripts run in the documents loaded from now on.
-  void setPageScripts(bool on);
-  bool pageScripts() const { return pageScripts_; }
+  // What the page is doing: whether the user is editing it, and where the
+  // document shown is in its load and its edit. While the user is editing,
+  // pages load without their scripts and become editable once parsed.
+  EditingState* state() const { return state_; }
 
   // The root element's markup as the engine holds it now.
   void readMarkup(std::function<void(const QString&)> done) const;
@@ -55,8 +58,6 @@ class WebBrowser final : public QWidget {
   // The edit of the document shown: saving, discarding, settling edits
   // before a tool rewrites the file, and whether the program may close.
   EditSession* session() const { return session_; }
-  // Whether the document shown has been made editable since it was loaded.
-  bool editing() const;
 
   QWebEngineView* view() const { return view_; }
 
@@ -71,9 +72,12 @@ class WebBrowser final : public QWidget {
 
  private:
   void usePage(WebPage* page);
-  // What was known of the shown document, once it is replaced.
+  // The edit of the document shown ends with it.
   void forgetDocument();
-  void startLoad(const QUrl& url, bool scripts);
+  void startLoad(const QUrl& url);
+  void loadFinished(bool ok);
+  // A page whose renderer already runs, for the next load without scripts.
+  WebPage* freshPage();
   // The page URL of a file, and the file of the document shown: the one
   // place that maps between the two.
   static QUrl urlOf(const QString& path);
@@ -86,19 +90,14 @@ class WebBrowser final : public QWidget {
 
   QWebEngineView* view_ = nullptr;
   WebPage* page_ = nullptr;
-  WebPage* spare_ = nullptr;  // a fresh page whose renderer is running already
-  bool spareReady_ = false;
+  // A fresh page whose renderer is running already: its empty document has loaded.
+  QPointer<WebPage> spare_;
+  QPointer<WebPage> spareReady_;
+  EditingState* state_ = nullptr;
   EditSession* session_ = nullptr;
 
-  bool pageScripts_ = true;
-  bool documentScripts_ = true;  // whether scripts ran in the document shown
-  bool documentOk_ = false;      // a page file was loaded (not an error page)
-  bool designAfterLoad_ = false;
-  bool readyTold_ = true;  // DocumentReady was emitted for the load under way
-  bool askingReady_ = false;
-  int loads_ = 0;  // loads started, so an answer is known to be about the latest
-  QUrl loading_;   // the URL of the load without scripts whose parsing is watched
   QTimer* readyPoll_ = nullptr;
+  bool askingReady_ = false;  // a question of the poll is on its way
   bool destroying_ = false;
   QString pendingPath_;
   // Widgets whose input is held back while a save is under way.

@@ -1,5 +1,6 @@
 #include "engine/engine_parse.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QUuid>
@@ -10,30 +11,13 @@
 #include <QWebEngineUrlRequestInterceptor>
 
 #include "engine/page_scheme.h"
+#include "engine/page_scripts.h"
 #include "engine/web_page.h"
 
 namespace {
 
 constexpr int kTimeoutMs = 180'000;  // a 10 MB page loads in under 10 s
 constexpr int kPollMs = 5;
-
-const QString kRead = QStringLiteral(
-    "document.readyState === 'loading' ? { href: location.href } : { href: location.href, "
-    "charset: document.characterSet, markup: document.documentElement ? "
-    "document.documentElement.outerHTML : '' }");
-
-// Decodes as the label says (null when the engine names that character set
-// otherwise than the page was read in) and parses as a document with scripts
-// off: the same decoder and tree builder as a load, without the load.
-const QString kParseDeclared = QStringLiteral(R"((() => {
-  const text = (b) => new TextDecoder().decode(Uint8Array.from(atob(b), (c) => c.charCodeAt(0)));
-  let decoder;
-  try { decoder = new TextDecoder(text('%1')); } catch (e) { return null; }
-  if (decoder.encoding.toLowerCase() !== text('%2').toLowerCase()) return null;
-  const doc = new DOMParser().parseFromString(
-      decoder.decode(Uint8Array.from(atob('%3'), (c) => c.charCodeAt(0))), 'text/html');
-  return doc.documentElement ? doc.documentElement.outerHTML : '';
-})())");
 
 }  // namespace
 
@@ -43,7 +27,9 @@ namespace engineparse {
 // must not replace the document being read.
 class HiddenPage final : public QWebEnginePage {
  public:
-  explicit HiddenPage(QObject* parent) : QWebEnginePage(WebPage::sharedProfile(), parent) {}
+  explicit HiddenPage(QObject* parent) : QWebEnginePage(WebPage::sharedProfile(), parent) {
+    pagescripts::install(this);
+  }
   void allow(const QUrl& url) { url_ = url; }
   std::function<void(const QString&)> told;
 
@@ -92,7 +78,8 @@ Checker::Checker(QObject* parent) : QObject(parent) {
   QWebEngineScript tell;
   tell.setInjectionPoint(QWebEngineScript::DocumentReady);
   tell.setWorldId(QWebEngineScript::ApplicationWorld);
-  tell.setSourceCode(QStringLiteral("console.log('%1' + JSON.stringify(%2));").arg(token_, kRead));
+  tell.setSourceCode(QStringLiteral("console.log('%1' + JSON.stringify(%2));")
+                         .arg(token_, pagescripts::expression(QStringLiteral("parsed"))));
   page_->scripts().insert(tell);
   page_->told = [this](const QString& message) {
     if (!message.startsWith(token_)) return;
@@ -146,7 +133,7 @@ void Checker::ask() {
   asking_ = true;
   QPointer<Checker> self(this);
   const int round = round_;
-  page_->runJavaScript(kRead, QWebEngineScript::ApplicationWorld, [self, round](const QVariant& v) {
+  pagescripts::call(page_, QStringLiteral("parsed"), {}, [self, round](const QVariant& v) {
     if (!self || self->round_ != round) return;
     self->asking_ = false;
     self->answer(v.toMap());
@@ -171,8 +158,7 @@ void Checker::finish(std::optional<Parsed> parsed) {
   if (!done_) return;
   const auto done = std::exchange(done_, {});
   // The document read is not kept in memory until the next check.
-  page_->runJavaScript(QStringLiteral("document.replaceChildren()"),
-                       QWebEngineScript::ApplicationWorld);
+  pagescripts::call(page_, QStringLiteral("empty"));
   done(std::move(parsed));
 }
 
@@ -198,18 +184,18 @@ void parseDeclared(QWebEnginePage* page, const QByteArray& bytes, const QByteArr
     done(std::nullopt);
     return;
   }
-  // Everything from the page goes in as base64: nothing in it can end a string.
-  const QString script = kParseDeclared.arg(QString::fromLatin1(label.toBase64()),
-                                            QString::fromLatin1(charset.toUtf8().toBase64()),
-                                            QString::fromLatin1(bytes.toBase64()));
-  page->runJavaScript(script, QWebEngineScript::ApplicationWorld,
-                      [charset, done = std::move(done)](const QVariant& v) {
-                        if (v.typeId() != QMetaType::QString) {
-                          done(std::nullopt);
-                          return;
-                        }
-                        done(Parsed{v.toString(), charset});
-                      });
+  // Everything from the page goes in as base64, decoded by the script.
+  const QJsonArray args{QString::fromLatin1(label.toBase64()),
+                        QString::fromLatin1(charset.toUtf8().toBase64()),
+                        QString::fromLatin1(bytes.toBase64())};
+  pagescripts::call(page, QStringLiteral("parseDeclared"), args,
+                    [charset, done = std::move(done)](const QVariant& v) {
+                      if (v.typeId() != QMetaType::QString) {
+                        done(std::nullopt);
+                        return;
+                      }
+                      done(Parsed{v.toString(), charset});
+                    });
 }
 
 }  // namespace engineparse

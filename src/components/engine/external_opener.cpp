@@ -14,6 +14,11 @@ UrlOpener& installed() {
 
 }  // namespace
 
+bool opensOutside(const QUrl& url) {
+  const QString scheme = url.scheme();
+  return scheme == u"http" || scheme == u"https" || scheme == u"mailto";
+}
+
 void setOpener(UrlOpener opener) { installed() = std::move(opener); }
 
 void open(const QUrl& url) {

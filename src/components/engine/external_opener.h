@@ -11,6 +11,10 @@ namespace externalopener {
 
 using UrlOpener = std::function<void(const QUrl&)>;
 
+// The addresses the user's browser may be given: the web and mail. A
+// stranger's link to a program, a phone dialler or a local file is not run.
+bool opensOutside(const QUrl& url);
+
 // An empty opener restores the system's default browser.
 void setOpener(UrlOpener opener);
 void open(const QUrl& url);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
@@ -14,6 +15,7 @@
 #include "engine/external_opener.h"
 #include "engine/page_scheme.h"
 #include "engine/page_scheme_handler.h"
+#include "engine/page_scripts.h"
 
 namespace {
 
@@ -21,11 +23,6 @@ bool isPreviewable(const QUrl& url) {
   const QString scheme = url.scheme();
   return scheme == QLatin1String(pagescheme::kScheme) || scheme == u"about" || scheme == u"data" ||
          scheme == u"blob";
-}
-
-bool opensExternally(const QUrl& url) {
-  const QString scheme = url.scheme();
-  return scheme == u"http" || scheme == u"https" || scheme == u"mailto";
 }
 
 // Pages are served through their own scheme; nothing a page asks for may come
@@ -85,22 +82,6 @@ class UserInputWatch final : public QObject {
   QPointer<WebPage> pressedOn_;
 };
 
-// The address of the link at a point of the page (in CSS pixels), or of the
-// focused link; empty where there is none, or the document is being edited.
-QString userLinkScript(std::optional<QPointF> point) {
-  const QString target =
-      point ? QStringLiteral("document.elementFromPoint(%1, %2)").arg(point->x()).arg(point->y())
-            : QStringLiteral("document.activeElement");
-  return QStringLiteral(R"((function () {
-  var e = %1;
-  var link = e && e.closest ? e.closest('a[href], area[href]') : null;
-  if (!link || document.designMode === 'on' || link.isContentEditable) return '';
-  var h = link.getAttribute('href') || link.getAttribute('xlink:href') || '';
-  try { return new URL(h, document.baseURI).href; } catch (x) { return ''; }
-})())")
-      .arg(target);
-}
-
 }  // namespace
 
 QWebEngineProfile* WebPage::sharedProfile() {
@@ -129,6 +110,7 @@ QWebEngineProfile* WebPage::sharedProfile() {
 }
 
 WebPage::WebPage(QObject* parent) : QWebEnginePage(sharedProfile(), parent) {
+  pagescripts::install(this);
   static auto* watch = [] {
     auto* w = new UserInputWatch(QCoreApplication::instance());
     QCoreApplication::instance()->installEventFilter(w);
@@ -138,17 +120,20 @@ WebPage::WebPage(QObject* parent) : QWebEnginePage(sharedProfile(), parent) {
 }
 
 void WebPage::openUserLink(std::optional<QPoint> viewPos) {
-  std::optional<QPointF> point;
-  if (viewPos) point = QPointF(*viewPos) / zoomFactor();
-  runJavaScript(userLinkScript(point), QWebEngineScript::ApplicationWorld,
-                [](const QVariant& href) {
-                  const QUrl url(href.toString());
-                  if (opensExternally(url)) externalopener::open(url);
-                });
+  // The point in CSS pixels, or nulls for the focused link.
+  QJsonArray at{QJsonValue(), QJsonValue()};
+  if (viewPos) {
+    const QPointF point = QPointF(*viewPos) / zoomFactor();
+    at = {point.x(), point.y()};
+  }
+  pagescripts::call(this, QStringLiteral("userLink"), at, [](const QVariant& href) {
+    const QUrl url(href.toString());
+    if (externalopener::opensOutside(url)) externalopener::open(url);
+  });
 }
 
 bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
-  if (holdsEdits && isMainFrame) return false;
+  if (isMainFrame && holdsEdits && holdsEdits()) return false;
   // The preview stays on the pages' own addresses. The link the user clicked
   // went to the default browser already (openUserLink); whatever else wants
   // to leave, a script's click included, goes nowhere.

@@ -2,6 +2,7 @@
 
 #include <QPoint>
 #include <QWebEnginePage>
+#include <functional>
 #include <optional>
 
 class QWebEngineProfile;
@@ -13,9 +14,10 @@ class WebPage final : public QWebEnginePage {
   explicit WebPage(QObject* parent = nullptr);
 
   bool silent = false;
-  // The document holds edits that only WebBrowser may decide to leave: the
-  // page's own reloads, back and forward are refused meanwhile.
-  bool holdsEdits = false;
+  // Whether the document holds edits that only its editor may decide to
+  // leave: the page's own reloads, back and forward are refused meanwhile.
+  // Asked of the editor, which knows; none (the default) holds none.
+  std::function<bool()> holdsEdits;
   // The page tried to take the preview elsewhere (a script or a refresh
   // going to the web) and was refused: the engine ends that attempt as a
   // failed load, though the document shown is still the page's own.

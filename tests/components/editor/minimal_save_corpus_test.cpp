@@ -11,6 +11,7 @@
 #include <QWebEngineView>
 
 #include "editor/edit_session.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "support/browser_driver.h"
 #include "support/msg_box_recorder.h"
@@ -193,7 +194,7 @@ void MinimalSaveCorpusTest::edit() {
   browser.setSilent(true);
   browser.resize(800, 600);
   browser.show();
-  browser.setPageScripts(false);
+  browser.state()->setEditing(true);
   QVERIFY(driver::load(&browser, path));
   browser.setDesignMode(QStringLiteral("On"));
   QCOMPARE(driver::designMode(&browser), QStringLiteral("on"));
@@ -251,7 +252,7 @@ void MinimalSaveCorpusTest::edit() {
   QVERIFY(saved != original);
 
   // The file holds the edited page, whichever way it was written.
-  browser.setPageScripts(false);
+  browser.state()->setEditing(true);
   QVERIFY(driver::load(&browser, path));
   QCOMPARE(driver::markup(&browser), edited);
 

@@ -8,6 +8,7 @@
 #include <QWebEngineView>
 
 #include "editor/edit_session.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "engine/external_opener.h"
 #include "support/browser_driver.h"
@@ -83,7 +84,7 @@ QString WebBrowserEditTest::write(const QString& name, const QByteArray& bytes) 
 }
 
 bool WebBrowserEditTest::edit(const QString& path) {
-  browser_->setPageScripts(false);
+  browser_->state()->setEditing(true);
   if (!driver::load(browser_.get(), path)) return false;
   browser_->setDesignMode(QStringLiteral("On"));
   return driver::designMode(browser_.get()) == u"on";
@@ -98,7 +99,7 @@ void WebBrowserEditTest::scriptOutputNeverEdited_data() {
 void WebBrowserEditTest::scriptOutputNeverEdited() {
   QFETCH(bool, scriptsOffBeforeLoad);
   const QString path = write(QStringLiteral("scripted.html"), kScriptedPage);
-  browser_->setPageScripts(!scriptsOffBeforeLoad);
+  browser_->state()->setEditing(scriptsOffBeforeLoad);
   QVERIFY(driver::load(browser_.get(), path));
   if (!scriptsOffBeforeLoad) QVERIFY(driver::markup(browser_.get()).contains("by script"));
   QSignalSpy loads(browser_.get(), &WebBrowser::DownloadComplete);
@@ -282,7 +283,7 @@ void WebBrowserEditTest::pageNavigationKeepsEdits() {
   QVERIFY(driver::typeInto(browser_.get(), "#first", " there"));
   QSignalSpy finished(browser_->view(), &QWebEngineView::loadFinished);
   QVERIFY(finished.wait(20000));  // the refused refresh
-  QVERIFY(browser_->editing());
+  QVERIFY(browser_->state()->holdsEdit());
   QCOMPARE(browser_->LocationPath(), path);
   QVERIFY(driver::markup(browser_.get()).contains("Hello there"));
 
@@ -387,7 +388,7 @@ void WebBrowserEditTest::changedOnDisk() {
   }
   QCOMPARE(bytes, theirs);
   QCOMPARE(browser_->LocationPath(), path);
-  QVERIFY(browser_->editing());
+  QVERIFY(browser_->state()->holdsEdit());
   QVERIFY(driver::markup(browser_.get()).contains("Hellozebra"));
   QCOMPARE(driver::designMode(browser_.get()), QStringLiteral("on"));
 }

@@ -13,6 +13,7 @@
 #include <QUrl>
 #include <QWebEngineView>
 
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "engine/external_opener.h"
 #include "support/browser_driver.h"
@@ -273,7 +274,7 @@ class WebBrowserTest final : public QObject {
     // without the page's scripts, gets all of it.)
     QCOMPARE(browser.LocationPath(), path);
     QVERIFY(opened.isEmpty());
-    browser.setPageScripts(false);
+    browser.state()->setEditing(true);
     browser.setDesignMode(QStringLiteral("On"));
     QVERIFY(driver::waitFor([&] {
       return pagescript::answer<QString>([&](auto cb) { browser.readDesignMode(cb); }) == u"on";
@@ -313,7 +314,7 @@ class WebBrowserTest final : public QObject {
     tick.start(10);
     QVERIFY(driver::waitFor([&] { return ticks.size() >= 20; }, 5000));
 
-    browser.setPageScripts(false);
+    browser.state()->setEditing(true);
     QSignalSpy done(&browser, &WebBrowser::DownloadComplete);
     browser.Navigate2(path);
     QVERIFY(

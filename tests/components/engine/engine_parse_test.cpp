@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "engine/page_scripts.h"
 #include "engine/web_page.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -50,6 +51,7 @@ class EngineParseTest final : public QObject {
     checker_ = std::make_unique<engineparse::Checker>();
     // The quick parse itself, in a page of the previews' profile: scripts off, a document shown.
     page_ = std::make_unique<QWebEnginePage>(WebPage::sharedProfile());
+    pagescripts::install(page_.get());
     page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     QSignalSpy loaded(page_.get(), &QWebEnginePage::loadFinished);
     page_->setHtml(QStringLiteral("<p>shown"));

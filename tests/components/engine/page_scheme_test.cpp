@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QWebEngineView>
 
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "engine/external_opener.h"
 #include "support/browser_driver.h"
@@ -118,7 +119,7 @@ class PageSchemeTest final : public QObject {
     WebBrowser browser;
     browser.resize(600, 400);
     browser.show();
-    browser.setPageScripts(false);
+    browser.state()->setEditing(true);
     QVERIFY(driver::load(&browser, page));
     QCOMPARE(driver::js(&browser, QStringLiteral("document.querySelectorAll('p').length")).toInt(),
              2);

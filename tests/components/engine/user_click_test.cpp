@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QWebEngineView>
 
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "engine/external_opener.h"
 #include "support/browser_driver.h"
@@ -121,7 +122,7 @@ class UserClickTest final : public QObject {
     waitRounds(browser, 20);
     QCOMPARE(opened, QList<QUrl>{});
 
-    browser.setPageScripts(false);
+    browser.state()->setEditing(true);
     browser.setDesignMode(QStringLiteral("On"));
     QVERIFY(driver::waitLoaded(&browser));
     QVERIFY(driver::waitFor([&] { return driver::designMode(&browser) == u"on"; }, 60000));

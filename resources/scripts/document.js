@@ -1,0 +1,32 @@
+// What the program reads of the document shown. Runs in the program's own
+// script world: the page's scripts can neither see nor change it, and it runs
+// with the page's scripts off.
+(function () {
+  'use strict';
+  var qv = window.__qv = window.__qv || {};
+  if (qv.markup) return;  // put in twice: the first copy stays
+
+  // The root element's markup as the engine holds it now.
+  qv.markup = function () {
+    return document.documentElement ? document.documentElement.outerHTML : '';
+  };
+  // The markup and the character set the engine read the bytes in.
+  qv.page = function () {
+    return { charset: document.characterSet, markup: qv.markup() };
+  };
+  // The address of the document once its parsing has ended; '' before.
+  qv.readyHref = function () {
+    return document.readyState === 'loading' ? '' : location.href;
+  };
+  // The address, and once parsed the markup and charset: what a check reads.
+  qv.parsed = function () {
+    if (document.readyState === 'loading') return { href: location.href };
+    var page = qv.page();
+    page.href = location.href;
+    return page;
+  };
+  // The document read is not kept in memory until the next one.
+  qv.empty = function () {
+    document.replaceChildren();
+  };
+})();
