@@ -4,11 +4,10 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,10 +19,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
-#include <QWebEngineScript>
 #include <QWebEngineView>
 
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
+#include "engine/page_scripts.h"
 #include "tools/every_page.h"
 #include "tools/web_links.h"
 #include "widgets/msg_box.h"
@@ -57,14 +57,6 @@ QString plainTip(const QString& text) {
 bool samePath(const QString& a, const QString& b) {
   const QString ca = QFileInfo(a).canonicalFilePath();
   return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
-
-QString locateScript() {
-  static const QString script = [] {
-    QFile f(QStringLiteral(":/scripts/locate_problem.js"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-  }();
-  return script;
 }
 
 }  // namespace
@@ -369,7 +361,7 @@ void frmCheck::lstProblems_DblClick(QTreeWidgetItem* item) {
 // there the element is scrolled into view and selected.
 void frmCheck::showInPage(const QString& page, const pagecheck::Locator& where) {
   if (!browser_ || !pageList_) return;
-  if (!pageList_->isEnabled()) {
+  if (browser_->state()->editing()) {
     MsgBox(QStringLiteral("Please save or discard your changes to the page first."),
            MsgButtons::OkOnly, MsgIcon::Information, kTitle, this);
     return;
@@ -395,13 +387,9 @@ void frmCheck::showInPage(const QString& page, const pagecheck::Locator& where) 
 
 void frmCheck::locate(const pagecheck::Locator& where) {
   if (!browser_ || (where.attribute.isEmpty() && where.text.isEmpty())) return;
-  const QJsonObject arg{{QStringLiteral("attribute"), where.attribute},
-                        {QStringLiteral("value"), where.value},
-                        {QStringLiteral("text"), where.text}};
-  // Values travel as JSON, never as code.
-  const QString call = locateScript() + QStringLiteral("(") +
-                       QString::fromUtf8(QJsonDocument(arg).toJson(QJsonDocument::Compact)) +
-                       QStringLiteral(");");
-  browser_->view()->page()->runJavaScript(call, QWebEngineScript::ApplicationWorld);
+  const QJsonObject place{{QStringLiteral("attribute"), where.attribute},
+                          {QStringLiteral("value"), where.value},
+                          {QStringLiteral("text"), where.text}};
+  pagescripts::call(browser_->view()->page(), QStringLiteral("locateProblem"), {place});
   browser_->view()->setFocus();
 }

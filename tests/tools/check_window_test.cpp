@@ -22,7 +22,9 @@
 
 #include "app/main_window.h"
 #include "app/main_window_layout.h"
+#include "editor/editing_state.h"
 #include "editor/web_browser.h"
+#include "support/msg_box_recorder.h"
 #include "support/page_script.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -136,6 +138,16 @@ class CheckWindowTest final : public QObject {
                         ".textContent")
             .toString(),
         QStringLiteral("Buy"), 20000);
+
+    // While the page is edited the row does not take the page away.
+    browser->state()->setEditing(true);
+    {
+      MsgBoxRecorder messages;
+      QTest::keyClick(list, Qt::Key_Return);
+      QCOMPARE(messages.calls.size(), 1);
+      QVERIFY(messages.calls[0].prompt.startsWith("Please save or discard your changes"));
+    }
+    browser->state()->setEditing(false);
 
     // The accounts are the user's, kept for next time; with none named,
     // each payment link says whom it pays.
