@@ -103,7 +103,7 @@ void WebLinkCheck::startNext() {
 }
 
 void WebLinkCheck::send(Request* r) {
-  QNetworkRequest request(QUrl(addresses_[r->index]));
+  QNetworkRequest request{QUrl(addresses_[r->index])};
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                        QNetworkRequest::NoLessSafeRedirectPolicy);
   // Some servers refuse what does not look like a browser.
