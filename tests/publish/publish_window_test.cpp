@@ -17,9 +17,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/edit_captions.h"
 #include "app/main_window.h"
 #include "app/main_window_layout.h"
+#include "editor/editing_state.h"
+#include "editor/web_browser.h"
 #include "publish_test_util.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_main.h"
@@ -319,8 +320,8 @@ class PublishWindowTest final : public QObject {
     }
 
     // While a page is edited, Ctrl+U is the editor's underline.
-    auto* edit = form.findChild<QPushButton*>("Command2");
-    edit->setText(kSaveDiscard);
+    EditingState* state = form.findChild<WebBrowser*>("WebBrowser1")->state();
+    state->setEditing(true);
     bool openedWhileEditing = false;
     QTimer::singleShot(0, [&] {
       if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -336,7 +337,7 @@ class PublishWindowTest final : public QObject {
     QTest::mouseClick(link, Qt::LeftButton);
     QCOMPARE(messages.calls.size(), 1);
     QVERIFY(messages.calls[0].prompt.startsWith("Please save or discard your changes"));
-    edit->setText(kEditPage);
+    state->setEditing(false);
   }
 };
 
