@@ -51,9 +51,9 @@ Run ours(const Site& site, const Trust& trust, const std::vector<PublishFile>& f
   Transfer transfer(site, trust);
   Run r;
   UploadCallbacks cb;
-  cb.fileDone = [&](std::size_t i) {
+  cb.fileDone = [&](std::size_t i, const QByteArray& sha) {
     ++r.files;
-    store.rememberUpload(fields, items[i].remotePath, files[i].sha256);
+    store.rememberUpload(fields, items[i].remotePath, sha);
   };
   std::atomic_bool cancel = false;
   const Outcome o = transfer.upload(items, cb, cancel);

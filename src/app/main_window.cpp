@@ -37,6 +37,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   buildControls();
   setUpDrops();
   setUpFind();
+  setUpCheck();
   qApp->installEventFilter(this);
   // A page write whose history copy cannot be kept asks this window's user.
   history::askBeforeWritingWithoutCopy(this);
@@ -226,6 +227,7 @@ void Form2::Form_Resize() {
   m.command2Width = tw(Command2->width());
   m.command1Width = tw(Command1->width());
   m.lblHistoryWidth = tw(lblHistory->width());
+  m.lblCheckWidth = tw(lblCheck->width());
   const MainWindowLayout l = layoutForWidth(tw(frameGeometry().width()), m);
 
   WebBrowser1->resize(px(l.browserWidth), WebBrowser1->height());
@@ -238,6 +240,7 @@ void Form2::Form_Resize() {
   cmdPro->move(px(l.cmdProLeft), cmdPro->y());
   lblHistory->move(px(l.lblHistoryLeft), lblHistory->y());
   lblPublish->move(px(l.lblPublishLeft), lblPublish->y());
+  lblCheck->move(px(l.lblCheckLeft), lblCheck->y());
   // The header band spans the window, whatever its width.
   Picture2->resize(width(), Picture2->height());
 }
@@ -312,5 +315,8 @@ void Form2::lblPublish_Click() {
     return;
   }
   publish_ = new frmPublish(Combo1, this);
+  // "Show" after the check before a publish: the Check Pages window, once
+  // the Publish window has closed.
+  publish_->setShowCheck([this] { QTimer::singleShot(0, this, &Form2::lblCheck_Click); });
   publish_->exec();
 }

@@ -15,6 +15,7 @@ class frmdropfiles;
 class Form3;
 class frmPRO;
 class frmFind;
+class frmCheck;
 class frmQuickHelp;
 class frmHistory;
 class frmPublish;
@@ -58,6 +59,8 @@ class Form2 final : public QWidget {
   void Command2_Click();
   // Ctrl+H / Ctrl+F: the Find and Replace window (main_window_find.cpp).
   void ShowFind();
+  // The Check link and Ctrl+Shift+C: the Check Pages window (main_window_check.cpp).
+  void lblCheck_Click();
 
  protected:
   bool event(QEvent* event) override;
@@ -69,6 +72,7 @@ class Form2 final : public QWidget {
   void buildControls();
   void setUpDrops();
   void setUpFind();
+  void setUpCheck();
   void replacePageList(const QMimeData* Data);
   bool refuseWithoutPage();
   // The edit-and-save cycle (main_window_edit.cpp).
@@ -87,6 +91,7 @@ class Form2 final : public QWidget {
   LinkLabel* lblHelp = nullptr;
   LinkLabel* lblHistory = nullptr;
   LinkLabel* lblPublish = nullptr;
+  LinkLabel* lblCheck = nullptr;
   WebBrowser* WebBrowser1 = nullptr;
   QGroupBox* frShortcuts = nullptr;
   QLabel* Label1 = nullptr;
@@ -100,6 +105,7 @@ class Form2 final : public QWidget {
   QPointer<frmHistory> history_;
   QPointer<frmFind> find_;
   QPointer<frmPublish> publish_;
+  QPointer<frmCheck> check_;
 
   // Whether the window active before this one was another window of the
   // program (not a message box): only a return from one reloads the preview.

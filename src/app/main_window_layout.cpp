@@ -15,5 +15,6 @@ MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m) {
   l.cmdProLeft = std::max(w - 3500, 0);
   l.lblPublishLeft = std::max(l.cmdProLeft - 100 - m.lblPublishWidth, 0);
   l.lblHistoryLeft = std::max(l.lblPublishLeft - 100 - m.lblHistoryWidth, 0);
+  l.lblCheckLeft = std::max(l.lblHistoryLeft - 100 - m.lblCheckWidth, 0);
   return l;
 }

@@ -9,6 +9,7 @@ struct MainWindowMetrics final {
   int command1Width = 3615;
   int lblHistoryWidth = 735;
   int lblPublishWidth = 735;
+  int lblCheckWidth = 735;
 };
 
 struct MainWindowLayout final {
@@ -22,6 +23,7 @@ struct MainWindowLayout final {
   int cmdProLeft = 0;
   int lblHistoryLeft = 0;
   int lblPublishLeft = 0;
+  int lblCheckLeft = 0;
 };
 
 // Widths follow the window less 1000 twips; the page list takes half the
@@ -29,5 +31,6 @@ struct MainWindowLayout final {
 // button stays 3500 short of the outer width. A window too narrow for that
 // gets zero widths and lefts, never negative ones. The Publish link sits in
 // the header band 100 twips left of the Pro button and the History link 100
-// left of Publish, so both move with the button and stay inside the window.
+// left of Publish, so both move with the button and stay inside the window;
+// the Check link sits 100 left of History.
 MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m = {});

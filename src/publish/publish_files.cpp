@@ -5,26 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <filesystem>
 
+#include "files/reference_files.h"
 #include "files/v_file.h"
-#include "publish/page_assets.h"
+#include "text/page_references.h"
 
 namespace {
-
-// The real place of path (links followed) if it is a regular file inside
-// folder (a canonical path) and no part of it below folder is hidden.
-QString regularFileInside(const QString& path, const QString& folder) {
-  std::error_code ec;
-  const auto real = std::filesystem::canonical(std::filesystem::path(path.toStdString()), ec);
-  if (ec || !std::filesystem::is_regular_file(real, ec) || ec) return {};
-  const QString canonical = QString::fromStdString(real.string());
-  if (!canonical.startsWith(folder + QLatin1Char('/'))) return {};
-  const QString below = canonical.mid(folder.size() + 1);
-  for (const QString& part : below.split(QLatin1Char('/')))
-    if (part.startsWith(QLatin1Char('.'))) return {};
-  return canonical;
-}
 
 bool isStyleSheet(const QString& path) {
   return path.endsWith(QLatin1String(".css"), Qt::CaseInsensitive);
@@ -49,12 +35,12 @@ struct Collector final {
     return true;
   }
 
-  void addReferences(const QStringList& refs, const QString& fromFolder, const QString& folder,
-                     int depth) {
-    for (const QString& ref : refs) {
-      const auto rel = pageAssets::insideFolderPath(ref, fromFolder);
+  void addReferences(const QList<pagerefs::Reference>& refs, const QString& fromFolder,
+                     const QString& folder, int depth) {
+    for (const pagerefs::Reference& ref : refs) {
+      const auto rel = pagerefs::insideFolderPath(ref.value, fromFolder);
       if (!rel || remoteNames.contains(*rel)) continue;
-      const QString local = regularFileInside(folder + QLatin1Char('/') + *rel, folder);
+      const QString local = reffiles::regularFileInside(folder + QLatin1Char('/') + *rel, folder);
       if (local.isEmpty()) {
         if (skipped && QFileInfo::exists(folder + QLatin1Char('/') + *rel)) *skipped << *rel;
         continue;
@@ -64,7 +50,7 @@ struct Collector final {
       if (!vFile::LoadBytes(css, local)) continue;
       const QString cssFolder =
           rel->contains(QLatin1Char('/')) ? rel->section(QLatin1Char('/'), 0, -2) : QString();
-      addReferences(pageAssets::referencesInStyleSheet(css), cssFolder, folder, depth + 1);
+      addReferences(pagerefs::inStyleSheet(css), cssFolder, folder, depth + 1);
     }
   }
 };
@@ -87,7 +73,7 @@ std::vector<PublishFile> filesToPublish(const QStringList& pages, QStringList* s
   for (const QString& page : pages) {
     const QFileInfo info(page);
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    const QString local = folder.isEmpty() ? QString() : regularFileInside(page, folder);
+    const QString local = folder.isEmpty() ? QString() : reffiles::regularFileInside(page, folder);
     QByteArray bytes;
     if (local.isEmpty() || !vFile::LoadBytes(bytes, local)) {
       if (skipped) *skipped << page;
@@ -96,7 +82,7 @@ std::vector<PublishFile> filesToPublish(const QStringList& pages, QStringList* s
     if (c.add(local, info.fileName(), true)) read.emplace_back(folder, std::move(bytes));
   }
   for (const auto& [folder, bytes] : read)
-    c.addReferences(pageAssets::referencesInPage(bytes), QString(), folder, 0);
+    c.addReferences(pagerefs::inPage(bytes), QString(), folder, 0);
   std::vector<PublishFile> all = std::move(c.assets);
   all.insert(all.end(), c.pageFiles.begin(), c.pageFiles.end());
   return all;

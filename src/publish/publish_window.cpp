@@ -26,6 +26,7 @@
 namespace {
 
 const QString kTitle = QStringLiteral("Publish");
+constexpr int kStateRole = Qt::UserRole;  // the FileState a row shows
 
 const char* stateText(FileState s) {
   switch (s) {
@@ -196,11 +197,25 @@ Site frmPublish::currentSite() const {
   return Site{f.protocol, f.host, f.port, f.user, txtPassword->text(), f.remoteFolder};
 }
 
-void frmPublish::scanFiles() {
+QStringList frmPublish::pages() const {
   QStringList pages;
   for (int i = 0; i < pageList_->count(); ++i) pages << pageList_->itemText(i);
   pages.removeDuplicates();
-  files_ = filesToPublish(pages);
+  return pages;
+}
+
+void frmPublish::scanFiles() {
+  // A tick the user set or cleared stays, as long as the file is as it was
+  // shown; a file that changed since is ticked afresh by its new state.
+  QHash<QString, QPair<int, bool>> userTicks;  // remote path -> state shown, ticked
+  for (int i = 0; i < lstFiles->topLevelItemCount(); ++i) {
+    const QTreeWidgetItem* item = lstFiles->topLevelItem(i);
+    const int shown = item->data(2, kStateRole).toInt();
+    const bool ticked = item->checkState(0) == Qt::Checked;
+    if (ticked != (shown != int(FileState::Unchanged)))
+      userTicks.insert(item->text(0), {shown, ticked});
+  }
+  files_ = filesToPublish(pages());
   lstFiles->clear();
   for (const PublishFile& f : files_) {
     auto* item = new QTreeWidgetItem(lstFiles);
@@ -210,6 +225,12 @@ void frmPublish::scanFiles() {
     item->setToolTip(0, f.localPath);
   }
   showStates();
+  for (int i = 0; i < lstFiles->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = lstFiles->topLevelItem(i);
+    const auto tick = userTicks.constFind(item->text(0));
+    if (tick != userTicks.constEnd() && tick->first == item->data(2, kStateRole).toInt())
+      item->setCheckState(0, tick->second ? Qt::Checked : Qt::Unchecked);
+  }
 }
 
 void frmPublish::showStates() {
@@ -218,6 +239,7 @@ void frmPublish::showStates() {
     const FileState s = stateOf(files_[std::size_t(i)], uploaded);
     QTreeWidgetItem* item = lstFiles->topLevelItem(i);
     item->setText(2, QString::fromLatin1(stateText(s)));
+    item->setData(2, kStateRole, int(s));
     item->setCheckState(0, s == FileState::Unchanged ? Qt::Unchecked : Qt::Checked);
   }
 }
@@ -280,6 +302,61 @@ void frmPublish::cmdTest_Click() {
 
 void frmPublish::cmdPublish_Click() {
   if (busy() || refuseIncompleteSite()) return;
+  checkPages();
+}
+
+// The pages are checked on the worker thread (a thousand pages take a
+// second or two); the window answers meanwhile, and Cancel or closing it
+// stops the check.
+void frmPublish::checkPages() {
+  sitecheck::Options options;
+  options.mine = pagecheck::Identities(sitecheck::savedIdentities(paths_.checkSettingsFile));
+  cancel_ = false;
+  setRunning(true);
+  prgUpload->setRange(0, 0);
+  prgUpload->setFormat(QStringLiteral("Checking the pages…"));
+  QPointer<frmPublish> self(this);
+  worker_ = QThread::create([self, pages = pages(), options, this] {
+    const auto problems = sitecheck::checkPages(pages, options, &cancel_);
+    const qsizetype errors =
+        cancel_ ? -1 : sitecheck::countOf(problems, pagecheck::Severity::Error);
+    QMetaObject::invokeMethod(self, [self, errors] {
+      if (self) self->pagesChecked(errors);
+    });
+  });
+  worker_->start();
+}
+
+void frmPublish::pagesChecked(qsizetype errors) {
+  worker_->wait();
+  delete worker_;
+  worker_ = nullptr;
+  setRunning(false);
+  prgUpload->setRange(0, 1000);
+  prgUpload->setValue(0);
+  prgUpload->setFormat(QString());
+  if (errors < 0) return;  // cancelled
+  if (errors > 0) {
+    const QString found = errors == 1
+                              ? QStringLiteral("1 problem found on these pages.")
+                              : QStringLiteral("%1 problems found on these pages.").arg(errors);
+    const MsgAnswer answer = MsgBox(found + QStringLiteral(" Publish anyway?"),
+                                    MsgButtons::YesNoShow, MsgIcon::Question, kTitle, this);
+    if (answer == MsgAnswer::Show) {
+      const auto show = showCheck_;
+      close();
+      if (show) show();
+      return;
+    }
+    if (answer != MsgAnswer::Yes) return;
+  }
+  publishWhatIsThereNow();
+}
+
+void frmPublish::publishWhatIsThereNow() {
+  // The list as the files are now: one changed while the window was open
+  // is sent, and its state and checksum are of its bytes now.
+  scanFiles();
   std::vector<bool> chosen;
   for (int i = 0; i < lstFiles->topLevelItemCount(); ++i)
     chosen.push_back(lstFiles->topLevelItem(i)->checkState(0) == Qt::Checked);
@@ -352,16 +429,19 @@ void frmPublish::start(Operation op, std::vector<UploadItem> items) {
         self->prgUpload->setFormat(QStringLiteral("%p% – ") + file);
       });
     };
-    cb.fileDone = [&](std::size_t index) {
+    cb.fileDone = [&](std::size_t index, const QByteArray& sha256) {
       ++sent;
-      QMetaObject::invokeMethod(self, [self, index] {
+      QMetaObject::invokeMethod(self, [self, index, sha256] {
         if (!self) return;
         const UploadItem& item = self->sending_[index];
         self->sent_[index] = true;
         const SiteFields f = self->currentFields();
         for (std::size_t i = 0; i < self->files_.size(); ++i) {
           if (self->files_[i].remotePath != item.remotePath) continue;
-          self->store_->rememberUpload(f, item.remotePath, self->files_[i].sha256);
+          // What was sent is what is remembered, even if the file changed
+          // again between the listing and the send.
+          self->files_[i].sha256 = sha256;
+          self->store_->rememberUpload(f, item.remotePath, sha256);
           QTreeWidgetItem* row = self->lstFiles->topLevelItem(int(i));
           row->setText(2, QStringLiteral("sent"));
           row->setCheckState(0, Qt::Unchecked);

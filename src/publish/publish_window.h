@@ -3,9 +3,11 @@
 #include <QDialog>
 #include <QPointer>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "files/site_check.h"
 #include "publish/publish_files.h"
 #include "publish/site_store.h"
 #include "publish/transfer.h"
@@ -25,12 +27,15 @@ class PasswordStore;
 struct PublishPaths final {
   QString settingsFile = SiteStore::defaultFile();
   QString knownHostsFile = defaultKnownHosts();
+  QString checkSettingsFile = sitecheck::defaultSettingsFile();  // the user's own accounts
   static QString defaultKnownHosts();
 };
 
 // The Publish window: the site, the files that will go (each with its size
 // and whether it changed since the last publish there), and the transfer,
-// which runs on a worker thread so the window answers while it runs.
+// which runs on a worker thread so the window answers while it runs. Publish
+// checks the pages first and asks about their errors, then lists the files
+// again: what goes is what the files hold when the user presses it.
 class frmPublish final : public QDialog {
   Q_OBJECT
  public:
@@ -38,6 +43,10 @@ class frmPublish final : public QDialog {
   ~frmPublish() override;
 
   bool busy() const { return worker_ != nullptr; }
+
+  // What "Show" does when the check before a publish found errors: the
+  // window closes, then this opens the check window.
+  void setShowCheck(std::function<void()> showCheck) { showCheck_ = std::move(showCheck); }
 
  signals:
   // A test of the connection or a publish ended (after any question).
@@ -55,6 +64,10 @@ class frmPublish final : public QDialog {
   void cmdTest_Click();
   void cmdPublish_Click();
   void cmdCancel_Click();
+  void checkPages();
+  void pagesChecked(qsizetype errors);
+  void publishWhatIsThereNow();
+  QStringList pages() const;
   void scanFiles();
   void showStates();
   void loadPassword();
@@ -93,6 +106,7 @@ class frmPublish final : public QDialog {
   QPushButton* cmdCancel = nullptr;
   QPushButton* cmdClose = nullptr;
 
+  std::function<void()> showCheck_;
   std::vector<PublishFile> files_;
   std::vector<UploadItem> sending_;
   std::vector<bool> sent_;  // which of sending_ are in place

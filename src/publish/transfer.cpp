@@ -25,6 +25,7 @@ struct TransferHandle final {
   QByteArray bytes;
   qint64 offset = 0;
   bool fromMemory = false;
+  QCryptographicHash sent{QCryptographicHash::Sha256};  // of what libcurl took
 
   const std::atomic_bool* cancel = nullptr;
   std::function<void(qint64)> progress;
@@ -90,9 +91,11 @@ size_t onRead(char* buffer, size_t size, size_t count, void* data) {
     const qint64 n = std::min(want, qint64(h->bytes.size()) - h->offset);
     memcpy(buffer, h->bytes.constData() + h->offset, size_t(n));
     h->offset += n;
+    h->sent.addData(QByteArrayView(buffer, n));
     return size_t(n);
   }
   const qint64 n = h->file.read(buffer, want);
+  if (n > 0) h->sent.addData(QByteArrayView(buffer, n));
   return n < 0 ? CURL_READFUNC_ABORT : size_t(n);
 }
 
@@ -352,6 +355,7 @@ Outcome Transfer::upload(const std::vector<UploadItem>& items, const UploadCallb
           {}};
     h_->fromMemory = item.inMemory;
     h_->offset = 0;
+    h_->sent.reset();
     h_->file.close();
     qint64 size = 0;
     if (item.inMemory) {
@@ -438,7 +442,7 @@ Outcome Transfer::upload(const std::vector<UploadItem>& items, const UploadCallb
       return o;
     }
     sentBefore += size;
-    if (callbacks.fileDone) callbacks.fileDone(i);
+    if (callbacks.fileDone) callbacks.fileDone(i, h_->sent.result().toHex());
   }
   return {};
 }

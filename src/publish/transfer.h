@@ -64,8 +64,9 @@ struct UploadItem final {
 struct UploadCallbacks final {
   // Bytes sent of all files so far (finished files and the current one).
   std::function<void(qint64 sent, const QString& remotePath)> progress;
-  // A file is complete and in place under its own name.
-  std::function<void(std::size_t index)> fileDone;
+  // A file is complete and in place under its own name; sha256 (hex) is of
+  // the bytes sent, which may differ from what the file held when listed.
+  std::function<void(std::size_t index, const QByteArray& sha256)> fileDone;
 };
 
 struct TransferHandle;

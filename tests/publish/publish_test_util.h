@@ -49,11 +49,9 @@ inline Published publish(const Site& site, const Trust& trust, SiteStore& store,
   cb.progress = [&](qint64 sent, const QString&) {
     if (onProgress) onProgress(sent);
   };
-  cb.fileDone = [&](std::size_t i) {
+  cb.fileDone = [&](std::size_t i, const QByteArray& sha) {
     p.sent << items[i].remotePath;
-    for (const PublishFile& f : files)
-      if (f.remotePath == items[i].remotePath)
-        store.rememberUpload(fieldsOf(site), f.remotePath, f.sha256);
+    store.rememberUpload(fieldsOf(site), items[i].remotePath, sha);
   };
   p.outcome = t.upload(items, cb, cancel);
   return p;

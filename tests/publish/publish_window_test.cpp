@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -16,9 +17,10 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include "app/edit_captions.h"
 #include "app/main_window.h"
 #include "app/main_window_layout.h"
+#include "editor/editing_state.h"
+#include "editor/web_browser.h"
 #include "publish_test_util.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_main.h"
@@ -155,6 +157,20 @@ class PublishWindowTest final : public QObject {
     auto* list = w->findChild<QTreeWidget*>("lstFiles");
     QCOMPARE(rows(list, 2), (QStringList{"unchanged", "unchanged", "unchanged", "unchanged"}));
     QCOMPARE(w->findChild<QProgressBar*>("prgUpload")->value(), 1000);
+
+    // Changed by another program while the window stays open: Publish reads
+    // the files again, sends it, and remembers the bytes it sent.
+    write(dir_.filePath("site/terms.html"), "<p>terms, edited elsewhere</p>");
+    messages.calls.clear();
+    QTest::mouseClick(publish, Qt::LeftButton);
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(messages.calls.size(), 1);
+    QCOMPARE(messages.calls[0].prompt, QStringLiteral("Published: 1 file uploaded."));
+    QCOMPARE(read(remote + "/terms.html"), QByteArray("<p>terms, edited elsewhere</p>"));
+    QCOMPARE(rows(list, 2), (QStringList{"unchanged", "unchanged", "unchanged", "unchanged"}));
+    const SiteFields site{Protocol::Sftp, "127.0.0.1", server.port(), account.name, remote};
+    QCOMPARE(SiteStore(paths("click").settingsFile).uploaded(site).value("terms.html"),
+             fileSha256(dir_.filePath("site/terms.html")));
     delete w;
 
     // Reopened: the site is remembered, the key is trusted, one page changed.
@@ -207,6 +223,60 @@ class PublishWindowTest final : public QObject {
     delete w;
   }
 
+  // Errors on the pages are asked about before anything is sent; warnings
+  // alone are not. The site is a closed port: a publish that goes ahead fails
+  // at once, and says so.
+  void checksThePagesFirst() {
+    write(dir_.filePath("broken/index.html"),
+          "<html><head><title>t</title><link rel=stylesheet href=gone.css></head>"
+          "<body><img src=Pic.JPG alt=p></body></html>");
+    write(dir_.filePath("broken/pic.jpg"), "jpg");
+    QComboBox broken;
+    broken.addItem(dir_.filePath("broken/index.html"));
+    const int port = testServers::freePort();
+    const auto open = [&](QComboBox* list) {
+      auto* w = new frmPublish(list, nullptr, paths("check"));
+      w->findChild<QLineEdit*>("txtHost")->setText("127.0.0.1");
+      w->findChild<QLineEdit*>("txtPort")->setText(QString::number(port));
+      w->findChild<QLineEdit*>("txtUser")->setText("nobody");
+      return w;
+    };
+    MsgBoxRecorder messages;
+    for (const MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Show, MsgAnswer::Yes}) {
+      QPointer<frmPublish> w = open(&broken);
+      int shown = 0;
+      w->setShowCheck([&] { ++shown; });
+      QSignalSpy finished(w.data(), &frmPublish::operationFinished);
+      messages.calls.clear();
+      messages.queue({answer});
+      QTest::mouseClick(w->findChild<QPushButton*>("cmdPublish"), Qt::LeftButton);
+      QTRY_VERIFY(!messages.calls.isEmpty());
+      QCOMPARE(messages.calls[0].prompt,
+               QStringLiteral("2 problems found on these pages. Publish anyway?"));
+      QCOMPARE(messages.calls[0].buttons, MsgButtons::YesNoShow);
+      if (answer == MsgAnswer::Yes) {
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), 30000);
+        QVERIFY(messages.calls.last().prompt.startsWith("Publishing stopped"));
+      } else {
+        QTRY_VERIFY(!w || !w->busy());
+        QCOMPARE(messages.calls.size(), 1);
+        QCOMPARE(finished.size(), 0);
+      }
+      QCOMPARE(shown, answer == MsgAnswer::Show ? 1 : 0);
+      if (answer == MsgAnswer::Show) QVERIFY(!w || !w->isVisible());
+      delete w;
+    }
+    // Warnings only (no title, a link out of the folder): no question.
+    auto* w = open(&pages_);
+    QSignalSpy finished(w, &frmPublish::operationFinished);
+    messages.calls.clear();
+    QTest::mouseClick(w->findChild<QPushButton*>("cmdPublish"), Qt::LeftButton);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(messages.calls.size(), 1);
+    QVERIFY(messages.calls[0].prompt.startsWith("Publishing stopped"));
+    delete w;
+  }
+
   void layoutKeepsThePublishLinkInTheHeaderBand_data() {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("left");
@@ -250,8 +320,8 @@ class PublishWindowTest final : public QObject {
     }
 
     // While a page is edited, Ctrl+U is the editor's underline.
-    auto* edit = form.findChild<QPushButton*>("Command2");
-    edit->setText(kSaveDiscard);
+    EditingState* state = form.findChild<WebBrowser*>("WebBrowser1")->state();
+    state->setEditing(true);
     bool openedWhileEditing = false;
     QTimer::singleShot(0, [&] {
       if (QWidget* modal = QApplication::activeModalWidget()) {
@@ -267,7 +337,7 @@ class PublishWindowTest final : public QObject {
     QTest::mouseClick(link, Qt::LeftButton);
     QCOMPARE(messages.calls.size(), 1);
     QVERIFY(messages.calls[0].prompt.startsWith("Please save or discard your changes"));
-    edit->setText(kEditPage);
+    state->setEditing(false);
   }
 };
 

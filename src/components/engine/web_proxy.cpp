@@ -141,7 +141,10 @@ class ProxyConnection final : public QObject {
     connect(server_, &QTcpSocket::bytesWritten, this, &ProxyConnection::readClient);
     connect(server_, &QTcpSocket::disconnected, this, &ProxyConnection::serverClosed);
     connect(server_, &QTcpSocket::errorOccurred, this, [this] {
-      if (stage_ == Stage::Connecting) fail("502 Bad Gateway");
+      // The reason says which: the program's own link check tells the user.
+      if (stage_ == Stage::Connecting)
+        fail(server_->error() == QAbstractSocket::HostNotFoundError ? "502 No Such Host"
+                                                                    : "502 Bad Gateway");
     });
     connectTimer_.start(proxy_->limits().connectMs);
     server_->connectToHost(target.address, target.port);

@@ -43,6 +43,7 @@ MsgAnswer MsgBox(const QString& prompt, MsgButtons buttons, MsgIcon icon, const 
   // Left to guess, QMessageBox takes a text with markup for rich text and
   // swallows "<HEAD>" or whatever a file name holds.
   box.setTextFormat(Qt::PlainText);
+  QPushButton* show = nullptr;
   switch (buttons) {
     case MsgButtons::OkOnly:
       box.setStandardButtons(QMessageBox::Ok);
@@ -58,8 +59,16 @@ MsgAnswer MsgBox(const QString& prompt, MsgButtons buttons, MsgIcon icon, const 
       box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
       box.setDefaultButton(QMessageBox::Save);
       break;
+    case MsgButtons::YesNoShow:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      show = box.addButton(QStringLiteral("Show"), QMessageBox::ActionRole);
+      box.setDefaultButton(QMessageBox::No);
+      box.setEscapeButton(QMessageBox::No);
+      break;
   }
-  switch (box.exec()) {
+  const int answer = box.exec();
+  if (show && box.clickedButton() == show) return MsgAnswer::Show;
+  switch (answer) {
     case QMessageBox::Yes:
       return MsgAnswer::Yes;
     case QMessageBox::No:
@@ -74,7 +83,7 @@ MsgAnswer MsgBox(const QString& prompt, MsgButtons buttons, MsgIcon icon, const 
       break;
   }
   // Esc or the close box: the safest answer the buttons allow.
-  if (buttons == MsgButtons::YesNo) return MsgAnswer::No;
+  if (buttons == MsgButtons::YesNo || buttons == MsgButtons::YesNoShow) return MsgAnswer::No;
   if (buttons == MsgButtons::SaveDiscardCancel) return MsgAnswer::Cancel;
   if (buttons == MsgButtons::SaveDiscard) return MsgAnswer::Save;
   return MsgAnswer::Ok;

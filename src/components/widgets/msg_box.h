@@ -7,9 +7,9 @@ class QWidget;
 
 // Buttons, icons and answers of a message box, named as the program's messages
 // describe them.
-enum class MsgButtons { OkOnly, YesNo, SaveDiscard, SaveDiscardCancel };
+enum class MsgButtons { OkOnly, YesNo, SaveDiscard, SaveDiscardCancel, YesNoShow };
 enum class MsgIcon { None, Information, Question, Warning, Critical };
-enum class MsgAnswer { Ok, Yes, No, Save, Discard, Cancel };
+enum class MsgAnswer { Ok, Yes, No, Save, Discard, Cancel, Show };
 
 struct MsgBoxCall final {
   QString prompt;
