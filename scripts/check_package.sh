@@ -29,9 +29,10 @@ fi
 version=$(dpkg-deb -f "$deb" Version)
 title="Quorvane $version"
 
-# The engine starts a helper program no library pulls in by itself.
+# The engine starts a helper program no library pulls in by itself; archives
+# are unpacked by libarchive.
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in libqt6webenginecore6-bin libqt6webenginewidgets6; do
+for need in libqt6webenginecore6-bin libqt6webenginewidgets6 libarchive13; do
   grep -qw -- "$need" <<<"$depends" || fail "the package does not depend on $need: $depends"
 done
 

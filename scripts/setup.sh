@@ -11,6 +11,8 @@ packages=(
   dpkg-dev file xvfb xauth xdotool
   clang libclang-rt-14-dev desktop-file-utils
   libcurl4-openssl-dev qtkeychain-qt6-dev
+  libarchive-dev
+  unzip  # only the unpacking benchmark's reference
   openssh-server openssh-client vsftpd openssl curl
   hunspell-en-us
 )

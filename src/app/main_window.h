@@ -73,7 +73,7 @@ class Form2 final : public QWidget {
   void setUpDrops();
   void setUpFind();
   void setUpCheck();
-  void replacePageList(const QMimeData* Data);
+  void replacePageList(const QStringList& paths);
   bool refuseWithoutPage();
   // The edit-and-save cycle (main_window_edit.cpp).
   // The edit button's caption and the controls that wait, as the state says.

@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "intake/drop_handle.h"
 #include "intake/ole_drop_target.h"
+#include "intake/unpack_window.h"
 
 void Form2::setUpDrops() {
   // The surface takes drops anywhere no other target lies; the preview lets
@@ -21,9 +22,7 @@ void Form2::setUpDrops() {
   }
 }
 
-void Form2::replacePageList(const QMimeData* Data) {
-  // Dragged text carries no file list: the list is emptied all the same.
-  const QStringList paths = droppedPaths(Data);
+void Form2::replacePageList(const QStringList& paths) {
   const QSignalBlocker quiet(Combo1);
   Combo1->clear();
   Combo1->addItems(paths);
@@ -33,9 +32,16 @@ void Form2::replacePageList(const QMimeData* Data) {
   Combo1->setEditText(QString());
 }
 
+// Dragged text carries no file list: the list is emptied all the same. An
+// archive among the files is unpacked and stands for its pages.
 void Form2::Form_OLEDragDrop(const QMimeData* Data) {
-  replacePageList(Data);
-  Combo1->setCurrentIndex(Combo1->count() - 1);
+  unpack::afterUnpacking(droppedPaths(Data), this, [this](const QStringList& paths) {
+    replacePageList(paths);
+    Combo1->setCurrentIndex(Combo1->count() - 1);
+  });
 }
 
-void Form2::Combo1_OLEDragDrop(const QMimeData* Data) { replacePageList(Data); }
+void Form2::Combo1_OLEDragDrop(const QMimeData* Data) {
+  unpack::afterUnpacking(droppedPaths(Data), this,
+                         [this](const QStringList& paths) { replacePageList(paths); });
+}

@@ -5,10 +5,12 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPointer>
+#include <QTimer>
 #include <limits>
 #include <stdexcept>
 #include <vector>
 
+#include "intake/archive_unpack.h"
 #include "intake/drop_handle.h"
 
 namespace modOle {
@@ -28,6 +30,7 @@ DropWindowFilter& filter() {
 
 QPointer<QWidget> theDropWindow;
 QPointer<QObject> thePrevWndProc;
+ArchiveHandler theArchiveHandler;
 
 // A drop from the shell is always a copy: accepting a move would let a file
 // manager delete the user's originals once we have read their names.
@@ -46,6 +49,8 @@ void setDropWindow(QWidget* window) { theDropWindow = window; }
 QWidget* dropWindow() { return theDropWindow; }
 
 QObject* PrevWndProc() { return thePrevWndProc; }
+
+void setArchiveHandler(ArchiveHandler handler) { theArchiveHandler = std::move(handler); }
 
 void HookDropWindow() {
   QWidget* window = dropWindow();
@@ -68,9 +73,16 @@ bool DropWindowProc(QObject* hWnd, QEvent* uMsg) {
       if (!acceptAsCopy(drop)) return false;
       MimeDropHandle hDrop(drop->mimeData());
       UnhookDropWindow();
+      QStringList archives;
       ProcessHDrop(hDrop, hWnd->findChild<QListWidget*>(QStringLiteral("lstFiles")),
-                   hWnd->findChild<QLabel*>(QStringLiteral("Label1")));
+                   hWnd->findChild<QLabel*>(QStringLiteral("Label1")),
+                   theArchiveHandler ? &archives : nullptr);
       HookDropWindow();
+      // Unpacking asks questions: not while the file manager waits for the drop to end.
+      if (!archives.isEmpty())
+        QTimer::singleShot(0, hWnd, [archives] {
+          if (theArchiveHandler) theArchiveHandler(archives);
+        });
       return true;
     }
     default:
@@ -78,7 +90,7 @@ bool DropWindowProc(QObject* hWnd, QEvent* uMsg) {
   }
 }
 
-void ProcessHDrop(DropHandle& hDrop, QListWidget* lstFiles, QLabel* Label1) {
+void ProcessHDrop(DropHandle& hDrop, QListWidget* lstFiles, QLabel* Label1, QStringList* archives) {
   try {
     if (!lstFiles || !Label1) throw std::invalid_argument("no list or status line");
     const quint32 n = hDrop.DragQueryFileW(DropHandle::kCountQuery, nullptr, 0);
@@ -93,9 +105,13 @@ void ProcessHDrop(DropHandle& hDrop, QListWidget* lstFiles, QLabel* Label1) {
       // Taken as it stands: fromUtf16 would drop a leading U+FEFF and byte-swap
       // a name that starts with U+FFFE.
       const QString path = QStringView(buffer.data(), lstrlenW(buffer.data())).toString();
-      if (path.contains(QStringLiteral(".htm"), Qt::CaseSensitive)) lstFiles->addItem(path);
+      if (archives && unpack::isArchiveFile(path))
+        archives->append(path);
+      else if (path.contains(QStringLiteral(".htm"), Qt::CaseSensitive))
+        lstFiles->addItem(path);
     }
-    Label1->setText(lstFiles->count() == 0 ? kNoValidFiles : kDone);
+    if (!archives || archives->isEmpty())
+      Label1->setText(lstFiles->count() == 0 ? kNoValidFiles : kDone);
   } catch (...) {
     // A failed drop ends quietly; what was read stays in the list.
   }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class DropHandle;
 class QEvent;
@@ -29,6 +31,11 @@ QObject* PrevWndProc();
 void HookDropWindow();
 void UnhookDropWindow();
 
+// Where the archives among a drop's files go, once the drop itself is over
+// (the welcome window unpacks them). Empty: archives are not taken apart.
+using ArchiveHandler = std::function<void(const QStringList& archives)>;
+void setArchiveHandler(ArchiveHandler handler);
+
 // Our handling of one event of the hooked window. File drags are accepted as
 // copies; a file drop is read into the window's `lstFiles` with the hook
 // removed meanwhile. Returns true for the events taken, false for every other
@@ -40,6 +47,9 @@ bool DropWindowProc(QObject* hWnd, QEvent* uMsg);
 // total count and releases the drop. A failure part way ends the drop
 // quietly: entries already appended stay, the status text is left alone, and
 // the drop is still released.
-void ProcessHDrop(DropHandle& hDrop, QListWidget* lstFiles, QLabel* Label1);
+// With `archives`, archive files are collected there instead, and the status
+// text is left for whoever unpacks them when there are any.
+void ProcessHDrop(DropHandle& hDrop, QListWidget* lstFiles, QLabel* Label1,
+                  QStringList* archives = nullptr);
 
 }  // namespace modOle

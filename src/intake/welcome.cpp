@@ -14,6 +14,7 @@
 #include "intake/folder_list.h"
 #include "intake/html_file_list.h"
 #include "intake/mod_ole.h"
+#include "intake/unpack_window.h"
 #include "intake/welcome_picture.h"
 #include "widgets/link_label.h"
 #include "widgets/look.h"
@@ -114,6 +115,7 @@ void frmdropfiles::buildControls() {
   connect(cmdUnload, &QPushButton::clicked, this, &frmdropfiles::cmdUnload_Click);
   connect(Drive1, &DriveList::Change, this, &frmdropfiles::Drive1_Change);
   connect(Dir1, &FolderList::Change, this, &frmdropfiles::Dir1_Change);
+  connect(File1, &QListWidget::itemActivated, this, &frmdropfiles::File1_DblClick);
 }
 
 void frmdropfiles::buildPicker() {
@@ -157,6 +159,7 @@ void frmdropfiles::setTabOrderAsDesigned() {
 
 void frmdropfiles::Form_Load() {
   modOle::setDropWindow(this);
+  modOle::setArchiveHandler([this](const QStringList& archives) { unpackDropped(archives); });
   modOle::HookDropWindow();
   dropplatform::DragAcceptFiles(this, true);
   // Widgets keep their drawing in a backing store already; nothing to switch on.
@@ -168,7 +171,10 @@ void frmdropfiles::Form_Load() {
 
 void frmdropfiles::Form_Unload() {
   unloaded_ = true;
-  if (modOle::dropWindow() == this) modOle::UnhookDropWindow();
+  if (modOle::dropWindow() == this) {
+    modOle::UnhookDropWindow();
+    modOle::setArchiveHandler({});
+  }
   dropplatform::DragAcceptFiles(this, false);
 }
 
@@ -206,7 +212,27 @@ void frmdropfiles::Drive1_Change() {
 
 void frmdropfiles::Dir1_Change() { File1->setPath(Dir1->path()); }
 
+void frmdropfiles::unpackDropped(const QStringList& archives) {
+  lstFiles->addItems(unpack::unpackArchivesIn(archives, this));
+  Label1->setText(lstFiles->count() == 0 ? modOle::kNoValidFiles : modOle::kDone);
+}
+
+bool frmdropfiles::File1_DblClick() {
+  const QString archive = File1->selectedArchive();
+  if (archive.isEmpty()) return false;
+  frmUnpack unpacking(archive, this);
+  if (unpacking.exec() != QDialog::Accepted) return false;
+  lstFiles->addItems(unpacking.pages());
+  // Back to drop mode, where "Ok" hands over what is listed.
+  Label7_Click();
+  Label1->setText(lstFiles->count() == 0 ? modOle::kNoValidFiles : modOle::kDone);
+  return true;
+}
+
 void frmdropfiles::cmdOk_Click() {
+  // An archive chosen in the picker is unpacked first, then its pages go.
+  if (!picNoDragAndDrop->isHidden() && !File1->selectedArchive().isEmpty() && !File1_DblClick())
+    return;
   QStringList pages;
   if (picNoDragAndDrop->isHidden()) {
     pages.reserve(lstFiles->count());

@@ -36,6 +36,11 @@ class frmdropfiles final : public QDialog {
   void Dir1_Change();
   void cmdOk_Click();
   void cmdUnload_Click();
+  // Double-click or Enter on an archive in the picker: unpacks it and lists
+  // its pages as if they had been dropped. False when nothing was unpacked.
+  bool File1_DblClick();
+  // Archives dropped on the window: each unpacked, its pages listed.
+  void unpackDropped(const QStringList& archives);
 
   // Every way of closing (Ok, Cancel, Esc, the close box) ends here.
   void done(int result) override;

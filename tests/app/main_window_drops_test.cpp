@@ -9,7 +9,9 @@
 
 #include "app/main_window.h"
 #include "editor/web_browser.h"
+#include "support/modal_steps.h"
 #include "support/simulated_drop.h"
+#include "support/test_archives.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
 
@@ -50,6 +52,7 @@ class MainWindowDropsTest final : public QObject {
   void dropWithoutFileListEmptiesTheList_data();
   void dropWithoutFileListEmptiesTheList();
   void dropOnDisabledListIsASurfaceDrop();
+  void droppedArchiveStandsForItsPages();
 };
 
 void MainWindowDropsTest::surfaceDropReplacesTheList_data() {
@@ -158,6 +161,29 @@ void MainWindowDropsTest::dropOnDisabledListIsASurfaceDrop() {
   QCOMPARE(simulateDrop(m.combo->lineEdit(), data.get()), Qt::CopyAction);
   QCOMPARE(itemsOf(m.combo), (QStringList{"/p/a.htm", "/p/b.htm"}));
   QCOMPARE(m.combo->currentIndex(), 1);
+}
+
+void MainWindowDropsTest::droppedArchiveStandsForItsPages() {
+  QTemporaryDir dir;
+  const QString page = dir.filePath(QStringLiteral("before.htm"));
+  testfiles::write(page, "<html></html>");
+  const QString zip = dir.filePath(QStringLiteral("Product.zip"));
+  QVERIFY(
+      testarchive::write(zip, testarchive::Format::Zip,
+                         {{"Sales Page/index.html", "<html>sales</html>"}, {"thanks.htm", "t"}}));
+  const QString into = dir.filePath(QStringLiteral("unpacked"));
+  MainWindow m;
+  whenModal("frmUnpack", [&](QWidget* u) {
+    u->findChild<QLineEdit*>(QStringLiteral("txtUnpackTo"))->setText(into);
+    QTest::mouseClick(u->findChild<QWidget*>(QStringLiteral("cmdUnpack")), Qt::LeftButton);
+  });
+  const std::unique_ptr<QMimeData> data(fileDragData({page, zip}));
+  QCOMPARE(simulateDrop(m.control("Picture2"), data.get()), Qt::CopyAction);
+  const QStringList expected{QDir::toNativeSeparators(page),
+                             QDir::toNativeSeparators(into + "/Sales Page/index.html"),
+                             QDir::toNativeSeparators(into + "/thanks.htm")};
+  QTRY_COMPARE(itemsOf(m.combo), expected);
+  QCOMPARE(m.combo->currentIndex(), 2);
 }
 
 QV_TEST_MAIN(MainWindowDropsTest)
