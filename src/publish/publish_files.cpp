@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QSet>
 
-#include "files/reference_files.h"
+#include "files/paths.h"
 #include "files/v_file.h"
 #include "text/page_references.h"
 
@@ -40,7 +40,7 @@ struct Collector final {
     for (const pagerefs::Reference& ref : refs) {
       const auto rel = pagerefs::insideFolderPath(ref.value, fromFolder);
       if (!rel || remoteNames.contains(*rel)) continue;
-      const QString local = reffiles::regularFileInside(folder + QLatin1Char('/') + *rel, folder);
+      const QString local = paths::regularFileInside(folder + QLatin1Char('/') + *rel, folder);
       if (local.isEmpty()) {
         if (skipped && QFileInfo::exists(folder + QLatin1Char('/') + *rel)) *skipped << *rel;
         continue;
@@ -73,7 +73,7 @@ std::vector<PublishFile> filesToPublish(const QStringList& pages, QStringList* s
   for (const QString& page : pages) {
     const QFileInfo info(page);
     const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    const QString local = folder.isEmpty() ? QString() : reffiles::regularFileInside(page, folder);
+    const QString local = folder.isEmpty() ? QString() : paths::regularFileInside(page, folder);
     QByteArray bytes;
     if (local.isEmpty() || !vFile::LoadBytes(bytes, local)) {
       if (skipped) *skipped << page;

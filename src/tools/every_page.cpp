@@ -23,8 +23,9 @@ void runAndReport(QComboBox* pageList, WebBrowser* browser, const pagebatch::Edi
   QList<pagebatch::PageOutcome> outcomes;
   bool anyFailed = false;
   bool anyWritten = false;
+  const pagebatch::PageEditFunction onPage = pagebatch::onText(edit);
   for (const QString& page : everypage::pagesFor(pageList)) {
-    outcomes.append(pagebatch::editPage(page, edit));
+    outcomes.append(pagebatch::editPage(page, onPage));
     anyFailed = anyFailed || !outcomes.back().failure.isEmpty();
     anyWritten = anyWritten || outcomes.back().changes > 0;
   }

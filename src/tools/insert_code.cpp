@@ -13,9 +13,9 @@
 #include "editor/edit_session.h"
 #include "editor/web_browser.h"
 #include "files/history_action.h"
-#include "files/v_file.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
+#include "tools/page_batch.h"
 #include "tools/text_edits.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
@@ -163,21 +163,17 @@ void Form3::insertIntoCurrentPage() {
   // file that was read must be the one written.
   const QString page = pageList_->currentText();
 
-  // The page's own bytes are edited (the same bytes the text way would give):
-  // one read, one write, no decoded copy of a page that may be large.
-  QByteArray bytes;
-  if (const Status read = vFile::LoadBytes(bytes, page); !read) {
-    FileErrorMsg(QStringLiteral("read"), page, read.why(), this);
-    return;
-  }
-  bytes = byteedits::replaceTag(std::move(bytes), txtToFind->text(), codeText());
+  // The page's own bytes are edited (the same bytes the text way would give).
+  const QString tag = txtToFind->text();
+  const QString code = codeText();
   const history::Action action(QStringLiteral("Insert Code"));
-  const Status saved = vFile::SaveBytes(bytes, page);
-  bytes = QByteArray();  // the window holds no page between two insertions
-  if (!saved) {
-    FileErrorMsg(QStringLiteral("save"), page, saved.why(), this);
-    return;
-  }
+  const pagebatch::PageOutcome done = pagebatch::editPage(page, [&](const QByteArray& bytes) {
+    pagebatch::PageEdit edit;
+    edit.bytes = byteedits::replaceTag(bytes, tag, code);
+    edit.changes = edit.bytes != bytes ? 1 : 0;
+    return edit;
+  });
+  if (pagebatch::reportFileFault(done, this)) return;
   if (browser_) browser_->Navigate2(page);
   MsgBox(QStringLiteral("Done!"), MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Done"),
          this);

@@ -8,9 +8,11 @@
 #include <algorithm>
 
 #include "files/history_action.h"
+#include "files/page_file.h"
 #include "files/paths.h"
 #include "files/v_file.h"
 #include "text/text_codec.h"
+#include "widgets/msg_box.h"
 
 namespace {
 
@@ -47,27 +49,51 @@ QStringList pagesOf(const QComboBox* pageList) {
   return pages;
 }
 
-PageOutcome editPage(const QString& path, const EditFunction& edit) {
+PageEditFunction onText(EditFunction edit) {
+  return [edit = std::move(edit)](const QByteArray& bytes) {
+    TextBuffer page = textcodec::decode(bytes);
+    TextEdit edited = edit(page.text);
+    PageEdit out;
+    out.changes = edited.changes;
+    out.refused = std::move(edited.refused);
+    if (out.refused.isEmpty() && out.changes > 0) {
+      page.text = std::move(edited.text);
+      out.bytes = textcodec::encode(page);
+    }
+    return out;
+  };
+}
+
+PageOutcome editPage(const QString& path, const PageEditFunction& edit) {
   PageOutcome outcome;
   outcome.path = path;
-  TextBuffer page;
-  if (const Status read = vFile::LoadText(page, path); !read) {
-    outcome.failure = QStringLiteral("could not be read: ") + read.why();
+  const auto fail = [&outcome](PageOutcome::Fault fault, const QString& why, const QString& words) {
+    outcome.fault = fault;
+    outcome.why = why;
+    outcome.failure = words + why;
     return outcome;
-  }
-  TextEdit edited = edit(page.text);
-  if (!edited.refused.isEmpty()) {
-    outcome.failure = edited.refused;
-    return outcome;
-  }
+  };
+  QByteArray bytes;
+  if (const Status read = vFile::LoadBytes(bytes, path); !read)
+    return fail(PageOutcome::Fault::Read, read.why(), QStringLiteral("could not be read: "));
+  PageEdit edited = edit(bytes);
+  bytes = QByteArray();  // no second copy of a large page while it is written
+  if (!edited.refused.isEmpty())
+    return fail(PageOutcome::Fault::Refused, edited.refused, QString());
   if (edited.changes == 0) return outcome;
-  page.text = std::move(edited.text);
-  if (const Status saved = vFile::SaveText(page, path); !saved) {
-    outcome.failure = QStringLiteral("could not be saved: ") + saved.why();
-    return outcome;
-  }
+  if (const Status saved = pagefile::save(edited.bytes, path); !saved)
+    return fail(PageOutcome::Fault::Write, saved.why(), QStringLiteral("could not be saved: "));
   outcome.changes = edited.changes;
   return outcome;
+}
+
+bool reportFileFault(const PageOutcome& outcome, QWidget* parent) {
+  if (outcome.fault != PageOutcome::Fault::Read && outcome.fault != PageOutcome::Fault::Write)
+    return false;
+  FileErrorMsg(
+      outcome.fault == PageOutcome::Fault::Read ? QStringLiteral("read") : QStringLiteral("save"),
+      outcome.path, outcome.why, parent);
+  return true;
 }
 
 QString toolReport(const QList<PageOutcome>& outcomes, const QString& one, const QString& many) {
@@ -128,27 +154,20 @@ PageOutcome replaceInPage(const SearchedPage& page, const QList<int>& chosen,
   std::sort(ranges.begin(), ranges.end());
   ranges.erase(std::unique(ranges.begin(), ranges.end()), ranges.end());
 
-  QByteArray bytes;
-  if (const Status read = vFile::LoadBytes(bytes, page.path); !read) {
-    outcome.failure = QStringLiteral("could not be read: ") + read.why();
-    return outcome;
-  }
-  // The matches are places in the bytes that were searched: in other bytes
-  // they would cut the page at random.
-  if (bytes.size() != page.size || qHash(bytes) != page.fingerprint) {
-    outcome.failure = QStringLiteral("changed since the search");
-    return outcome;
-  }
   const QByteArray with = pagesearch::replacementBytes(replacement, mode, page.coding);
   const history::Action action(QStringLiteral("Find and Replace"));
-  if (const Status saved =
-          vFile::SaveBytes(pagesearch::spliceBytes(bytes, ranges, with), page.path);
-      !saved) {
-    outcome.failure = QStringLiteral("could not be saved: ") + saved.why();
-    return outcome;
-  }
-  outcome.changes = int(ranges.size());
-  return outcome;
+  return editPage(page.path, [&](const QByteArray& bytes) {
+    PageEdit edited;
+    // The matches are places in the bytes that were searched: in other bytes
+    // they would cut the page at random.
+    if (bytes.size() != page.size || qHash(bytes) != page.fingerprint) {
+      edited.refused = QStringLiteral("changed since the search");
+      return edited;
+    }
+    edited.bytes = pagesearch::spliceBytes(bytes, ranges, with);
+    edited.changes = int(ranges.size());
+    return edited;
+  });
 }
 
 QString replaceReport(const QList<PageOutcome>& outcomes) {

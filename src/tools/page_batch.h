@@ -10,6 +10,7 @@
 #include "tools/page_search.h"
 
 class QComboBox;
+class QWidget;
 
 // Working on many pages at once: which pages, one page at a time through the
 // one reader and writer, and what to tell the user afterwards. A page that
@@ -31,14 +32,35 @@ struct TextEdit final {
 };
 using EditFunction = std::function<TextEdit(const QString& pageText)>;
 
+// The same for the page's own bytes.
+struct PageEdit final {
+  QByteArray bytes;
+  int changes = 0;
+  QString refused;
+};
+using PageEditFunction = std::function<PageEdit(const QByteArray& page)>;
+
+// A text edit as a page edit: the page decoded by its own charset, edited,
+// and encoded back the same way.
+PageEditFunction onText(EditFunction edit);
+
 struct PageOutcome final {
+  enum class Fault { None, Read, Refused, Write };
   QString path;
   int changes = 0;  // 0 with no failure: nothing to change, file not written
+  Fault fault = Fault::None;
+  QString why;      // the reason given by the file system or the edit
   QString failure;  // why the page was not done, in a user's words
 };
 
-// Reads, edits and writes each page; a page with no change is not written.
-PageOutcome editPage(const QString& path, const EditFunction& edit);
+// The one read-edit-write of every tool: the page is read by the one reader,
+// edited, and written back through pagefile::save (its history kept first);
+// a page with no change is not written.
+PageOutcome editPage(const QString& path, const PageEditFunction& edit);
+
+// What every tool says of one page it could not read or write (a refused
+// edit is the tool's own to tell); false when there is nothing to say.
+bool reportFileFault(const PageOutcome& outcome, QWidget* parent);
 
 // The report that takes the place of "Done!": how many changes in how many
 // pages, then each page that failed and why. what names one change, as in

@@ -22,6 +22,7 @@
 #include "files/v_tools.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
+#include "tools/page_batch.h"
 #include "tools/panel_stack.h"
 #include "tools/text_edits.h"
 #include "widgets/link_label.h"
@@ -310,23 +311,21 @@ void frmPRO::Command2_Click() { close(); }
 QString frmPRO::currentPage() const { return pageList_ ? pageList_->currentText() : QString(); }
 
 frmPRO::Outcome frmPRO::InsertHeadCode(const QString& sCodeToInsert) {
-  const QString source = currentPage();
-  QByteArray bytes;
-  if (const Status read = vFile::LoadBytes(bytes, source); !read) {
-    FileErrorMsg(QStringLiteral("read"), source, read.why(), this);
-    return Outcome::FileFailed;
-  }
   // Edited in the page's own bytes, the same bytes the text way would give.
-  const std::optional<QByteArray> edited =
-      byteedits::insertHeadCode(std::move(bytes), sCodeToInsert);
-  if (!edited) return Outcome::NoHeadTag;
-
-  const QString target = currentPage();
-  if (const Status saved = vFile::SaveBytes(*edited, target); !saved) {
-    FileErrorMsg(QStringLiteral("save"), target, saved.why(), this);
-    return Outcome::FileFailed;
-  }
-  return Outcome::Written;
+  const pagebatch::PageOutcome done =
+      pagebatch::editPage(currentPage(), [&](const QByteArray& bytes) {
+        pagebatch::PageEdit edit;
+        if (std::optional<QByteArray> edited = byteedits::insertHeadCode(bytes, sCodeToInsert)) {
+          edit.bytes = std::move(*edited);
+          edit.changes = 1;
+        } else {
+          edit.refused = QStringLiteral("the <HEAD> tag is missing");
+        }
+        return edit;
+      });
+  if (pagebatch::reportFileFault(done, this)) return Outcome::FileFailed;
+  return done.fault == pagebatch::PageOutcome::Fault::Refused ? Outcome::NoHeadTag
+                                                              : Outcome::Written;
 }
 
 void frmPRO::insertAndReport(const QString& code) {
@@ -346,21 +345,18 @@ void frmPRO::insertAndReport(const QString& code) {
 }
 
 void frmPRO::UpdatePageTitle() {
-  const QString source = currentPage();
-  QByteArray bytes;
-  if (const Status read = vFile::LoadBytes(bytes, source); !read) {
-    FileErrorMsg(QStringLiteral("read"), source, read.why(), this);
-    return;
-  }
-  const std::optional<QByteArray> edited =
-      byteedits::updatePageTitle(std::move(bytes), Text1->text());
-  if (!edited) return;  // no closing head tag: silently nothing
-
   const QString target = currentPage();
-  if (const Status saved = vFile::SaveBytes(*edited, target); !saved) {
-    FileErrorMsg(QStringLiteral("save"), target, saved.why(), this);
-    return;
-  }
+  const QString title = Text1->text();
+  const pagebatch::PageOutcome done = pagebatch::editPage(target, [&](const QByteArray& bytes) {
+    pagebatch::PageEdit edit;
+    // No closing head tag: silently nothing.
+    if (std::optional<QByteArray> edited = byteedits::updatePageTitle(bytes, title)) {
+      edit.bytes = std::move(*edited);
+      edit.changes = 1;
+    }
+    return edit;
+  });
+  if (pagebatch::reportFileFault(done, this) || done.changes == 0) return;
   // The title shows at the next viewing; but an editor still holding the old
   // file would write it back, so while the main window edits the page it
   // shows the page again.

@@ -9,6 +9,7 @@
 
 #include "app/main_window.h"
 #include "app/main_window_layout.h"
+#include "files/page_file.h"
 #include "files/page_history.h"
 #include "files/v_file.h"
 #include "history/history_window.h"
@@ -44,7 +45,7 @@ void HistoryLinkTest::init() {
   combo_ = form_->findChild<QComboBox*>("Combo1");
   page_ = dir_.filePath(QStringLiteral("sales.htm"));
   testfiles::write(page_, "<p>before</p>");
-  QVERIFY(vFile::SaveBytes("<p>after</p>", page_));
+  QVERIFY(pagefile::save("<p>after</p>", page_));
   combo_->addItem(page_);
 }
 

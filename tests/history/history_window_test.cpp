@@ -13,6 +13,7 @@
 
 #include "files/history_action.h"
 #include "files/history_faults.h"
+#include "files/page_file.h"
 #include "files/page_history.h"
 #include "files/v_file.h"
 #include "history/history_questions.h"
@@ -64,13 +65,13 @@ void HistoryWindowTest::cleanup() {
 
 void HistoryWindowTest::writeVersions() {
   testfiles::write(page_, "<p>v0</p>\n<p>same</p>\n");
-  QVERIFY(vFile::SaveBytes("<p>v1</p>\n<p>same</p>\n", page_));
+  QVERIFY(pagefile::save("<p>v1</p>\n<p>same</p>\n", page_));
   {
     const history::Action action(QStringLiteral("Insert Code"));
-    QVERIFY(vFile::SaveBytes("<p>v2</p>\n<p>same</p>\n", page_));
+    QVERIFY(pagefile::save("<p>v2</p>\n<p>same</p>\n", page_));
   }
   const history::Action action(QStringLiteral("Page Title"));
-  QVERIFY(vFile::SaveBytes("<p>v3</p>\n<p>same</p>\n", page_));
+  QVERIFY(pagefile::save("<p>v3</p>\n<p>same</p>\n", page_));
 }
 
 void HistoryWindowTest::listsVersionsNewestFirst() {
@@ -192,7 +193,7 @@ void HistoryWindowTest::askedBeforeWritingWithoutCopy() {
   MsgBoxRecorder answers{MsgAnswer(answer)};
   const history::ScopedFault full(
       [](history::Step) { return QStringLiteral("No space left on device"); });
-  const Status saved = vFile::SaveBytes("new", page_);
+  const Status saved = pagefile::save("new", page_);
   QCOMPARE(saved.ok(), answer == int(MsgAnswer::Yes));
   QCOMPARE(testfiles::read(page_), after);
   QCOMPARE(answers.calls.size(), 1);

@@ -6,6 +6,7 @@
 
 #include "crash_page.h"
 #include "files/history_action.h"
+#include "files/page_file.h"
 #include "files/page_history.h"
 #include "files/v_file.h"
 
@@ -17,7 +18,7 @@ int main(int argc, char* argv[]) {
   const history::Action action(QStringLiteral("Insert Code"));
   std::fputs("saving\n", stdout);
   std::fflush(stdout);
-  const Status saved = vFile::SaveBytes(page, QString::fromLocal8Bit(argv[1]));
+  const Status saved = pagefile::save(page, QString::fromLocal8Bit(argv[1]));
   if (!saved) std::fprintf(stderr, "%s\n", qPrintable(saved.why()));
   return saved ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 
 #include "engine/engine_parse.h"
 #include "engine/page_scripts.h"
+#include "files/page_file.h"
 #include "files/v_file.h"
 #include "text/early_charset.h"
 #include "text/line_breaks.h"
@@ -332,7 +333,7 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
 
 void EditSession::writeBytes(const QByteArray& bytes, const QString& markup, SaveWay way,
                              std::function<void(bool saved)> done) {
-  if (const Status status = vFile::SaveBytes(bytes, path_); !status) {
+  if (const Status status = pagefile::save(bytes, path_); !status) {
     keepEdits(status.why(), done);
     return;
   }

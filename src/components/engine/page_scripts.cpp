@@ -46,6 +46,9 @@ const QString& allSources() {
   return all;
 }
 
+// What a document without the program's scripts answers a call.
+constexpr const char* kMissing = "quorvane-scripts-missing";
+
 QString callOf(const QString& function, const QJsonArray& args) {
   return QStringLiteral("window.__qv.%1.apply(null, %2)")
       .arg(function, QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)));
@@ -64,25 +67,29 @@ QString expression(const QString& function, const QJsonArray& args) {
 void call(QWebEnginePage* page, const QString& function, const QJsonArray& args,
           std::function<void(const QVariant&)> done) {
   const QString call = callOf(function, args);
-  // The answer comes wrapped, so that a document without our scripts (null)
-  // is told apart from a function that answered nothing.
+  // The answer comes wrapped, so that a document without our scripts (a
+  // marker string) is told apart from a function that answered nothing, and
+  // both from a page that went away before answering (no answer at all).
   QPointer<QWebEnginePage> guard(page);
-  page->runJavaScript(QStringLiteral("(window.__qv ? [%1] : null)").arg(call), kWorld,
-                      [guard, call, done = std::move(done)](const QVariant& answer) {
-                        if (answer.typeId() == QMetaType::QVariantList) {
-                          if (done) done(answer.toList().value(0));
-                          return;
-                        }
-                        if (!guard) {
-                          if (done) done(QVariant());
-                          return;
-                        }
-                        // A renderer started under load may make a document
-                        // before it has heard of the scripts: they go in now
-                        // (each keeps what an earlier copy of it holds), and
-                        // the question is asked again.
-                        guard->runJavaScript(allSources() + call, kWorld, done);
-                      });
+  page->runJavaScript(
+      QStringLiteral("(window.__qv ? [%1] : '%2')").arg(call, QLatin1String(kMissing)), kWorld,
+      [guard, call, done = std::move(done)](const QVariant& answer) {
+        if (answer.typeId() == QMetaType::QVariantList) {
+          if (done) done(answer.toList().value(0));
+          return;
+        }
+        // A page being destroyed answers its pending calls with nothing: it
+        // must not be asked anything more (it is half gone, though the
+        // guard does not know it yet).
+        if (!guard || answer.toString() != QLatin1String(kMissing)) {
+          if (done) done(QVariant());
+          return;
+        }
+        // A renderer started under load may make a document before it has
+        // heard of the scripts: they go in now (each keeps what an earlier
+        // copy of it holds), and the question is asked again.
+        guard->runJavaScript(allSources() + call, kWorld, done);
+      });
 }
 
 }  // namespace pagescripts

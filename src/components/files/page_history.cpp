@@ -15,9 +15,7 @@
 #include <optional>
 #include <tuple>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -76,6 +74,13 @@ const QRegularExpression& entryName() {
   return re;
 }
 
+// The writer's temporary file beside an entry's file, left by a crash.
+const QRegularExpression& temporaryName() {
+  static const QRegularExpression re(
+      QStringLiteral(R"(^\d{8}-\d{19}\.(bytes|json)\.[A-Za-z0-9]{6}$)"));
+  return re;
+}
+
 qint64 nowNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::system_clock::now().time_since_epoch())
@@ -88,14 +93,6 @@ QByteArray sha256Hex(const QByteArray& bytes) {
 
 QString folderOfCanonical(const QString& canonicalPath) {
   return rootFolder() + u'/' + QString::fromLatin1(sha256Hex(canonicalPath.toUtf8()));
-}
-
-bool syncToDisk(int handle) {
-#ifdef Q_OS_WIN
-  return _commit(handle) == 0;
-#else
-  return ::fsync(handle) == 0;
-#endif
 }
 
 // Makes the renames in folder survive a power cut (POSIX only; on Windows a
@@ -111,29 +108,13 @@ void syncFolder(const QString& folder) {
 #endif
 }
 
-// Writes bytes under a hidden temporary name, syncs them and renames them to
-// name: the file is whole under its name or not there at all.
+// Writes bytes as the file name in folder, owner-only: the file is whole
+// under its name or not there at all.
 Status writeWhole(const QString& folder, const QString& name, const QByteArray& bytes, Step step) {
-  const QString temporary = folder + QStringLiteral("/.") + name + QStringLiteral(".tmp");
-  QFile file(temporary);
-  const auto giveUp = [&](QString why) {
-    file.close();
-    QFile::remove(temporary);
-    return Status::failure(std::move(why));
-  };
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, kOwnerOnly))
-    return giveUp(file.errorString());
-  if (QString why = injected(step); !why.isEmpty()) {
-    file.write(bytes.first(bytes.size() / 2));  // cut short, as on a full disk
-    return giveUp(why);
-  }
-  if (file.write(bytes) != bytes.size() || !file.flush()) return giveUp(file.errorString());
-  if (!syncToDisk(file.handle())) return giveUp(QStringLiteral("it could not be written to disk"));
-  file.close();
-  std::error_code error;
-  std::filesystem::rename(fsPath(temporary), fsPath(folder + u'/' + name), error);
-  if (error) return giveUp(QString::fromStdString(error.message()));
-  return Status::success();
+  return vFile::WriteWhole(bytes, folder + u'/' + name,
+                           {kOwnerOnly, [step](vFile::WriteStep at) {
+                              return at == vFile::WriteStep::Write ? injected(step) : QString();
+                            }});
 }
 
 struct Stored final {
@@ -196,7 +177,10 @@ void removeAbandoned(const QDir& folder) {
   const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSecs);
   for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
     const QString name = info.fileName();
-    const bool temporary = name.startsWith(u'.') && name.endsWith(QStringLiteral(".tmp"));
+    // The writer's temporary files: "<name>.XXXXXX" beside the name (and
+    // ".<name>.tmp" of older versions).
+    const bool temporary = (name.startsWith(u'.') && name.endsWith(QStringLiteral(".tmp"))) ||
+                           temporaryName().match(name).hasMatch();
     const bool orphan = name.endsWith(kData) && entryName().match(name).hasMatch() &&
                         !folder.exists(name.chopped(kData.size()) + kIndex);
     if ((temporary || orphan) && info.lastModified().toUTC() < before)
@@ -396,7 +380,7 @@ Status restore(const QString& page, const Version& version) {
   QByteArray bytes;
   if (Status s = readVersion(page, version, bytes); !s) return s;
   const Action restoring(QStringLiteral("Restore"));
-  return vFile::SaveBytes(bytes, page);
+  return vFile::SaveBytes(bytes, page, recordBeforeWrite);
 }
 
 }  // namespace history

@@ -32,7 +32,7 @@ QString root();
 QString standardRoot();
 
 // Keeps the bytes the file at path holds before they become newBytes. Called
-// by the one page writer before it writes; a failure means the file must be
+// by pagefile::save before the writer replaces the file; a failure means the file must be
 // left as it is (the user was asked, or nobody could be).
 [[nodiscard]] Status recordBeforeWrite(const QString& path, const QByteArray& newBytes);
 

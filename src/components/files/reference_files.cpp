@@ -2,21 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <filesystem>
 
 namespace reffiles {
-
-QString regularFileInside(const QString& path, const QString& folder) {
-  std::error_code ec;
-  const auto real = std::filesystem::canonical(std::filesystem::path(path.toStdString()), ec);
-  if (ec || !std::filesystem::is_regular_file(real, ec) || ec) return {};
-  const QString canonical = QString::fromStdString(real.string());
-  if (!canonical.startsWith(folder + u'/')) return {};
-  const QString below = canonical.mid(folder.size() + 1);
-  for (const QString& part : below.split(u'/'))
-    if (part.startsWith(u'.')) return {};
-  return canonical;
-}
 
 const DiskLookup::Listing& DiskLookup::listing(const QString& folder) {
   if (const auto it = listings_.constFind(folder); it != listings_.constEnd()) return *it;

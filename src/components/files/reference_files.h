@@ -9,11 +9,6 @@
 // reached, through a symbolic link or otherwise.
 namespace reffiles {
 
-// The real place of path (links followed) if it is a regular file inside
-// folder (a canonical path) and no part of it below folder is hidden; else
-// empty.
-QString regularFileInside(const QString& path, const QString& folder);
-
 class DiskLookup final {
  public:
   enum class State {

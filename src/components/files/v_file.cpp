@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "files/page_history.h"
 #include "files/v_file_faults.h"
 #include "text/text_codec.h"
 
@@ -27,11 +26,6 @@ namespace {
 vFile::WriteFault& writeFault() {
   static vFile::WriteFault hook;
   return hook;
-}
-
-QString injectedFault(vFile::WriteStep step) {
-  const vFile::WriteFault& hook = writeFault();
-  return hook ? hook(step) : QString();
 }
 
 // Gives up a write: the temporary file goes, the file itself is untouched.
@@ -156,7 +150,7 @@ Status SaveText(const TextBuffer& source, const QString& path) {
   return SaveBytes(textcodec::encode(source), path);
 }
 
-Status SaveBytes(const QByteArray& bytes, const QString& path) {
+Status SaveBytes(const QByteArray& bytes, const QString& path, const BeforeWrite& before) {
   if (path.isEmpty()) return Status::failure(QStringLiteral("no file name was given"));
   QString target = path;
   // A link stays a link: the file it points to is the one rewritten.
@@ -173,26 +167,36 @@ Status SaveBytes(const QByteArray& bytes, const QString& path) {
     return Status::failure(QStringLiteral("the file is read-only"));
   if (!info.dir().exists()) return Status::failure(QStringLiteral("its folder does not exist"));
 
-  // The bytes about to be replaced go to the page's history first.
-  if (Status kept = history::recordBeforeWrite(target, bytes); !kept) return kept;
+  if (before)
+    if (Status ready = before(target, bytes); !ready) return ready;
+  return WriteWhole(bytes, target, {std::nullopt, writeFault()});
+}
 
+Status WriteWhole(const QByteArray& bytes, const QString& target, const WriteOptions& options) {
+  const auto injected = [&](WriteStep step) {
+    return options.fault ? options.fault(step) : QString();
+  };
   // Written beside the file and renamed over it, so a failure at any point
-  // leaves the old file whole; QSaveFile keeps the old file's permissions.
+  // leaves the old file whole; QSaveFile keeps an old file's permissions and
+  // syncs the new bytes to the disk before the rename.
   QSaveFile file(target);
   file.setDirectWriteFallback(false);
-  if (QString why = injectedFault(WriteStep::Open); !why.isEmpty()) return Status::failure(why);
+  if (QString why = injected(WriteStep::Open); !why.isEmpty()) return Status::failure(why);
+  const bool fresh = !QFileInfo::exists(target);
   errno = 0;
   if (!file.open(QIODevice::WriteOnly)) return Status::failure(writeFailure(errno, file));
-  if (QString why = injectedFault(WriteStep::Write); !why.isEmpty()) {
+  if (fresh && options.fresh && !file.setPermissions(*options.fresh))
+    return abandon(file, file.errorString());
+  if (QString why = injected(WriteStep::Write); !why.isEmpty()) {
     file.write(bytes.first(bytes.size() / 2));  // cut short, as on a full disk
     return abandon(file, why);
   }
   errno = 0;
   if (file.write(bytes) != bytes.size()) return abandon(file, writeFailure(errno, file));
-  if (QString why = injectedFault(WriteStep::Flush); !why.isEmpty()) return abandon(file, why);
+  if (QString why = injected(WriteStep::Flush); !why.isEmpty()) return abandon(file, why);
   errno = 0;
   if (!file.flush()) return abandon(file, writeFailure(errno, file));
-  if (QString why = injectedFault(WriteStep::Commit); !why.isEmpty()) return abandon(file, why);
+  if (QString why = injected(WriteStep::Commit); !why.isEmpty()) return abandon(file, why);
   errno = 0;
   if (!file.commit()) return Status::failure(writeFailure(errno, file));
   return Status::success();

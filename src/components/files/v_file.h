@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
-
-class QFile;
+#include <functional>
+#include <optional>
 
 #include "files/status.h"
+#include "files/v_file_faults.h"
 #include "text/text_buffer.h"
+
+class QFile;
 
 // The only way page, template and switch files are read and written.
 namespace vFile {
@@ -31,9 +35,29 @@ inline constexpr qint64 kGrowthMargin = 64 * 1024;
 // the device"; fallback when the number says nothing useful.
 QString reasonOf(int error, const QString& fallback = {});
 
+// A step taken just before a file is replaced, given the file that will be
+// (a link followed) and its new bytes; its failure stops the write. Keeping
+// a history copy of the old bytes is one.
+using BeforeWrite = std::function<Status(const QString& target, const QByteArray& newBytes)>;
+
 // Makes bytes the whole content of the file, atomically. On failure the file is
-// left exactly as it was. The one writer every page write goes through.
-[[nodiscard]] Status SaveBytes(const QByteArray& bytes, const QString& path);
+// left exactly as it was. The one writer every page write goes through (pages
+// through pagefile::save, which keeps their history first).
+[[nodiscard]] Status SaveBytes(const QByteArray& bytes, const QString& path,
+                               const BeforeWrite& before = {});
+
+struct WriteOptions final {
+  // The permissions of a file that was not there (one that was keeps its own).
+  std::optional<QFileDevice::Permissions> fresh;
+  // Asked before each step; a reason fails the step as a full disk would.
+  std::function<QString(WriteStep)> fault;
+};
+
+// The atomic replace under SaveBytes, without its checks: the bytes are
+// written beside target, synced, and renamed over it, so target is whole,
+// old or new, whatever happens. For files the program keeps for itself.
+[[nodiscard]] Status WriteWhole(const QByteArray& bytes, const QString& target,
+                                const WriteOptions& options = {});
 
 // Reads the whole file into target (text and encoding). On failure target is
 // left unchanged.

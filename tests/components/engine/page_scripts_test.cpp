@@ -66,6 +66,23 @@ class PageScriptsTest final : public QObject {
     QCOMPARE(answer(&page, QStringLiteral("designMode")), QVariant(QStringLiteral("on")));
   }
 
+  // A page that goes while calls wait answers them with nothing, and is
+  // not asked again as it goes (that called into a half-destroyed page).
+  void pageGoneWhileAsked() {
+    const QString path = dir_->filePath(QStringLiteral("plain.html"));
+    testfiles::write(path, "<html><body><p>plain</p></body></html>");
+    auto* page = new QWebEnginePage(WebPage::sharedProfile());
+    QVERIFY(load(page, path));
+    int answered = 0;
+    for (int i = 0; i < 20; ++i)
+      pagescripts::call(page, QStringLiteral("markup"), {}, [&](const QVariant& v) {
+        QVERIFY(!v.isValid());
+        ++answered;
+      });
+    delete page;
+    QTRY_COMPARE(answered, 20);
+  }
+
  private:
   std::unique_ptr<QTemporaryDir> dir_;
 };

@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 #include "files/history_action.h"
 #include "files/history_faults.h"
 #include "files/history_limits.h"
+#include "files/page_file.h"
 #include "files/v_file.h"
 #include "files/v_file_faults.h"
 #include "support/core_test_main.h"
@@ -40,7 +42,8 @@ QStringList leftovers(const QString& root) {
   QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
   while (it.hasNext()) {
     const QString name = it.next();
-    if (name.endsWith(QStringLiteral(".tmp")) ||
+    static const QRegularExpression temporary(QStringLiteral("\\.(bytes|json)\\.[A-Za-z0-9]{6}$"));
+    if (name.endsWith(QStringLiteral(".tmp")) || temporary.match(name).hasMatch() ||
         (name.endsWith(QStringLiteral(".bytes")) &&
          !QFile::exists(name.chopped(6) + QStringLiteral(".json"))))
       out << name;
@@ -68,6 +71,7 @@ class PageHistoryTest final : public QObject {
   void pageLargerThanFreeSpace();
   void damagedEntriesAreNotOffered();
   void restoreBringsBackExactBytesAndCanBeUndone();
+  void crashLeftoversGoWhenSurelyAbandoned();
 
  private:
   std::unique_ptr<QTemporaryDir> pages_;
@@ -90,15 +94,15 @@ void PageHistoryTest::cleanup() {
 
 void PageHistoryTest::keepsTheReplacedBytes() {
   testfiles::write(page_, "v0 <b>original</b>\r\n");
-  QVERIFY(vFile::SaveBytes("v1", page_));
+  QVERIFY(pagefile::save("v1", page_));
   {
     const history::Action action(QStringLiteral("Insert Code"));
-    QVERIFY(vFile::SaveBytes("v2 longer", page_));
+    QVERIFY(pagefile::save("v2 longer", page_));
     {
       const history::Action inner(QStringLiteral("Head Code"));
-      QVERIFY(vFile::SaveBytes("v3", page_));
+      QVERIFY(pagefile::save("v3", page_));
     }
-    QVERIFY(vFile::SaveBytes("v4", page_));
+    QVERIFY(pagefile::save("v4", page_));
   }
   const std::vector<history::Version> kept = history::versions(page_);
   QCOMPARE(actionsOf(page_),
@@ -126,10 +130,10 @@ void PageHistoryTest::keepsTheReplacedBytes() {
 
 void PageHistoryTest::nothingToKeep() {
   // A new file replaces nothing.
-  QVERIFY(vFile::SaveBytes("first", page_));
+  QVERIFY(pagefile::save("first", page_));
   QVERIFY(history::versions(page_).empty());
   // The same bytes again change nothing.
-  QVERIFY(vFile::SaveBytes("first", page_));
+  QVERIFY(pagefile::save("first", page_));
   QVERIFY(history::versions(page_).empty());
   // A write that failed after its copy was kept, tried again, keeps it once.
   {
@@ -137,20 +141,20 @@ void PageHistoryTest::nothingToKeep() {
       return s == vFile::WriteStep::Write ? QStringLiteral("no space left on the device")
                                           : QString();
     });
-    QVERIFY(!vFile::SaveBytes("second", page_));
+    QVERIFY(!pagefile::save("second", page_));
   }
-  QVERIFY(vFile::SaveBytes("second", page_));
+  QVERIFY(pagefile::save("second", page_));
   QCOMPARE(history::versions(page_).size(), 1u);
   QCOMPARE(testfiles::read(page_), QByteArray("second"));
   // Not a page: the switch file and the like keep no history.
   {
     const history::Unrecorded notAPage;
-    QVERIFY(vFile::SaveBytes("third", page_));
+    QVERIFY(pagefile::save("third", page_));
   }
   QCOMPARE(history::versions(page_).size(), 1u);
   // No folder chosen: nothing recorded anywhere.
   history::setRoot({});
-  QVERIFY(vFile::SaveBytes("fourth", page_));
+  QVERIFY(pagefile::save("fourth", page_));
   history::setRoot(root_->path());
   QCOMPARE(history::versions(page_).size(), 1u);
 }
@@ -160,8 +164,8 @@ void PageHistoryTest::keyedByCanonicalPath() {
   QVERIFY(QDir(pages_->path()).mkdir(QStringLiteral("other")));
   testfiles::write(page_, "here 0");
   testfiles::write(other, "there 0");
-  QVERIFY(vFile::SaveBytes("here 1", page_));
-  QVERIFY(vFile::SaveBytes("there 1", other));
+  QVERIFY(pagefile::save("here 1", page_));
+  QVERIFY(pagefile::save("there 1", other));
   // Same name, different folders: never mixed.
   QCOMPARE(history::versions(page_).size(), 1u);
   QCOMPARE(bytesOf(page_, history::versions(page_)[0]), QByteArray("here 0"));
@@ -170,7 +174,7 @@ void PageHistoryTest::keyedByCanonicalPath() {
   // A link to the page and a path with ".." are the page itself.
   const QString link = pages_->filePath(QStringLiteral("link.htm"));
   QVERIFY(QFile::link(page_, link));
-  QVERIFY(vFile::SaveBytes("here 2", link));
+  QVERIFY(pagefile::save("here 2", link));
   QCOMPARE(history::versions(page_).size(), 2u);
   QCOMPARE(history::versions(pages_->filePath(QStringLiteral("other/../sales.htm"))).size(), 2u);
 
@@ -178,7 +182,7 @@ void PageHistoryTest::keyedByCanonicalPath() {
   const QString renamed = pages_->filePath(QStringLiteral("renamed.htm"));
   QVERIFY(QFile::rename(page_, renamed));
   QVERIFY(history::versions(renamed).empty());
-  QVERIFY(vFile::SaveBytes("here 3", renamed));
+  QVERIFY(pagefile::save("here 3", renamed));
   QCOMPARE(history::versions(renamed).size(), 1u);
   QCOMPARE(bytesOf(renamed, history::versions(renamed)[0]), QByteArray("here 2"));
 }
@@ -186,8 +190,7 @@ void PageHistoryTest::keyedByCanonicalPath() {
 void PageHistoryTest::boundedPerPage() {
   history::setLimits({3, qint64(1) << 30});
   testfiles::write(page_, "version 0");
-  for (int i = 1; i <= 10; ++i)
-    QVERIFY(vFile::SaveBytes("version " + QByteArray::number(i), page_));
+  for (int i = 1; i <= 10; ++i) QVERIFY(pagefile::save("version " + QByteArray::number(i), page_));
   QByteArrayList kept;
   for (const history::Version& v : history::versions(page_)) kept << bytesOf(page_, v);
   // The original, and the newest three.
@@ -203,13 +206,13 @@ void PageHistoryTest::boundedInAll() {
   const auto version = [](char c) { return QByteArray(1000, c); };
   testfiles::write(page_, version('a'));
   testfiles::write(other, version('A'));
-  QVERIFY(vFile::SaveBytes(version('b'), page_));  // keeps a (original)
-  QVERIFY(vFile::SaveBytes(version('B'), other));  // keeps A (original)
-  QVERIFY(vFile::SaveBytes(version('c'), page_));  // keeps b
-  QVERIFY(vFile::SaveBytes(version('C'), other));  // keeps B
-  QVERIFY(vFile::SaveBytes(version('d'), page_));  // keeps c
-  QVERIFY(vFile::SaveBytes(version('e'), page_));  // keeps d
-  QVERIFY(vFile::SaveBytes(version('D'), other));  // keeps C: 7000, b (oldest) goes
+  QVERIFY(pagefile::save(version('b'), page_));  // keeps a (original)
+  QVERIFY(pagefile::save(version('B'), other));  // keeps A (original)
+  QVERIFY(pagefile::save(version('c'), page_));  // keeps b
+  QVERIFY(pagefile::save(version('C'), other));  // keeps B
+  QVERIFY(pagefile::save(version('d'), page_));  // keeps c
+  QVERIFY(pagefile::save(version('e'), page_));  // keeps d
+  QVERIFY(pagefile::save(version('D'), other));  // keeps C: 7000, b (oldest) goes
   const auto kept = [](const QString& p) {
     QByteArray firsts;
     for (const history::Version& v : history::versions(p)) firsts += bytesOf(p, v).left(1);
@@ -221,7 +224,7 @@ void PageHistoryTest::boundedInAll() {
   // A page's versions are dropped before an original, whatever its age; the
   // version just kept stays even when it alone passes the limit.
   history::setLimits({50, 1500});
-  QVERIFY(vFile::SaveBytes(version('E'), other));  // keeps D
+  QVERIFY(pagefile::save(version('E'), other));  // keeps D
   QCOMPARE(kept(page_), QByteArray("a"));
   QCOMPARE(kept(other), QByteArray("DA"));
 }
@@ -249,7 +252,7 @@ void PageHistoryTest::copyCannotBeKept() {
   QFETCH(bool, written);
   QFETCH(QString, reason);
   testfiles::write(page_, "before");
-  QVERIFY(vFile::SaveBytes("kept", page_));  // one whole entry already there
+  QVERIFY(pagefile::save("kept", page_));  // one whole entry already there
   QStringList asked;
   if (answer >= 0)
     history::setWithoutCopyQuestion([&](const QString& page, const QString& why) {
@@ -259,7 +262,7 @@ void PageHistoryTest::copyCannotBeKept() {
   const history::ScopedFault fault([step](history::Step s) {
     return int(s) == step ? QStringLiteral("no space left on the device") : QString();
   });
-  const Status saved = vFile::SaveBytes("after", page_);
+  const Status saved = pagefile::save("after", page_);
   QCOMPARE(saved.ok(), written);
   QCOMPARE(saved.why(), reason);
   QCOMPARE(testfiles::read(page_), written ? QByteArray("after") : QByteArray("kept"));
@@ -280,7 +283,7 @@ void PageHistoryTest::historyFolderCannotBeMade() {
     why = reason;
     return false;
   });
-  QVERIFY(!vFile::SaveBytes("after", page_));
+  QVERIFY(!pagefile::save("after", page_));
   QCOMPARE(testfiles::read(page_), QByteArray("before"));
   QVERIFY2(why.startsWith(QStringLiteral("the history folder")), qPrintable(why));
 }
@@ -305,22 +308,22 @@ void PageHistoryTest::pageLargerThanFreeSpace() {
     ++asked;
     return false;
   });
-  QVERIFY(!vFile::SaveBytes("small", page_));
+  QVERIFY(!pagefile::save("small", page_));
   QCOMPARE(asked, 1);
   QVERIFY(testfiles::read(page_) == big);
   QVERIFY(leftovers(mountPoint.path()).isEmpty());
   QVERIFY(history::versions(page_).empty());
   // The full disk gave its space back: a small page is kept as usual.
   testfiles::write(page_, "small before");
-  QVERIFY(vFile::SaveBytes("small after", page_));
+  QVERIFY(pagefile::save("small after", page_));
   QCOMPARE(history::versions(page_).size(), 1u);
 }
 
 void PageHistoryTest::damagedEntriesAreNotOffered() {
   testfiles::write(page_, "zero");
-  QVERIFY(vFile::SaveBytes("one", page_));
-  QVERIFY(vFile::SaveBytes("two", page_));
-  QVERIFY(vFile::SaveBytes("three", page_));
+  QVERIFY(pagefile::save("one", page_));
+  QVERIFY(pagefile::save("two", page_));
+  QVERIFY(pagefile::save("three", page_));
   const std::vector<history::Version> kept = history::versions(page_);
   QCOMPARE(kept.size(), 3u);
   const QDir folder(history::folderOf(page_));
@@ -338,8 +341,8 @@ void PageHistoryTest::damagedEntriesAreNotOffered() {
 void PageHistoryTest::restoreBringsBackExactBytesAndCanBeUndone() {
   const QByteArray original("caf\xe9 \x00 <p>\r\r\n", 13);  // not UTF-8, a NUL, odd line ends
   testfiles::write(page_, original);
-  QVERIFY(vFile::SaveBytes("edited", page_));
-  QVERIFY(vFile::SaveBytes("edited twice", page_));
+  QVERIFY(pagefile::save("edited", page_));
+  QVERIFY(pagefile::save("edited twice", page_));
   QCOMPARE(history::versions(page_).size(), 2u);
   QVERIFY(history::restore(page_, history::versions(page_).back()));
   QCOMPARE(testfiles::read(page_), original);
@@ -352,4 +355,33 @@ void PageHistoryTest::restoreBringsBackExactBytesAndCanBeUndone() {
 }
 
 QV_CORE_TEST_MAIN(PageHistoryTest)
+// What a crash in the middle of keeping a copy leaves (the writer's
+// temporary file, bytes without their index) goes at the next copy once it
+// is an hour old; younger, another running copy may be writing it.
+void PageHistoryTest::crashLeftoversGoWhenSurelyAbandoned() {
+  testfiles::write(page_, "one");
+  QVERIFY(pagefile::save("two", page_));
+  const QString folder = history::folderOf(page_);
+  const QStringList names = {QStringLiteral("00000007-0000000000000000007.bytes.Ab12Cd"),
+                             QStringLiteral("00000008-0000000000000000008.json.xY34zW"),
+                             QStringLiteral("00000009-0000000000000000009.bytes")};
+  for (const QString& name : names) {
+    for (const bool old : {true, false}) {
+      const QString path = folder + u'/' + (old ? name : u'1' + name.mid(1));
+      testfiles::write(path, "half");
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::ReadWrite));
+      if (old)
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-2 * 3600),
+                                 QFileDevice::FileModificationTime));
+    }
+  }
+  QVERIFY(pagefile::save("three", page_));
+  for (const QString& name : names) {
+    QVERIFY2(!QFile::exists(folder + u'/' + name), qPrintable(name));
+    QVERIFY2(QFile::exists(folder + u'/' + u'1' + name.mid(1)), qPrintable(name));
+  }
+  QCOMPARE(history::versions(page_).size(), 2u);
+}
+
 #include "page_history_test.moc"
