@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "intake/archive_unpack.h"
+#include "support/test_archives.h"
 
 namespace {
 
@@ -36,18 +37,6 @@ long statusKb(const char* field) {
     if (line.startsWith(field))
       return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ')[0].toLong();
   return -1;
-}
-
-QByteArray noise(int size, quint32 seed) {
-  QByteArray bytes(size, Qt::Uninitialized);
-  quint32 x = seed * 2654435761u + 1;
-  for (char& c : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = char(x);
-  }
-  return bytes;
 }
 
 QByteArray page(int i) {
@@ -66,7 +55,7 @@ bool makeZip(const QString& path) {
     return false;
   for (int i = 0; i < kImages + kPages; ++i) {
     const bool isPage = i >= kImages;
-    const QByteArray data = isPage ? page(i) : noise(kImageBytes, quint32(i));
+    const QByteArray data = isPage ? page(i) : testarchive::noise(kImageBytes, quint32(i));
     const QByteArray name = "Product/" + QByteArray(isPage ? "pages/p" : "images/img") +
                             QByteArray::number(i / 500) + "/" + QByteArray::number(i) +
                             (isPage ? ".html" : ".jpg");
