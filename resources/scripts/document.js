@@ -25,6 +25,13 @@
     page.href = location.href;
     return page;
   };
+  // The content of the page's viewport tag (the last one counts, as on a
+  // phone); null when it has none.
+  qv.viewport = function () {
+    var tags = document.querySelectorAll('meta[name="viewport" i]');
+    if (!tags.length) return null;
+    return tags[tags.length - 1].getAttribute('content') || '';
+  };
   // The document read is not kept in memory until the next one.
   qv.empty = function () {
     document.replaceChildren();

@@ -5,6 +5,9 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <optional>
+
+#include "editor/device_view.h"
 
 class EditSession;
 class EditingState;
@@ -61,6 +64,12 @@ class WebBrowser final : public QWidget {
 
   QWebEngineView* view() const { return view_; }
 
+  // How the device screen of state()->device() is shown now: its scale and
+  // the page's zoom. On the desktop the view fills the browser at zoom 1.
+  const deviceview::Fit& deviceFit() const { return fit_; }
+  // The CSS width the page shown is laid out at in the device view.
+  int deviceLayoutWidth() const { return layoutWidth_; }
+
  signals:
   // The document of a successful load is parsed. A load without scripts
   // cannot change its document after this, so it may be edited now, while
@@ -69,6 +78,8 @@ class WebBrowser final : public QWidget {
   void DownloadComplete();
   // Saving a changed document failed, so it was not left: its edits stay.
   void EditsKept();
+  // The device screen was laid out or scaled anew (deviceFit()).
+  void DeviceShown();
 
  private:
   void usePage(WebPage* page);
@@ -87,6 +98,12 @@ class WebBrowser final : public QWidget {
   // Asks the engine whether the document being loaded is parsed yet.
   void pollReady();
   void documentReady();
+  // The device view: follows the state's device, the page's viewport tag and
+  // the browser's size (web_browser_device.cpp).
+  void showDevice();
+  void readViewport();
+  void placeView();
+  void resizeEvent(QResizeEvent* event) override;
 
   QWebEngineView* view_ = nullptr;
   WebPage* page_ = nullptr;
@@ -100,6 +117,11 @@ class WebBrowser final : public QWidget {
   bool askingReady_ = false;  // a question of the poll is on its way
   bool destroying_ = false;
   QString pendingPath_;
+  DeviceView shownDevice_;
+  // The viewport tag's content of the document shown (nullopt: none).
+  std::optional<QString> viewport_;
+  int layoutWidth_ = 0;
+  deviceview::Fit fit_;
   // Widgets whose input is held back while a save is under way.
   QList<QPointer<QWidget>> blocked_;
 };
