@@ -32,6 +32,15 @@
     if (!tags.length) return null;
     return tags[tags.length - 1].getAttribute('content') || '';
   };
+  // The height the whole page takes, and the view's, in CSS pixels.
+  qv.pageHeight = function () {
+    var root = document.documentElement;
+    var body = document.body;
+    return Math.max(root ? root.scrollHeight : 0, body ? body.scrollHeight : 0);
+  };
+  qv.viewHeight = function () {
+    return window.innerHeight;
+  };
   // The document read is not kept in memory until the next one.
   qv.empty = function () {
     document.replaceChildren();

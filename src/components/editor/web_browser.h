@@ -11,6 +11,7 @@
 
 class EditSession;
 class EditingState;
+class QImage;
 class QTimer;
 class QWebEngineView;
 class WebPage;
@@ -67,6 +68,12 @@ class WebBrowser final : public QWidget {
   // How the device screen of state()->device() is shown now: its scale and
   // the page's zoom. On the desktop the view fills the browser at zoom 1.
   const deviceview::Fit& deviceFit() const { return fit_; }
+  // The whole page as the view shows it now, at the screen's own size: as
+  // wide as the device's screen (or the desktop view), as tall as the page
+  // (at most kMaxPictureHeight pixels). done gets a null image when the
+  // document went meanwhile. The view is as it was afterwards.
+  static constexpr int kMaxPictureHeight = 16000;
+  void takePicture(std::function<void(const QImage&)> done);
   // The CSS width the page shown is laid out at in the device view.
   int deviceLayoutWidth() const { return layoutWidth_; }
 
@@ -122,6 +129,8 @@ class WebBrowser final : public QWidget {
   std::optional<QString> viewport_;
   int layoutWidth_ = 0;
   deviceview::Fit fit_;
+  // A picture is being taken: the view's size is the picture's meanwhile.
+  bool picturing_ = false;
   // Widgets whose input is held back while a save is under way.
   QList<QPointer<QWidget>> blocked_;
 };

@@ -2,11 +2,17 @@
 // width, its screen kept at its size and scaled down to fit the preview.
 // Only the view's size, the page's zoom and the user agent of later loads
 // change; the document and its edit are left exactly as they are.
+#include <QImage>
 #include <QPalette>
+#include <QPixmap>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
+#include <algorithm>
+#include <cmath>
+#include <memory>
 
 #include "editor/editing_state.h"
 #include "editor/web_browser.h"
@@ -57,6 +63,7 @@ void WebBrowser::readViewport() {
 }
 
 void WebBrowser::placeView() {
+  if (picturing_) return;  // placed again once the picture is taken
   if (shownDevice_.desktop()) {
     // Exactly the plain view: the whole browser, the page at its own size.
     fit_ = {};
@@ -80,4 +87,53 @@ void WebBrowser::placeView() {
 void WebBrowser::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   placeView();
+}
+
+void WebBrowser::takePicture(std::function<void(const QImage&)> done) {
+  if (picturing_ || !state_->documentOk()) {
+    done({});
+    return;
+  }
+  const int load = state_->load();
+  QPointer<WebBrowser> self(this);
+  pagescripts::call(page_, QStringLiteral("pageHeight"), {}, [self, load, done](const QVariant& v) {
+    if (!self || self->destroying_ || self->state_->load() != load || self->picturing_) {
+      done({});
+      return;
+    }
+    // Life size: the screen's CSS pixels, the page zoomed as the device does.
+    const bool desktop = self->shownDevice_.desktop();
+    const int width = desktop ? self->view_->width() : self->shownDevice_.screen().width();
+    const double zoom = desktop ? 1.0 : double(width) / self->layoutWidth_;
+    const int height =
+        std::clamp(static_cast<int>(std::ceil(v.toDouble() * zoom)), 1, kMaxPictureHeight);
+    self->picturing_ = true;
+    self->view_->setGeometry(QRect(self->view_->pos(), QSize(width, height)));
+    self->page_->setZoomFactor(zoom);
+    const int cssHeight = static_cast<int>(height / zoom);
+    // The engine lays the page out anew and then paints it: wait until the
+    // page sees its new height, then give the frame time to arrive.
+    auto step = std::make_shared<std::function<void(int)>>();
+    *step = [self, load, done, cssHeight, step](int triesLeft) {
+      if (!self || self->destroying_) return done({});
+      pagescripts::call(self->page_, QStringLiteral("viewHeight"), {},
+                        [self, load, done, cssHeight, step, triesLeft](const QVariant& h) {
+                          if (!self || self->destroying_) return done({});
+                          const bool laidOut = std::abs(h.toInt() - cssHeight) <= 1;
+                          if (!laidOut && triesLeft > 0 && self->state_->load() == load) {
+                            QTimer::singleShot(20, self,
+                                               [step, triesLeft] { (*step)(triesLeft - 1); });
+                            return;
+                          }
+                          QTimer::singleShot(laidOut ? 300 : 0, self, [self, load, done] {
+                            const bool same = self->state_->load() == load;
+                            const QImage picture = same ? self->view_->grab().toImage() : QImage();
+                            self->picturing_ = false;
+                            self->placeView();
+                            done(picture);
+                          });
+                        });
+    };
+    (*step)(100);
+  });
 }
