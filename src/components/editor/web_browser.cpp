@@ -78,6 +78,11 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     if (state_->stage() != EditingState::Stage::Loading) state_->documentReplaced();
   });
   connect(view_, &QWebEngineView::loadFinished, this, &WebBrowser::loadFinished);
+  // A device view lays the page out by its viewport tag as soon as its head
+  // is in, not only once its last picture has come.
+  connect(view_, &QWebEngineView::loadProgress, this, [this] {
+    if (state_->stage() == EditingState::Stage::Loading) readViewport();
+  });
   // Preview in the default browser; the main window's shortcut list promises it.
   auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
   preview->setContext(Qt::WindowShortcut);

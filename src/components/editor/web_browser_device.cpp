@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QResizeEvent>
 #include <QTimer>
+#include <QUrl>
+#include <QVariantMap>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <algorithm>
@@ -49,13 +51,21 @@ void WebBrowser::showDevice() {
 }
 
 void WebBrowser::readViewport() {
-  if (shownDevice_.desktop() || !state_->documentOk()) return;
+  const bool loading = state_->stage() == EditingState::Stage::Loading;
+  if (shownDevice_.desktop() || (!state_->documentOk() && !loading)) return;
   const int load = state_->load();
   QPointer<WebBrowser> self(this);
   pagescripts::call(page_, QStringLiteral("viewport"), {}, [self, load](const QVariant& v) {
     if (!self || self->destroying_ || self->state_->load() != load) return;
+    const QVariantMap answer = v.toMap();
+    // While loading, the document shown may still be the one before (or an
+    // empty one), whose tag says nothing about this page.
+    const QUrl url = self->state_->url();
+    if (answer.isEmpty() || (!url.isEmpty() && QUrl(answer.value("href").toString()) != url))
+      return;
+    const QVariant c = answer.value(QStringLiteral("content"));
     std::optional<QString> content;
-    if (!v.isNull() && v.isValid()) content = v.toString();
+    if (!c.isNull() && c.isValid()) content = c.toString();
     if (content == self->viewport_) return;
     self->viewport_ = content;
     self->placeView();
@@ -94,46 +104,61 @@ void WebBrowser::takePicture(std::function<void(const QImage&)> done) {
     done({});
     return;
   }
+  // Life size: the screen's CSS pixels, the page zoomed as the device does.
+  const bool desktop = shownDevice_.desktop();
+  const QSize screen = desktop ? view_->size() : shownDevice_.screen();
+  const double zoom = desktop ? 1.0 : double(screen.width()) / layoutWidth_;
+  picturing_ = true;
+  view_->setGeometry(QRect(view_->pos(), screen));
+  page_->setZoomFactor(zoom);
   const int load = state_->load();
   QPointer<WebBrowser> self(this);
-  pagescripts::call(page_, QStringLiteral("pageHeight"), {}, [self, load, done](const QVariant& v) {
-    if (!self || self->destroying_ || self->state_->load() != load || self->picturing_) {
-      done({});
-      return;
-    }
-    // Life size: the screen's CSS pixels, the page zoomed as the device does.
-    const bool desktop = self->shownDevice_.desktop();
-    const int width = desktop ? self->view_->width() : self->shownDevice_.screen().width();
-    const double zoom = desktop ? 1.0 : double(width) / self->layoutWidth_;
-    const int height =
-        std::clamp(static_cast<int>(std::ceil(v.toDouble() * zoom)), 1, kMaxPictureHeight);
-    self->picturing_ = true;
-    self->view_->setGeometry(QRect(self->view_->pos(), QSize(width, height)));
-    self->page_->setZoomFactor(zoom);
-    const int cssHeight = static_cast<int>(height / zoom);
-    // The engine lays the page out anew and then paints it: wait until the
-    // page sees its new height, then give the frame time to arrive.
+  // Asks the page until it is laid out at its new size (at most ~2 s), then
+  // goes on; the engine has no signal for it.
+  auto whenLaidOut = [self, load](QSize css, std::function<void(bool)> then) {
     auto step = std::make_shared<std::function<void(int)>>();
-    *step = [self, load, done, cssHeight, step](int triesLeft) {
-      if (!self || self->destroying_) return done({});
-      pagescripts::call(self->page_, QStringLiteral("viewHeight"), {},
-                        [self, load, done, cssHeight, step, triesLeft](const QVariant& h) {
-                          if (!self || self->destroying_) return done({});
-                          const bool laidOut = std::abs(h.toInt() - cssHeight) <= 1;
-                          if (!laidOut && triesLeft > 0 && self->state_->load() == load) {
-                            QTimer::singleShot(20, self,
-                                               [step, triesLeft] { (*step)(triesLeft - 1); });
-                            return;
-                          }
-                          QTimer::singleShot(laidOut ? 300 : 0, self, [self, load, done] {
-                            const bool same = self->state_->load() == load;
-                            const QImage picture = same ? self->view_->grab().toImage() : QImage();
-                            self->picturing_ = false;
-                            self->placeView();
-                            done(picture);
-                          });
-                        });
+    *step = [self, load, css, then, step](int triesLeft) {
+      if (!self || self->destroying_ || self->state_->load() != load) return then(false);
+      pagescripts::call(
+          self->page_, QStringLiteral("viewSize"), {},
+          [self, css, then, step, triesLeft](const QVariant& v) {
+            if (!self || self->destroying_) return then(false);
+            const QVariantList wh = v.toList();
+            const bool ok = wh.size() == 2 && std::abs(wh[0].toInt() - css.width()) <= 1 &&
+                            std::abs(wh[1].toInt() - css.height()) <= 1;
+            if (ok || triesLeft == 0) return then(ok);
+            QTimer::singleShot(20, self, [step, triesLeft] { (*step)(triesLeft - 1); });
+          });
     };
     (*step)(100);
+  };
+  auto finish = [self, load, done](bool) {
+    QImage picture;
+    if (self && !self->destroying_) {
+      if (self->state_->load() == load) picture = self->view_->grab().toImage();
+      self->picturing_ = false;
+      self->placeView();
+    }
+    done(picture);
+  };
+  auto cssOf = [zoom](QSize px) {
+    return QSize(qRound(px.width() / zoom), static_cast<int>(px.height() / zoom));
+  };
+  // First the page is laid out on the screen at life size, so its height is
+  // its height there; then the view takes that height and is painted.
+  whenLaidOut(cssOf(screen), [self, load, zoom, screen, whenLaidOut, finish, cssOf](bool) {
+    if (!self || self->destroying_ || self->state_->load() != load) return finish(false);
+    pagescripts::call(self->page_, QStringLiteral("pageHeight"), {},
+                      [self, zoom, screen, whenLaidOut, finish, cssOf](const QVariant& v) {
+                        if (!self || self->destroying_) return finish(false);
+                        const int height = std::clamp(
+                            static_cast<int>(std::ceil(v.toDouble() * zoom)), 1, kMaxPictureHeight);
+                        const QSize size(screen.width(), height);
+                        self->view_->setGeometry(QRect(self->view_->pos(), size));
+                        whenLaidOut(cssOf(size), [self, finish](bool laidOut) {
+                          // The new frame reaches the window a little after the layout.
+                          QTimer::singleShot(laidOut ? 300 : 0, self, [finish] { finish(true); });
+                        });
+                      });
   });
 }

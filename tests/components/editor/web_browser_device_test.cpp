@@ -85,6 +85,20 @@ class WebBrowserDeviceTest final : public QObject {
     QCOMPARE(browser_->view()->page()->zoomFactor(), 1.0);
   }
 
+  // Chosen before the page came (as at start-up), and the page's own viewport
+  // tag decides from its first load on; a later page without one gets 980.
+  void deviceChosenBeforeTheLoad() {
+    browser_->state()->setDevice(deviceview::preset(Kind::Phone));
+    QVERIFY(driver::load(browser_.get(), write(kResponsive)));
+    QVERIFY2(driver::waitFor([&] { return innerWidth() == 390; }),
+             qPrintable(QString::number(innerWidth())));
+    QVERIFY(driver::js(browser_.get(), QStringLiteral("navigator.userAgent"))
+                .toString()
+                .contains(" Mobile "));
+    QVERIFY(driver::load(browser_.get(), write(kUntagged)));
+    QVERIFY(driver::waitFor([&] { return innerWidth() == 980; }));
+  }
+
   // The window changes, the device does not: only its scale follows.
   void screenKeepsItsSizeWhenTheWindowChanges() {
     QVERIFY(driver::load(browser_.get(), write(kResponsive)));
