@@ -25,6 +25,22 @@
     page.href = location.href;
     return page;
   };
+  // The content of the page's viewport tag (the last one counts, as on a
+  // phone; null when it has none), and which document says so.
+  qv.viewport = function () {
+    var tags = document.querySelectorAll('meta[name="viewport" i]');
+    var content = tags.length ? tags[tags.length - 1].getAttribute('content') || '' : null;
+    return { href: location.href, content: content };
+  };
+  // The height the whole page takes, and the view's, in CSS pixels.
+  qv.pageHeight = function () {
+    var root = document.documentElement;
+    var body = document.body;
+    return Math.max(root ? root.scrollHeight : 0, body ? body.scrollHeight : 0);
+  };
+  qv.viewSize = function () {
+    return [window.innerWidth, window.innerHeight];
+  };
   // The document read is not kept in memory until the next one.
   qv.empty = function () {
     document.replaceChildren();

@@ -38,6 +38,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   setUpDrops();
   setUpFind();
   setUpCheck();
+  setUpDevice();
   qApp->installEventFilter(this);
   // A page write whose history copy cannot be kept asks this window's user.
   history::askBeforeWritingWithoutCopy(this);

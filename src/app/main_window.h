@@ -3,9 +3,12 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "editor/device_view.h"
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QMimeData;
 class QPushButton;
 class QTimer;
@@ -61,6 +64,15 @@ class Form2 final : public QWidget {
   void ShowFind();
   // The Check link and Ctrl+Shift+C: the Check Pages window (main_window_check.cpp).
   void lblCheck_Click();
+  // The device views (main_window_device.cpp): cboDevice, cmdRotate, the
+  // custom sides, Ctrl+Shift+M between the desktop and the last device.
+  void cboDevice_Click(int index);
+  void cmdRotate_Click();
+  void txtDevice_Change();
+  void toggleDevice();
+  void cmdSavePicture_Click();
+  // Writes the page, as the device view shows it, to file as a PNG picture.
+  void savePictureTo(const QString& file);
 
  protected:
   bool event(QEvent* event) override;
@@ -73,6 +85,11 @@ class Form2 final : public QWidget {
   void setUpDrops();
   void setUpFind();
   void setUpCheck();
+  void setUpDevice();
+  // Tells the editing state and keeps the choice for the next run.
+  void setDevice(DeviceView device);
+  // The device controls as the state says.
+  void showDevice();
   void replacePageList(const QStringList& paths);
   bool refuseWithoutPage();
   // The edit-and-save cycle (main_window_edit.cpp).
@@ -97,6 +114,17 @@ class Form2 final : public QWidget {
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;
   QTimer* Timer1 = nullptr;
+  QComboBox* cboDevice = nullptr;
+  QPushButton* cmdRotate = nullptr;
+  QLineEdit* txtDeviceWidth = nullptr;
+  QLineEdit* txtDeviceHeight = nullptr;
+  QLabel* lblDeviceSize = nullptr;
+  QLabel* lblDeviceScale = nullptr;
+  QPushButton* cmdSavePicture = nullptr;
+  // What Ctrl+Shift+M goes back to, and the custom screen's portrait sides.
+  DeviceView lastDevice_ = deviceview::preset(DeviceView::Kind::Phone);
+  int customWidth_ = 390;
+  int customHeight_ = 844;
 
   QPointer<frmdropfiles> welcome_;
   QPointer<Form3> insertCode_;

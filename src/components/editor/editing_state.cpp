@@ -12,6 +12,12 @@ void EditingState::setPhase(Phase phase) {
   emit changed();
 }
 
+void EditingState::setDevice(const DeviceView& device) {
+  if (device_ == device) return;
+  device_ = device;
+  emit changed();
+}
+
 void EditingState::loadStarted(const QUrl& url, bool scripts) {
   ++load_;
   url_ = url;

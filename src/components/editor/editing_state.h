@@ -3,14 +3,16 @@
 #include <QObject>
 #include <QUrl>
 
+#include "editor/device_view.h"
+
 // What the page is doing, said in one place. The edit button's caption, the
 // controls that wait while a page is edited, whether the page's own scripts
 // run, and whether the document shown may be left unasked are all read from
 // here, and every change is announced by changed().
 //
-// Two things are held: whether the user is editing (from "Edit Page" until
-// "Save / Discard Changes"), and where the document shown is in its life:
-// its load, and the edit it holds.
+// Three things are held: whether the user is editing (from "Edit Page" until
+// "Save / Discard Changes"), where the document shown is in its life (its
+// load, and the edit it holds), and the screen it is laid out for.
 class EditingState final : public QObject {
   Q_OBJECT
  public:
@@ -50,6 +52,11 @@ class EditingState final : public QObject {
   // while the page is edited, so nothing a script writes reaches the file.
   bool pageScripts() const { return !editing_; }
 
+  // The screen the page is laid out for: the desktop or a device's. It
+  // changes only how the page is shown, never the document or its edit.
+  const DeviceView& device() const { return device_; }
+  void setDevice(const DeviceView& device);
+
   // The load of the document shown: the latest one asked for.
   int load() const { return load_; }
   const QUrl& url() const { return url_; }
@@ -77,4 +84,5 @@ class EditingState final : public QObject {
   QUrl url_;
   bool scripts_ = true;
   Stage stage_ = Stage::None;
+  DeviceView device_;
 };

@@ -5,7 +5,6 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QUrl>
-#include <QVBoxLayout>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
@@ -49,8 +48,6 @@ bool isInput(QEvent::Type type) {
 }  // namespace
 
 WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
   view_ = new QWebEngineView(this);
   view_->setObjectName(QStringLiteral("WebBrowserView"));
   state_ = new EditingState(this);
@@ -62,7 +59,10 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   usePage(new WebPage(view_));
   // Files dropped on the preview are meant for the window around it.
   view_->setAcceptDrops(false);
-  layout->addWidget(view_);
+  // The device view follows the state; the windows only ask it.
+  connect(state_, &EditingState::changed, this, [this] {
+    if (state_->device() != shownDevice_) showDevice();
+  });
   readyPoll_ = new QTimer(this);
   readyPoll_->setInterval(kReadyPollMs);
   connect(readyPoll_, &QTimer::timeout, this, &WebBrowser::pollReady);
@@ -70,12 +70,19 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
     // A document holding edits refuses every navigation of its own (a meta
     // refresh, a reload): it stays, and so does what is known about it.
     if (state_->holdsEdit() || page_->refusedLeave) return;
+    // The zoom of a device view holds for every document shown in it.
+    page_->setZoomFactor(fit_.zoom);
     // A load the program asked for is under way already; any other one (the
     // page's own) replaces the document shown.
     forgetDocument();
     if (state_->stage() != EditingState::Stage::Loading) state_->documentReplaced();
   });
   connect(view_, &QWebEngineView::loadFinished, this, &WebBrowser::loadFinished);
+  // A device view lays the page out by its viewport tag as soon as its head
+  // is in, not only once its last picture has come.
+  connect(view_, &QWebEngineView::loadProgress, this, [this] {
+    if (state_->stage() == EditingState::Stage::Loading) readViewport();
+  });
   // Preview in the default browser; the main window's shortcut list promises it.
   auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
   preview->setContext(Qt::WindowShortcut);
@@ -132,6 +139,7 @@ void WebBrowser::usePage(WebPage* page) {
     state_->documentLost();
     blockInput(false);
   });
+  page_->setZoomFactor(fit_.zoom);
   view_->setPage(page_);
 }
 
@@ -199,7 +207,10 @@ void WebBrowser::loadFinished(bool ok) {
   const bool told = state_->stage() == EditingState::Stage::Parsed;
   const bool file = ok && !LocationPath().isEmpty();
   state_->loadEnded(file);
+  page_->setZoomFactor(fit_.zoom);
   if (file && !told) documentReady();
+  // A page's scripts may have added or changed its viewport tag meanwhile.
+  if (file) readViewport();
   if (!spare_) {
     // The next fresh page starts its renderer once the page shown has
     // loaded: an empty document assigns it to no site, so any page may
@@ -236,6 +247,7 @@ void WebBrowser::documentReady() {
   // The user is editing: the document takes typing now, while its images and
   // web fonts may still be on their way.
   if (state_->editing()) setDesignMode(QStringLiteral("On"));
+  readViewport();
   emit DocumentReady();
 }
 

@@ -5,9 +5,13 @@
 #include <QUrl>
 #include <QWidget>
 #include <functional>
+#include <optional>
+
+#include "editor/device_view.h"
 
 class EditSession;
 class EditingState;
+class QImage;
 class QTimer;
 class QWebEngineView;
 class WebPage;
@@ -61,6 +65,18 @@ class WebBrowser final : public QWidget {
 
   QWebEngineView* view() const { return view_; }
 
+  // How the device screen of state()->device() is shown now: its scale and
+  // the page's zoom. On the desktop the view fills the browser at zoom 1.
+  const deviceview::Fit& deviceFit() const { return fit_; }
+  // The whole page as the view shows it now, at the screen's own size: as
+  // wide as the device's screen (or the desktop view), as tall as the page
+  // (at most kMaxPictureHeight pixels). done gets a null image when the
+  // document went meanwhile. The view is as it was afterwards.
+  static constexpr int kMaxPictureHeight = 16000;
+  void takePicture(std::function<void(const QImage&)> done);
+  // The CSS width the page shown is laid out at in the device view.
+  int deviceLayoutWidth() const { return layoutWidth_; }
+
  signals:
   // The document of a successful load is parsed. A load without scripts
   // cannot change its document after this, so it may be edited now, while
@@ -69,6 +85,8 @@ class WebBrowser final : public QWidget {
   void DownloadComplete();
   // Saving a changed document failed, so it was not left: its edits stay.
   void EditsKept();
+  // The device screen was laid out or scaled anew (deviceFit()).
+  void DeviceShown();
 
  private:
   void usePage(WebPage* page);
@@ -87,6 +105,12 @@ class WebBrowser final : public QWidget {
   // Asks the engine whether the document being loaded is parsed yet.
   void pollReady();
   void documentReady();
+  // The device view: follows the state's device, the page's viewport tag and
+  // the browser's size (web_browser_device.cpp).
+  void showDevice();
+  void readViewport();
+  void placeView();
+  void resizeEvent(QResizeEvent* event) override;
 
   QWebEngineView* view_ = nullptr;
   WebPage* page_ = nullptr;
@@ -100,6 +124,13 @@ class WebBrowser final : public QWidget {
   bool askingReady_ = false;  // a question of the poll is on its way
   bool destroying_ = false;
   QString pendingPath_;
+  DeviceView shownDevice_;
+  // The viewport tag's content of the document shown (nullopt: none).
+  std::optional<QString> viewport_;
+  int layoutWidth_ = 0;
+  deviceview::Fit fit_;
+  // A picture is being taken: the view's size is the picture's meanwhile.
+  bool picturing_ = false;
   // Widgets whose input is held back while a save is under way.
   QList<QPointer<QWidget>> blocked_;
 };
