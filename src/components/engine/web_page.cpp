@@ -25,6 +25,28 @@ bool isPreviewable(const QUrl& url) {
          scheme == u"blob";
 }
 
+// What a page may load from its folder: what it shows and runs. The loads
+// that hand a script the bytes themselves (XHR and fetch, event streams,
+// workers, text tracks, preloads for a fetch) get nothing, as a browser gives
+// a page opened from disk nothing of them.
+bool showsOnly(QWebEngineUrlRequestInfo::ResourceType type) {
+  using Info = QWebEngineUrlRequestInfo;
+  switch (type) {
+    case Info::ResourceTypeMainFrame:
+    case Info::ResourceTypeSubFrame:
+    case Info::ResourceTypeStylesheet:
+    case Info::ResourceTypeScript:
+    case Info::ResourceTypeImage:
+    case Info::ResourceTypeFontResource:
+    case Info::ResourceTypeObject:
+    case Info::ResourceTypeMedia:
+    case Info::ResourceTypeFavicon:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Pages are served through their own scheme; nothing a page asks for may come
 // from a file: address (or from the program's own resources).
 class FileAddressGuard final : public QWebEngineUrlRequestInterceptor {
@@ -33,6 +55,8 @@ class FileAddressGuard final : public QWebEngineUrlRequestInterceptor {
   void interceptRequest(QWebEngineUrlRequestInfo& info) override {
     const QString scheme = info.requestUrl().scheme();
     if (scheme == u"file" || scheme == u"qrc") info.block(true);
+    if (scheme != QLatin1String(pagescheme::kScheme)) return;
+    if (!showsOnly(info.resourceType())) info.block(true);
   }
 };
 
