@@ -2,22 +2,11 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QMimeDatabase>
 #include <QWebEngineUrlRequestJob>
 
 #include "engine/page_scheme.h"
 #include "files/paths.h"
 #include "files/v_file.h"
-
-namespace {
-
-QByteArray mimeOf(const QString& path) {
-  static const QMimeDatabase types;
-  const QMimeType type = types.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-  return type.isDefault() ? QByteArrayLiteral("application/octet-stream") : type.name().toUtf8();
-}
-
-}  // namespace
 
 void PageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   const QUrl url = job->requestUrl();
@@ -63,5 +52,5 @@ void PageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     return;
   }
   // The type by the name asked for: a link named .css is served as a style sheet.
-  job->reply(mimeOf(served->path), file);
+  job->reply(pagescheme::mimeOf(served->path), file);
 }
