@@ -73,8 +73,8 @@ Answer answer(const Request& request) {
   // which a page's script cannot change.
   const bool ownPage = !request.origin.isEmpty() &&
                        request.origin == pagescheme::pageOriginOf(request.url).toLatin1();
-  const bool granted = ownPage && (request.load == kLoadFont ||
-                                   (request.load == kLoadScript && isJavaScript(type)));
+  const bool granted =
+      ownPage && (request.load == kLoadFont || (request.load == kLoadScript && isJavaScript(type)));
   QByteArray common =
       "Cache-Control: no-store\r\nVary: Origin\r\n"
       // A file shown as a document (a frame, an object) gets an origin of its
@@ -100,8 +100,8 @@ Answer answer(const Request& request) {
   if (!request.range.isEmpty()) {
     const auto span = spanOf(request.range, size);
     if (!span)
-      return Answer{statusHead("416 Range Not Satisfiable") +
-                        "Content-Range: bytes */" + QByteArray::number(size) + "\r\n",
+      return Answer{statusHead("416 Range Not Satisfiable") + "Content-Range: bytes */" +
+                        QByteArray::number(size) + "\r\n",
                     nullptr, 0};
     if (*span) {
       first = (*span)->first;
@@ -114,8 +114,8 @@ Answer answer(const Request& request) {
   if (!file->seek(first)) return empty("404 Not Found");
   Answer out;
   out.head = "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
-             "\r\nContent-Length: " + QByteArray::number(length) +
-             "\r\nAccept-Ranges: bytes\r\n" + common;
+             "\r\nContent-Length: " + QByteArray::number(length) + "\r\nAccept-Ranges: bytes\r\n" +
+             common;
   if (!head) {
     out.body = std::move(file);
     out.length = length;

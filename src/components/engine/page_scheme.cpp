@@ -40,8 +40,7 @@ const QString& fileHostSuffix() {
     QByteArray secret(12, Qt::Uninitialized);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(secret.data()),
                                           secret.size() / 4);
-    return QStringLiteral("-f") + QString::fromLatin1(secret.toHex()) +
-           QStringLiteral(".invalid");
+    return QStringLiteral("-f") + QString::fromLatin1(secret.toHex()) + QStringLiteral(".invalid");
   }();
   return suffix;
 }

@@ -72,8 +72,7 @@ class FileAddressGuard final : public QWebEngineUrlRequestInterceptor {
     if (scheme == u"file" || scheme == u"qrc") info.block(true);
     const bool onScheme = scheme == QLatin1String(pagescheme::kScheme);
     if (!onScheme && !pagescheme::isFileUrl(url)) return;
-    const bool mainFrame =
-        info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
+    const bool mainFrame = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
     if (mainFrame) {
       if (!onScheme) info.block(true);
       return;

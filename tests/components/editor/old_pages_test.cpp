@@ -61,9 +61,8 @@ QJsonObject look(WebBrowser* browser) {
   QJsonObject seen;
   driver::waitFor(
       [&] {
-        seen = QJsonDocument::fromJson(driver::js(browser, QString::fromLatin1(kLook))
-                                           .toString()
-                                           .toUtf8())
+        seen = QJsonDocument::fromJson(
+                   driver::js(browser, QString::fromLatin1(kLook)).toString().toUtf8())
                    .object();
         return seen.value("ready").toBool();
       },
@@ -100,7 +99,8 @@ void writeShop(const QString& dir) {
       ".slide { width: 8px; height: 6px; background: url(../img/a.png); }\n");
   put("js/classic.js", "document.documentElement.dataset.classic = 'ran';\n");
   put("js/util.mjs", "export const ran = 'ran';\n");
-  put("js/app.mjs", "import { ran } from './util.mjs';\ndocument.documentElement.dataset.module = ran;\n");
+  put("js/app.mjs",
+      "import { ran } from './util.mjs';\ndocument.documentElement.dataset.module = ran;\n");
   put("js/slider.js",
       "var shown = 0, pics = ['img/a.png', 'img/b.png'];\n"
       "setInterval(function () { shown = (shown + 1) % 2;\n"
@@ -136,7 +136,9 @@ void writeShop(const QString& dir) {
 class OldPagesTest final : public QObject {
   Q_OBJECT
  private slots:
-  void init() { externalopener::setOpener([](const QUrl&) {}); }
+  void init() {
+    externalopener::setOpener([](const QUrl&) {});
+  }
 
   void everyPageShowsItsFiles_data() {
     QTest::addColumn<QString>("page");
@@ -165,11 +167,11 @@ class OldPagesTest final : public QObject {
         QVERIFY2(present(seen.value(what)).isEmpty(),
                  qPrintable(QStringLiteral("%1, %2 not shown: %3")
                                 .arg(mode, what, present(seen.value(what)).join(", "))));
-      QVERIFY2(seen.value("fonts").toArray().isEmpty(),
-               qPrintable(QStringLiteral("%1, fonts failed: %2")
-                              .arg(mode, QString::fromUtf8(QJsonDocument(
-                                                               seen.value("fonts").toArray())
-                                                               .toJson(QJsonDocument::Compact)))));
+      QVERIFY2(
+          seen.value("fonts").toArray().isEmpty(),
+          qPrintable(QStringLiteral("%1, fonts failed: %2")
+                         .arg(mode, QString::fromUtf8(QJsonDocument(seen.value("fonts").toArray())
+                                                          .toJson(QJsonDocument::Compact)))));
     }
   }
 
@@ -209,8 +211,7 @@ class OldPagesTest final : public QObject {
     QVERIFY(seen.value("loadedFonts").toArray().contains(QJsonValue("OwnFont")));
     QCOMPARE(driver::js(&browser, "getComputedStyle(document.body).color").toString(),
              "rgb(1, 2, 3)");
-    QCOMPARE(
-        driver::js(&browser, "document.querySelector('video').duration").toDouble(), 2.0);
+    QCOMPARE(driver::js(&browser, "document.querySelector('video').duration").toDouble(), 2.0);
   }
 };
 

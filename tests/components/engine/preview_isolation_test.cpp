@@ -337,13 +337,15 @@ class PreviewIsolationTest final : public QObject {
     const QString otherFolder =
         pagescheme::urlOf(QDir(outside).filePath("users page.htm")).resolved(QUrl("./")).toString();
     const QStringList inside = {QString(), QStringLiteral("letters/")};
-    const QStringList places = QStringList(inside) + QStringList{outsideFile,
-                                QStringLiteral("../outside/"),
-                                QStringLiteral("%2e%2e/outside/"),
-                                QStringLiteral("linked/"),
-                                QStringLiteral(".hidden/"),
-                                otherFolder,
-                                QUrl::fromLocalFile(home).toString() + QStringLiteral("/.hidden/")};
+    const QStringList places =
+        QStringList(inside) +
+        QStringList{outsideFile,
+                    QStringLiteral("../outside/"),
+                    QStringLiteral("%2e%2e/outside/"),
+                    QStringLiteral("linked/"),
+                    QStringLiteral(".hidden/"),
+                    otherFolder,
+                    QUrl::fromLocalFile(home).toString() + QStringLiteral("/.hidden/")};
     const QStringList files = {QStringLiteral(".bashrc"),
                                QStringLiteral(".ssh/id_rsa"),
                                QStringLiteral("link.txt"),
@@ -406,8 +408,8 @@ class PreviewIsolationTest final : public QObject {
                                "css applied=OWN \"OWN css\"", "image shown=OWN 5",
                                "module=OWN module", "script=OWN script"}));
     refused.sort();
-    QCOMPARE(refused, (QStringList{"css rules", "event source", "fetch", "image pixels", "json",
-                                   "xhr"}));
+    QCOMPARE(refused,
+             (QStringList{"css rules", "event source", "fetch", "image pixels", "json", "xhr"}));
   }
 };
 
