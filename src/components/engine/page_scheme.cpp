@@ -80,8 +80,8 @@ void registerScheme() {
   QWebEngineUrlScheme scheme(kScheme);
   scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
   // Not local: the engine's rules for web origins apply, so a page reaches
-  // nothing across folders or on file: addresses. CORS lets a page load its
-  // own module scripts, fonts and data files, and nothing of another origin.
+  // nothing across folders or on file: addresses. Its files come from its
+  // folder's file host, which grants its origin fonts and module scripts.
   scheme.setFlags(QWebEngineUrlScheme::CorsEnabled);
   QWebEngineUrlScheme::registerScheme(scheme);
 }

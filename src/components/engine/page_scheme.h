@@ -45,7 +45,7 @@ std::optional<Served> servedFor(const QUrl& url);
 // address of a folder's file host from that folder's tree, as a web server
 // of another origin that grants the page no read of what it serves. The
 // hosts carry a secret of this run, so nothing but the engine can name them.
-// The address of an address of the page scheme on its folder's file host.
+// An address of the page scheme, on its folder's file host.
 QUrl fileUrlOf(const QUrl& pageUrl);
 // Whether an address is on a folder's file host; what it serves and the
 // origin of the page the folder belongs to.

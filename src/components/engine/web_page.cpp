@@ -28,9 +28,9 @@ bool isPreviewable(const QUrl& url) {
 
 // What a page may load from its folder: what it shows and runs. The loads
 // that hand a script the bytes themselves (XHR and fetch, event streams,
-// workers, text tracks, preloads for a fetch) get nothing, as a browser gives
-// a page opened from disk nothing of them. Empty for those; otherwise what
-// the file host is told the load is for.
+// workers, preloads for a fetch) get nothing, as a browser gives a page
+// opened from disk nothing of them. Empty for those; otherwise what the file
+// host is told the load is for.
 QByteArray loadOf(QWebEngineUrlRequestInfo::ResourceType type) {
   using Info = QWebEngineUrlRequestInfo;
   switch (type) {

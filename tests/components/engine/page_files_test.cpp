@@ -51,67 +51,41 @@ class PageFilesTest final : public QObject {
     QTest::addColumn<QByteArray>("status");
     QTest::addColumn<bool>("granted");
     QTest::addColumn<QByteArray>("body");
-
-    QTest::newRow("image or style") << QByteArray("GET") << "notes.txt"
-                                    << "" << QByteArray("show") << QByteArray()
-                                    << QByteArray("200 OK") << false << QByteArray("0123456789");
-    QTest::newRow("the page asks for a file to show")
-        << QByteArray("GET") << "notes.txt"
-        << "page" << QByteArray("show") << QByteArray() << QByteArray("200 OK") << false
-        << QByteArray("0123456789");
-    QTest::newRow("font for its page") << QByteArray("GET") << "fonts/own.woff"
-                                       << "page" << QByteArray("font") << QByteArray()
-                                       << QByteArray("200 OK") << true << QByteArray("wOFF");
-    QTest::newRow("font for another origin")
-        << QByteArray("GET") << "fonts/own.woff"
-        << "quorvane-page://pother" << QByteArray("font") << QByteArray() << QByteArray("200 OK")
-        << false << QByteArray("wOFF");
-    QTest::newRow("module script for its page")
-        << QByteArray("GET") << "app.js"
-        << "page" << QByteArray("script") << QByteArray() << QByteArray("200 OK") << true
-        << QByteArray("var a = 1;");
-    QTest::newRow("text file loaded as a script")
-        << QByteArray("GET") << "notes.txt"
-        << "page" << QByteArray("script") << QByteArray() << QByteArray("200 OK") << false
-        << QByteArray("0123456789");
-    QTest::newRow("script file, load not said")
-        << QByteArray("GET") << "app.js"
-        << "page" << QByteArray() << QByteArray() << QByteArray("200 OK") << false
-        << QByteArray("var a = 1;");
-    QTest::newRow("link inside the folder")
-        << QByteArray("GET") << "inside.txt"
-        << "" << QByteArray("show") << QByteArray() << QByteArray("200 OK") << false
-        << QByteArray("0123456789");
-    QTest::newRow("range") << QByteArray("GET") << "notes.txt"
-                           << "" << QByteArray("show") << QByteArray("bytes=2-5")
-                           << QByteArray("206 Partial Content") << false << QByteArray("2345");
-    QTest::newRow("open range") << QByteArray("GET") << "notes.txt"
-                                << "" << QByteArray("show") << QByteArray("bytes=7-")
-                                << QByteArray("206 Partial Content") << false << QByteArray("789");
-    QTest::newRow("last bytes") << QByteArray("GET") << "notes.txt"
-                                << "" << QByteArray("show") << QByteArray("bytes=-3")
-                                << QByteArray("206 Partial Content") << false << QByteArray("789");
-    QTest::newRow("range past the end")
-        << QByteArray("GET") << "notes.txt"
-        << "" << QByteArray("show") << QByteArray("bytes=10-")
-        << QByteArray("416 Range Not Satisfiable") << false << QByteArray();
-    QTest::newRow("several ranges: the whole file")
-        << QByteArray("GET") << "notes.txt"
-        << "" << QByteArray("show") << QByteArray("bytes=0-1,4-5") << QByteArray("200 OK") << false
-        << QByteArray("0123456789");
-    QTest::newRow("head") << QByteArray("HEAD") << "notes.txt"
-                          << "" << QByteArray("show") << QByteArray() << QByteArray("200 OK")
-                          << false << QByteArray();
-    QTest::newRow("preflight of its page") << QByteArray("OPTIONS") << "app.js"
-                                           << "page" << QByteArray() << QByteArray()
-                                           << QByteArray("204 No Content") << true << QByteArray();
-    QTest::newRow("preflight of another origin")
-        << QByteArray("OPTIONS") << "app.js"
-        << "null" << QByteArray() << QByteArray() << QByteArray("204 No Content") << false
-        << QByteArray();
-    QTest::newRow("post") << QByteArray("POST") << "notes.txt"
-                          << "page" << QByteArray("show") << QByteArray()
-                          << QByteArray("405 Method Not Allowed") << false << QByteArray();
+    struct Case {
+      const char *name, *method, *file, *origin, *load, *range, *status;
+      bool granted;
+      const char* body;
+    };
+    const char* whole = "0123456789";
+    const Case cases[] = {
+        {"image or style", "GET", "notes.txt", "", "show", "", "200 OK", false, whole},
+        {"the page shows a file", "GET", "notes.txt", "page", "show", "", "200 OK", false, whole},
+        {"font for its page", "GET", "fonts/own.woff", "page", "font", "", "200 OK", true, "wOFF"},
+        {"font for another origin", "GET", "fonts/own.woff", "quorvane-page://pother", "font", "",
+         "200 OK", false, "wOFF"},
+        {"module for its page", "GET", "app.js", "page", "script", "", "200 OK", true,
+         "var a = 1;"},
+        {"text file as a script", "GET", "notes.txt", "page", "script", "", "200 OK", false, whole},
+        {"load not said", "GET", "app.js", "page", "", "", "200 OK", false, "var a = 1;"},
+        {"link inside the folder", "GET", "inside.txt", "", "show", "", "200 OK", false, whole},
+        {"range", "GET", "notes.txt", "", "show", "bytes=2-5", "206 Partial Content", false,
+         "2345"},
+        {"open range", "GET", "notes.txt", "", "show", "bytes=7-", "206 Partial Content", false,
+         "789"},
+        {"last bytes", "GET", "notes.txt", "", "show", "bytes=-3", "206 Partial Content", false,
+         "789"},
+        {"range past the end", "GET", "notes.txt", "", "show", "bytes=10-",
+         "416 Range Not Satisfiable", false, ""},
+        {"several ranges", "GET", "notes.txt", "", "show", "bytes=0-1,4-5", "200 OK", false, whole},
+        {"head", "HEAD", "notes.txt", "", "show", "", "200 OK", false, ""},
+        {"preflight of its page", "OPTIONS", "app.js", "page", "", "", "204 No Content", true, ""},
+        {"preflight of another", "OPTIONS", "app.js", "null", "", "", "204 No Content", false, ""},
+        {"post", "POST", "notes.txt", "page", "show", "", "405 Method Not Allowed", false, ""},
+    };
+    for (const Case& c : cases)
+      QTest::newRow(c.name) << QByteArray(c.method) << c.file << c.origin << QByteArray(c.load)
+                            << QByteArray(c.range) << QByteArray(c.status) << c.granted
+                            << QByteArray(c.body);
     for (const char* refused : {"missing.txt", ".env", ".private/key.txt", "link.txt", "fonts",
                                 "../outside/secret.txt", "%2e%2e/outside/secret.txt"})
       QTest::addRow("refused: %s", refused)

