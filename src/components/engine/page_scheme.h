@@ -41,6 +41,21 @@ struct Served final {
 };
 std::optional<Served> servedFor(const QUrl& url);
 
+// Where a page's files are served from: the program's web proxy answers an
+// address of a folder's file host from that folder's tree, as a web server
+// of another origin that grants the page no read of what it serves. The
+// hosts carry a secret of this run, so nothing but the engine can name them.
+// An address of the page scheme, on its folder's file host.
+QUrl fileUrlOf(const QUrl& pageUrl);
+// Whether an address is on a folder's file host; what it serves and the
+// origin of the page the folder belongs to.
+bool isFileUrl(const QUrl& url);
+std::optional<Served> servedForFile(const QUrl& url);
+QString pageOriginOf(const QUrl& fileUrl);
+
+// The type a file is served as, by its name.
+QByteArray mimeOf(const QString& path);
+
 // The host that stands for a folder (pure; the same folder, the same host).
 QString hostFor(const QString& folder);
 

@@ -2,33 +2,11 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
-#include <QMimeDatabase>
 #include <QWebEngineUrlRequestJob>
 
 #include "engine/page_scheme.h"
+#include "files/paths.h"
 #include "files/v_file.h"
-
-namespace {
-
-// Where a file really is must be inside the folder's tree, and not hidden
-// there: a link inside the folder may point anywhere.
-bool insideTree(const QString& path, const QString& root) {
-  const QString real = QFileInfo(path).canonicalFilePath();
-  QString realRoot = QFileInfo(root).canonicalFilePath();
-  if (real.isEmpty() || realRoot.isEmpty()) return false;
-  if (!realRoot.endsWith(u'/')) realRoot += u'/';
-  if (!real.startsWith(realRoot)) return false;
-  return pagescheme::servableComponents(real.mid(realRoot.size())).has_value();
-}
-
-QByteArray mimeOf(const QString& path) {
-  static const QMimeDatabase types;
-  const QMimeType type = types.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-  return type.isDefault() ? QByteArrayLiteral("application/octet-stream") : type.name().toUtf8();
-}
-
-}  // namespace
 
 void PageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   const QUrl url = job->requestUrl();
@@ -46,7 +24,11 @@ void PageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
     job->fail(QWebEngineUrlRequestJob::RequestDenied);
     return;
   }
-  if (!served->listed && !insideTree(served->path, served->root)) {
+  // Where a file really is decides, and that place is what is opened: a link
+  // inside the folder may point anywhere, or be pointed elsewhere once checked.
+  const QString real =
+      served->listed ? QString() : paths::regularFileInside(served->path, served->root);
+  if (!served->listed && real.isEmpty()) {
     job->fail(QWebEngineUrlRequestJob::RequestDenied);
     return;
   }
@@ -65,9 +47,10 @@ void PageSchemeHandler::requestStarted(QWebEngineUrlRequestJob* job) {
   }
   // Its images and videos may be large: they are streamed.
   auto* file = new QFile(job);
-  if (!vFile::OpenRegular(*file, served->path)) {
+  if (!vFile::OpenRegular(*file, real)) {
     job->fail(QWebEngineUrlRequestJob::UrlNotFound);
     return;
   }
-  job->reply(mimeOf(served->path), file);
+  // The type by the name asked for: a link named .css is served as a style sheet.
+  job->reply(pagescheme::mimeOf(served->path), file);
 }

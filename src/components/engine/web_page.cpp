@@ -13,6 +13,7 @@
 #include <QWebEngineView>
 
 #include "engine/external_opener.h"
+#include "engine/page_files.h"
 #include "engine/page_scheme.h"
 #include "engine/page_scheme_handler.h"
 #include "engine/page_scripts.h"
@@ -25,14 +26,68 @@ bool isPreviewable(const QUrl& url) {
          scheme == u"blob";
 }
 
+// What a page may load from its folder: what it shows and runs. The loads
+// that hand a script the bytes themselves (XHR and fetch, event streams,
+// workers, preloads for a fetch) get nothing, as a browser gives a page
+// opened from disk nothing of them. Empty for those; otherwise what the file
+// host is told the load is for.
+QByteArray loadOf(QWebEngineUrlRequestInfo::ResourceType type) {
+  using Info = QWebEngineUrlRequestInfo;
+  switch (type) {
+    case Info::ResourceTypeFontResource:
+      return pagefiles::kLoadFont;
+    case Info::ResourceTypeScript:
+      return pagefiles::kLoadScript;
+    case Info::ResourceTypeSubFrame:
+    case Info::ResourceTypeObject:
+      return QByteArrayLiteral("document");
+    case Info::ResourceTypeStylesheet:
+    case Info::ResourceTypeImage:
+    case Info::ResourceTypeMedia:
+    case Info::ResourceTypeFavicon:
+      return QByteArrayLiteral("show");
+    default:
+      return {};
+  }
+}
+
+// The folder an address belongs to, on the page scheme or its file host.
+QString folderHostOf(const QUrl& url) {
+  if (url.scheme() == QLatin1String(pagescheme::kScheme)) return url.host();
+  const QString origin = pagescheme::pageOriginOf(url);
+  return origin.isEmpty() ? QString() : QUrl(origin).host();
+}
+
 // Pages are served through their own scheme; nothing a page asks for may come
-// from a file: address (or from the program's own resources).
+// from a file: address (or from the program's own resources). The page
+// scheme serves the page's document only: every other file of its folder
+// comes from the folder's file host (page_files.h), an origin that grants
+// the page no read of it.
 class FileAddressGuard final : public QWebEngineUrlRequestInterceptor {
  public:
   using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
   void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-    const QString scheme = info.requestUrl().scheme();
+    const QUrl url = info.requestUrl();
+    const QString scheme = url.scheme();
     if (scheme == u"file" || scheme == u"qrc") info.block(true);
+    const bool onScheme = scheme == QLatin1String(pagescheme::kScheme);
+    if (!onScheme && !pagescheme::isFileUrl(url)) return;
+    const bool mainFrame = info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame;
+    if (mainFrame) {
+      if (!onScheme) info.block(true);
+      return;
+    }
+    const QByteArray load = loadOf(info.resourceType());
+    // A page uses its own folder's files, not another folder's.
+    const QString from = folderHostOf(info.initiator());
+    if (load.isEmpty() || (!from.isEmpty() && from != folderHostOf(url))) {
+      info.block(true);
+      return;
+    }
+    // Said on every load, redirected or asked for on the file host itself:
+    // what the page's script puts in a request never stands.
+    info.setHttpHeader(pagefiles::kLoadHeader, load);
+    if (onScheme) info.redirect(pagescheme::fileUrlOf(url));
   }
 };
 
@@ -137,7 +192,10 @@ bool WebPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool
   // The preview stays on the pages' own addresses. The link the user clicked
   // went to the default browser already (openUserLink); whatever else wants
   // to leave, a script's click included, goes nowhere.
-  const bool accept = isPreviewable(url) || (!isMainFrame && type != NavigationTypeLinkClicked);
+  // A frame's links stay within its folder's file host, where its document is.
+  const bool accept =
+      isPreviewable(url) ||
+      (!isMainFrame && (type != NavigationTypeLinkClicked || pagescheme::isFileUrl(url)));
   if (isMainFrame) refusedLeave = !accept;
   return accept;
 }

