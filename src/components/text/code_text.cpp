@@ -1,12 +1,15 @@
 #include "text/code_text.h"
 
+#include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <functional>
 
 #include "text/charsets.h"
+#include "text/markup_scan.h"
 #include "text/text_codec.h"
 
 namespace codetext {
@@ -235,6 +238,54 @@ Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now) {
   saved.file.append(stretch);
   saved.file.append(QByteArrayView(file).sliced(fileEnd));
   return saved;
+}
+
+}  // namespace codetext
+
+namespace codetext {
+namespace {
+
+// Start tags in the order of the text, counted by name.
+class StartTags final : public markupscan::Visitor {
+ public:
+  std::function<bool(const markupscan::Tag&, int ordinal)> each;
+  void tag(const markupscan::Tag& tag) override {
+    if (tag.closing || done_) return;
+    const QByteArray name = tag.name.toByteArray().toLower();
+    if (each(tag, counts_[name]++)) done_ = true;
+  }
+
+ private:
+  QHash<QByteArray, int> counts_;
+  bool done_ = false;
+};
+
+}  // namespace
+
+std::optional<std::pair<qsizetype, qsizetype>> startTag(QByteArrayView text, QByteArrayView name,
+                                                         int ordinal) {
+  std::optional<std::pair<qsizetype, qsizetype>> found;
+  const QByteArray lower = name.toByteArray().toLower();
+  StartTags tags;
+  tags.each = [&](const markupscan::Tag& tag, int n) {
+    if (n != ordinal || !markupscan::equalsNoCase(tag.name, lower.constData())) return false;
+    found = std::pair{tag.start, tag.end - tag.start};
+    return true;
+  };
+  markupscan::scan(text, tags);
+  return found;
+}
+
+std::pair<QByteArray, int> elementAt(QByteArrayView text, qsizetype at) {
+  std::pair<QByteArray, int> found;
+  StartTags tags;
+  tags.each = [&](const markupscan::Tag& tag, int n) {
+    if (tag.start > at) return true;
+    found = {tag.name.toByteArray().toLower(), n};
+    return false;
+  };
+  markupscan::scan(text, tags);
+  return found;
 }
 
 }  // namespace codetext

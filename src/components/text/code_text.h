@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <optional>
+#include <utility>
 
 // A page file as the code view shows it and back. The view holds UTF-8; a
 // save writes the file's own bytes everywhere except the one stretch the
@@ -40,5 +41,20 @@ struct Saved final {
 
 // The file's new bytes for the view's text now (shown was decoded from file).
 Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now);
+
+}  // namespace codetext
+
+namespace codetext {
+
+// Where the start tag of the ordinal-th element named name (counted from 0
+// among start tags of that name, in the order of the text) stands in text:
+// {start, length}; nullopt when the text has fewer.
+std::optional<std::pair<qsizetype, qsizetype>> startTag(QByteArrayView text, QByteArrayView name,
+                                                         int ordinal);
+
+// The element whose start tag is the last to begin at or before `at` (where
+// the caret stands): its name, lower-cased, and its ordinal among start tags
+// of that name. Empty name when there is none.
+std::pair<QByteArray, int> elementAt(QByteArrayView text, qsizetype at);
 
 }  // namespace codetext
