@@ -135,11 +135,12 @@ void CodeView::clear() {
 
 bool CodeView::modified() const { return isOpen() && txtCode->isModified(); }
 
-QByteArray CodeView::text() const {
+QByteArrayView CodeView::text() const {
   const long length = txtCode->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-  const auto* data =
-      reinterpret_cast<const char*>(txtCode->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
-  return QByteArray(data, length);
+  // The editor's own buffer, made contiguous: no copy of a big page.
+  const auto* data = reinterpret_cast<const char*>(
+      txtCode->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+  return QByteArrayView(data, length);
 }
 
 QByteArray CodeView::bytesNow() const {
@@ -152,7 +153,7 @@ bool CodeView::save() {
     FileErrorMsg(QStringLiteral("save"), path_, readOnlyWhy_, window());
     return false;
   }
-  const QByteArray now = text();
+  const QByteArray now = text().toByteArray();
   const codetext::Saved saved = codetext::encode(fileBytes_, shown_, now);
   if (!session_->saveCode(path_, fileBytes_, fileTime_, saved.file)) return false;
   fileTime_ = QFileInfo(path_).lastModified();

@@ -43,8 +43,8 @@ class CodeView final : public QWidget {
   bool settle();
 
   QsciScintilla* editor() const { return txtCode; }
-  // The text as the editor holds it (UTF-8).
-  QByteArray text() const;
+  // The text as the editor holds it (UTF-8), valid until it changes.
+  QByteArrayView text() const;
   // Puts the caret at a byte of the text and shows it.
   void showAt(qsizetype position, qsizetype length = 0);
 
