@@ -118,7 +118,7 @@ void Form2::openCode(const QString& page, View view) {
   }
   WebBrowser1->state()->setView(view);
   // The preview beside the code is the page as its visitors see it.
-  WebBrowser1->Navigate2(page);
+  showFileAgain(page);
   CodeView1->editor()->setFocus();
 }
 
