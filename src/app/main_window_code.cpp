@@ -18,6 +18,7 @@
 #include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "engine/page_scheme.h"
+#include "files/page_limit.h"
 #include "engine/page_scripts.h"
 #include "text/code_text.h"
 #include "widgets/msg_box.h"
@@ -164,8 +165,11 @@ void Form2::previewCode() {
   const QString path = CodeView1->path();
   if (path.isEmpty() || WebBrowser1->state()->editing()) return;
   // Nothing is written: the page is served from memory until the code is
-  // saved or left, at the place it was scrolled to.
-  pagescheme::serveBytes(path, CodeView1->bytesNow());
+  // saved or left, at the place it was scrolled to. A page too big for the
+  // engine is not given to it; the preview keeps its note.
+  QByteArray bytes = CodeView1->bytesNow();
+  if (bytes.size() > pagelimit::kMaxShownBytes) return;
+  pagescheme::serveBytes(path, std::move(bytes));
   QPointer<Form2> self(this);
   pagescripts::call(WebBrowser1->view()->page(), QStringLiteral("scrollPosition"), {},
                     [self, path](const QVariant& at) {
