@@ -140,9 +140,10 @@ void memory() {
   const QString path = f.write(100);
   const double before = selfMB("VmRSS:");
   f.openMs(path);
-  std::printf("peak memory with a 100 MB page in the code view: %.0f MB (%.2f x the page; "
-              "%.0f MB before opening)\n",
-              selfMB("VmHWM:"), selfMB("VmHWM:") / 100.0, before);
+  std::printf(
+      "peak memory with a 100 MB page in the code view: %.0f MB (%.2f x the page; "
+      "%.0f MB before opening)\n",
+      selfMB("VmHWM:"), selfMB("VmHWM:") / 100.0, before);
 }
 
 }  // namespace
@@ -152,9 +153,13 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("open");
-  if (what == u"type") type();
-  else if (what == u"save") save();
-  else if (what == u"memory") memory();
-  else open();
+  if (what == u"type")
+    type();
+  else if (what == u"save")
+    save();
+  else if (what == u"memory")
+    memory();
+  else
+    open();
   return 0;
 }

@@ -228,6 +228,9 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
 void Form2::Form_Activate() {
   raise();
   if (welcomeShowing()) return;
+  // Code without edits shows the file as another window may have rewritten it.
+  if (WebBrowser1->state()->codeShown() && !CodeView1->modified() && CodeView1->isOpen())
+    (void)CodeView1->open(CodeView1->path());
   if (!WebBrowser1->state()->editing() && Combo1->count() > 0)
     WebBrowser1->Navigate2(currentPage());
 }

@@ -39,6 +39,7 @@ class CodeViewWindowTest final : public QObject {
   void pageFollowsTheCodeAndCtrlSWrites();
   void pageEditsAreSettledBeforeTheCode();
   void splitClickSelectsTheTag();
+  void ctrlSSavesThePageAndEditingGoesOn();
 
  private:
   QPushButton* button(const char* name) { return form_->findChild<QPushButton*>(name); }
@@ -117,10 +118,12 @@ void CodeViewWindowTest::leavingTypedCodeAsks_data() {
   QTest::addColumn<bool>("leaves");
   QTest::addColumn<bool>("written");
   QTest::newRow("Ctrl+U, Cancel stays") << "ctrl+u" << MsgAnswer::Cancel << false << false;
-  QTest::newRow("Page button, Discard leaves the file") << "page" << MsgAnswer::Discard << true
-                                                        << false;
+  QTest::newRow("Page button, Discard leaves the file")
+      << "page" << MsgAnswer::Discard << true << false;
   QTest::newRow("Edit Page, Save writes") << "edit" << MsgAnswer::Save << true << true;
   QTest::newRow("closing, Cancel stays") << "close" << MsgAnswer::Cancel << false << false;
+  QTest::newRow("another page, Cancel stays with this one")
+      << "another" << MsgAnswer::Cancel << false << false;
 }
 
 void CodeViewWindowTest::leavingTypedCodeAsks() {
@@ -128,6 +131,7 @@ void CodeViewWindowTest::leavingTypedCodeAsks() {
   QFETCH(MsgAnswer, answer);
   QFETCH(bool, leaves);
   QFETCH(bool, written);
+  auto* combo = form_->findChild<QComboBox*>("Combo1");
   QTest::mouseClick(button("cmdViewCode"), Qt::LeftButton);
   code()->setCursorPosition(17, 0);
   type(QStringLiteral("Zebra"));
@@ -138,12 +142,21 @@ void CodeViewWindowTest::leavingTypedCodeAsks() {
     QTest::mouseClick(button("cmdViewPage"), Qt::LeftButton);
   else if (how == u"edit")
     QTest::mouseClick(button("Command2"), Qt::LeftButton);
-  else
+  else if (how == u"another") {
+    const QString other = dir_->filePath(QStringLiteral("other.htm"));
+    testfiles::write(other, "<p>other</p>");
+    combo->addItem(other);
+    combo->setCurrentIndex(1);
+  } else
     form_->close();
   QVERIFY(!recorder.calls.isEmpty());
   QCOMPARE(recorder.calls[0].prompt, QStringLiteral("Save changes to cp1252-crlf-upper.htm?"));
   QCOMPARE(view() == View::Page, leaves);
   if (how == u"close") QVERIFY(form_->isVisible());
+  if (how == u"another") {
+    QCOMPARE(combo->currentText(), page_);
+    QVERIFY(code()->text().contains(QStringLiteral("Zebra")));
+  }
   QCOMPARE(testfiles::read(page_).contains("Zebra"), written);
   if (written) QCOMPARE(testfiles::read(page_).size(), bytes_.size() + 5);
 }
@@ -155,7 +168,8 @@ void CodeViewWindowTest::pageFollowsTheCodeAndCtrlSWrites() {
   QElapsedTimer typed;
   type(QStringLiteral("<P>Zebra</P>"));
   typed.start();
-  QVERIFY(driver::waitFor([&] { return driver::markup(browser()).contains("<p>Zebra</p>"); }, 5000));
+  QVERIFY(
+      driver::waitFor([&] { return driver::markup(browser()).contains("<p>Zebra</p>"); }, 5000));
   // A loose bound: the machine is shared; the figure is the benchmark's.
   QVERIFY2(typed.elapsed() < 2000, qPrintable(QString::number(typed.elapsed())));
   // Shown from memory: the file is as it was until the save.
@@ -188,17 +202,32 @@ void CodeViewWindowTest::pageEditsAreSettledBeforeTheCode() {
 void CodeViewWindowTest::splitClickSelectsTheTag() {
   QTest::mouseClick(button("cmdViewSplit"), Qt::LeftButton);
   QVERIFY(driver::waitFor([&] { return driver::markup(browser()).contains("Fern Guide"); }));
-  const QVariantList box = driver::js(browser(),
-                                      QStringLiteral("(function(){var r=document.querySelector('h1')"
-                                                     ".getBoundingClientRect();return [r.left+8,"
-                                                     "r.top+r.height/2];})()"))
-                               .toList();
+  const QVariantList box =
+      driver::js(browser(), QStringLiteral("(function(){var r=document.querySelector('h1')"
+                                           ".getBoundingClientRect();return [r.left+8,"
+                                           "r.top+r.height/2];})()"))
+          .toList();
   QCOMPARE(box.size(), 2);
   QWidget* surface = browser()->view()->focusProxy();
   const QPoint at(box[0].toInt(), box[1].toInt());
   QTest::mousePress(surface, Qt::LeftButton, {}, at);
   QTest::mouseRelease(surface, Qt::LeftButton, {}, at);
   QVERIFY(driver::waitFor([&] { return code()->selectedText() == u"<H1 ALIGN=CENTER>"; }, 5000));
+}
+
+void CodeViewWindowTest::ctrlSSavesThePageAndEditingGoesOn() {
+  QSignalSpy loaded(browser(), &WebBrowser::DownloadComplete);
+  QTest::mouseClick(button("Command2"), Qt::LeftButton);
+  QVERIFY(loaded.wait(30000));
+  QVERIFY(driver::typeInto(browser(), QStringLiteral("h1"), QStringLiteral(" Typed")));
+  MsgBoxRecorder none;
+  loaded.clear();
+  QTest::keyClick(browser()->view()->focusProxy(), Qt::Key_S, Qt::ControlModifier);
+  QVERIFY(loaded.wait(30000));
+  QCOMPARE(none.calls.size(), 0);
+  QVERIFY(testfiles::read(page_).contains(" Typed</H1>"));
+  QVERIFY(browser()->state()->editing());
+  QVERIFY(driver::waitFor([&] { return driver::designMode(browser()) == u"on"; }));
 }
 
 QV_TEST_MAIN(CodeViewWindowTest)

@@ -57,6 +57,18 @@ CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), ses
                               QsciScintillaBase::SCMOD_CTRL | QsciScintillaBase::SCMOD_SHIFT})
     txtCode->SendScintilla(QsciScintillaBase::SCI_CLEARCMDKEY,
                            static_cast<unsigned long>('U' + (modifiers << 16)));
+  // Characters that turn the direction of text around, or hide, could make
+  // a stranger's code read as something it is not: each shows as a mark.
+  const struct {
+    char32_t codePoint;
+    const char* mark;
+  } hidden[] = {{0x202A, "LRE"},   {0x202B, "RLE"},  {0x202C, "PDF"}, {0x202D, "LRO"},
+                {0x202E, "RLO"},   {0x2066, "LRI"},  {0x2067, "RLI"}, {0x2068, "FSI"},
+                {0x2069, "PDI"},   {0x200B, "ZWSP"}, {0x200E, "LRM"}, {0x200F, "RLM"},
+                {0xFEFF, "ZWNBSP"}};
+  for (const auto& h : hidden)
+    txtCode->SendScintilla(QsciScintillaBase::SCI_SETREPRESENTATION,
+                           QString::fromUcs4(&h.codePoint, 1).toUtf8().constData(), h.mark);
   txtCode->installEventFilter(this);
 
   fraCodeFind = named(new QWidget(this), "fraCodeFind");
@@ -143,9 +155,7 @@ QByteArrayView CodeView::text() const {
   return QByteArrayView(data, length);
 }
 
-QByteArray CodeView::bytesNow() const {
-  return codetext::encode(fileBytes_, shown_, text()).file;
-}
+QByteArray CodeView::bytesNow() const { return codetext::encode(fileBytes_, shown_, text()).file; }
 
 bool CodeView::save() {
   if (!modified()) return true;
@@ -204,9 +214,9 @@ bool CodeView::refuseReadOnly() {
   if (readOnlyWhy_.isEmpty()) return false;
   if (!toldReadOnly_) {
     toldReadOnly_ = true;
-    MsgBox(QStringLiteral("%1 cannot be changed: %2.")
-               .arg(QFileInfo(path_).fileName(), readOnlyWhy_),
-           MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Read-only"), window());
+    MsgBox(
+        QStringLiteral("%1 cannot be changed: %2.").arg(QFileInfo(path_).fileName(), readOnlyWhy_),
+        MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Read-only"), window());
   }
   return true;
 }

@@ -19,11 +19,14 @@ bool isContinuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0
 
 bool isLatinLabel(const QString& name) {
   static const std::array<QString, 15> labels = {
-      QStringLiteral("windows-1252"), QStringLiteral("cp1252"),     QStringLiteral("x-cp1252"),
-      QStringLiteral("iso-8859-1"),   QStringLiteral("iso8859-1"),  QStringLiteral("iso_8859-1"),
-      QStringLiteral("latin1"),       QStringLiteral("l1"),         QStringLiteral("us-ascii"),
-      QStringLiteral("ascii"),        QStringLiteral("cp819"),      QStringLiteral("ibm819"),
-      QStringLiteral("iso-ir-100"),   QStringLiteral("csisolatin1"), QStringLiteral("ansi_x3.4-1968")};
+      QStringLiteral("windows-1252"),  QStringLiteral("cp1252"),
+      QStringLiteral("x-cp1252"),      QStringLiteral("iso-8859-1"),
+      QStringLiteral("iso8859-1"),     QStringLiteral("iso_8859-1"),
+      QStringLiteral("latin1"),        QStringLiteral("l1"),
+      QStringLiteral("us-ascii"),      QStringLiteral("ascii"),
+      QStringLiteral("cp819"),         QStringLiteral("ibm819"),
+      QStringLiteral("iso-ir-100"),    QStringLiteral("csisolatin1"),
+      QStringLiteral("ansi_x3.4-1968")};
   return std::find(labels.begin(), labels.end(), name) != labels.end();
 }
 
@@ -219,8 +222,8 @@ Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now) {
   const qsizetype n = std::min(old.size(), now.size());
   qsizetype p = std::mismatch(old.begin(), old.begin() + n, now.begin()).first - old.begin();
   if (p == old.size() && p == now.size()) return {file, 0};
-  qsizetype s = std::mismatch(old.rbegin(), old.rbegin() + (n - p), now.rbegin()).first -
-                old.rbegin();
+  qsizetype s =
+      std::mismatch(old.rbegin(), old.rbegin() + (n - p), now.rbegin()).first - old.rbegin();
   // The stretch covers whole characters, so it can be encoded on its own.
   const auto continuesAt = [](QByteArrayView text, qsizetype at) {
     return at < text.size() && isContinuation(text[at]);
@@ -263,7 +266,7 @@ class StartTags final : public markupscan::Visitor {
 }  // namespace
 
 std::optional<std::pair<qsizetype, qsizetype>> startTag(QByteArrayView text, QByteArrayView name,
-                                                         int ordinal) {
+                                                        int ordinal) {
   std::optional<std::pair<qsizetype, qsizetype>> found;
   const QByteArray lower = name.toByteArray().toLower();
   StartTags tags;

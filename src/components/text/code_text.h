@@ -50,7 +50,7 @@ namespace codetext {
 // among start tags of that name, in the order of the text) stands in text:
 // {start, length}; nullopt when the text has fewer.
 std::optional<std::pair<qsizetype, qsizetype>> startTag(QByteArrayView text, QByteArrayView name,
-                                                         int ordinal);
+                                                        int ordinal);
 
 // The element whose start tag is the last to begin at or before `at` (where
 // the caret stands): its name, lower-cased, and its ordinal among start tags

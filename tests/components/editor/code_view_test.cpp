@@ -6,11 +6,11 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QAccessible>
-#include <QApplication>
-#include <QKeyEvent>
 #include <QAccessibleTextInterface>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -36,6 +36,7 @@ class CodeViewTest final : public QObject {
   void refusals();
   void settlingAsks();
   void findAndGoToLine();
+  void aStrangersCodeIsOnlyText();
 
  private:
   // Copies one of our pages into the temporary folder and opens it.
@@ -234,6 +235,27 @@ void CodeViewTest::findAndGoToLine() {
   code->getCursorPosition(&line, &index);
   QCOMPARE(line, 11);
   QVERIFY(!field->isVisible());
+}
+
+// A page made to trick: scripts, markup that would run elsewhere, and a
+// character that turns the text around so code reads as something else.
+// It is shown as the text it is, the turning character as a mark, and
+// written back as it was.
+void CodeViewTest::aStrangersCodeIsOnlyText() {
+  const QString path = dir_.filePath(QStringLiteral("stranger.htm"));
+  const QByteArray page =
+      "<meta charset=utf-8><script>location='file:///etc/passwd';alert(1)</script>\n"
+      "<p onclick=\"x()\">if (admin) {\xE2\x80\xAE } \xE2\x81\xA6// check later\xE2\x81\xA9</p>\n"
+      "<?php system($_GET['c']); ?>\n";
+  testfiles::write(path, page);
+  QVERIFY(view_->open(path));
+  QCOMPARE(view_->text().toByteArray(), page.sliced(0));
+  char mark[16] = {};
+  view_->editor()->SendScintilla(QsciScintillaBase::SCI_GETREPRESENTATION, "\xE2\x80\xAE", mark);
+  QCOMPARE(QByteArray(mark), QByteArray("RLO"));
+  typeAtLine(2, QStringLiteral("x"));
+  QVERIFY(view_->save());
+  QCOMPARE(testfiles::read(path), QByteArray(page).insert(page.indexOf("<?php"), "x"));
 }
 
 QV_TEST_MAIN(CodeViewTest)

@@ -89,8 +89,9 @@ void CodeTextTest::edits_data() {
   QTest::newRow("a charset its bytes do not read in: kept byte for byte")
       << QByteArray("<meta charset=no-such-set><p>\x81\x90x</p>") << QByteArray("x")
       << QByteArray("y") << QByteArray("<meta charset=no-such-set><p>\x81\x90y</p>") << 0;
-  QTest::newRow("everything deleted") << QByteArray("<p>\x93</p>") << QByteArray("<p>\xe2\x80\x9c</p>")
-                                      << QByteArray() << QByteArray() << 0;
+  QTest::newRow("everything deleted")
+      << QByteArray("<p>\x93</p>") << QByteArray("<p>\xe2\x80\x9c</p>") << QByteArray()
+      << QByteArray() << 0;
 }
 
 void CodeTextTest::edits() {
