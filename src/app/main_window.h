@@ -123,6 +123,7 @@ class Form2 final : public QWidget {
   QPushButton* cmdViewCode = nullptr;
   QPushButton* cmdViewSplit = nullptr;
   QTimer* outlineTimer_ = nullptr;
+  bool splitPlaced_ = false;
   // Where the preview was scrolled before it was loaded again with the code.
   QVariantList scrollAfterLoad_;
   QGroupBox* frShortcuts = nullptr;

@@ -77,6 +77,12 @@ void Form2::showView() {
   cmdViewPage->setChecked(view == View::Page);
   cmdViewCode->setChecked(view == View::Code);
   cmdViewSplit->setChecked(view == View::Split);
+  // Half and half the first time; after that, where the user left the split.
+  if (view == View::Split && !splitPlaced_) {
+    splitPlaced_ = true;
+    const int half = splView->width() / 2;
+    splView->setSizes({half, splView->width() - half});
+  }
 }
 
 void Form2::requestView(View view) {
@@ -124,7 +130,7 @@ void Form2::openCode(const QString& page, View view) {
 }
 
 bool Form2::leaveCodeFor(const QString& page) {
-  if (!WebBrowser1->state()->codeShown()) return true;
+  if (!WebBrowser1->state()->codeShown() || page == CodeView1->path()) return true;
   const QString was = CodeView1->path();
   if (!CodeView1->settle()) return false;
   pagescheme::forgetBytes(was);
