@@ -15,6 +15,7 @@
 #include "editor/edit_session.h"
 #include "files/page_limit.h"
 #include "files/v_file.h"
+#include "text/charsets.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
 
@@ -167,8 +168,12 @@ bool CodeView::save() {
   const codetext::Saved saved = codetext::encode(fileBytes_, shown_, now);
   if (!session_->saveCode(path_, fileBytes_, fileTime_, saved.file)) return false;
   fileTime_ = QFileInfo(path_).lastModified();
-  const auto again = codetext::decode(saved.file);
-  if (saved.references > 0 || (again && again->charset != shown_.charset)) {
+  // The page may now name another charset: then it is shown in that one.
+  // Only the name is compared, not the whole page decoded again.
+  const bool renamed = charsets::named(fileBytes_) != charsets::named(saved.file);
+  const auto again = saved.references > 0 || renamed ? codetext::decode(saved.file)
+                                                     : std::optional<codetext::Shown>();
+  if (again && (saved.references > 0 || again->charset != shown_.charset)) {
     // What the editor shows must be what the file holds: the references,
     // or the text in the charset the page now names.
     const int line = txtCode->firstVisibleLine();

@@ -44,8 +44,14 @@ void appendUtf8(QByteArray& out, char32_t cp) {
 }
 
 QByteArray fromWindows1252(QByteArrayView bytes) {
+  // Sized exactly first: a big page is not copied again as the text grows.
+  qsizetype size = 0;
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    size += b < 0x80 ? 1 : charsets::fromWindows1252(b) < 0x800 ? 2 : 3;
+  }
   QByteArray out;
-  out.reserve(bytes.size() + bytes.size() / 8);
+  out.reserve(size);
   for (char c : bytes) {
     const auto b = static_cast<unsigned char>(c);
     if (b < 0x80)
