@@ -30,9 +30,9 @@ version=$(dpkg-deb -f "$deb" Version)
 title="Quorvane $version"
 
 # The engine starts a helper program no library pulls in by itself; archives
-# are unpacked by libarchive.
+# are unpacked by libarchive; the code view is QScintilla.
 depends=$(dpkg-deb -f "$deb" Depends)
-for need in libqt6webenginecore6-bin libqt6webenginewidgets6 libarchive13; do
+for need in libqt6webenginecore6-bin libqt6webenginewidgets6 libarchive13 libqscintilla2-qt6-15; do
   grep -qw -- "$need" <<<"$depends" || fail "the package does not depend on $need: $depends"
 done
 

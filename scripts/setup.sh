@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev desktop-file-utils
   libcurl4-openssl-dev qtkeychain-qt6-dev
   libarchive-dev
+  libqscintilla2-qt6-dev
   unzip  # only the unpacking benchmark's reference
   openssh-server openssh-client vsftpd openssl curl
   hunspell-en-us

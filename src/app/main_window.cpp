@@ -9,10 +9,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSplitter>
 #include <QTimer>
 
 #include "app/edit_captions.h"
 #include "app/main_window_layout.h"
+#include "editor/code_view.h"
 #include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "editor/web_wait_note.h"
@@ -39,6 +41,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   setUpFind();
   setUpCheck();
   setUpDevice();
+  setUpCode();
   qApp->installEventFilter(this);
   // A page write whose history copy cannot be kept asks this window's user.
   history::askBeforeWritingWithoutCopy(this);
@@ -73,7 +76,7 @@ void Form2::buildControls() {
   lblPublish = named(new LinkLabel(QStringLiteral("Publish"), Picture2), "lblPublish");
   lblPublish->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
   look::setTextColor(lblPublish, QColor(144, 238, 144));
-  lblPublish->setToolTip(QStringLiteral("Upload the pages to your web host (Ctrl+U)"));
+  lblPublish->setToolTip(QStringLiteral("Upload the pages to your web host (Ctrl+Shift+U)"));
   twips::place(lblPublish, 12060, 270, 735, 240);
 
   Combo1 = named(new QComboBox(this), "Combo1");
@@ -183,21 +186,39 @@ bool Form2::event(QEvent* event) {
 }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
-  // Seen before the browser gets it, and only for keys meant for this
-  // window: while editing, Ctrl+Shift+Z stays the editor's redo and Ctrl+U its
-  // underline; while viewing, they undo the page's last change and publish.
+  // Seen before the browser or the code gets it, and only for keys meant for
+  // this window: while editing the page, Ctrl+Shift+Z stays the editor's redo
+  // and Ctrl+U its underline; while viewing, they undo the page's last change
+  // and show the code. In the code, Ctrl+Shift+Z is the code's own redo.
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == this && !WebBrowser1->state()->editing()) {
+      static_cast<QWidget*>(watched)->window() == this) {
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Z && key->modifiers() == (Qt::ControlModifier | Qt::ShiftModifier)) {
-      undoLastChange();
-      return true;
+    const EditingState* state = WebBrowser1->state();
+    const bool inCode = CodeView1->isAncestorOf(static_cast<QWidget*>(watched));
+    const auto is = [key](int code, Qt::KeyboardModifiers modifiers) {
+      return key->key() == code && key->modifiers() == modifiers;
+    };
+    if (is(Qt::Key_S, Qt::ControlModifier) && saveShortcut()) return true;
+    if (!state->editing()) {
+      if (!inCode && is(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier)) {
+        undoLastChange();
+        return true;
+      }
+      if (is(Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier)) {
+        lblPublish_Click();
+        return true;
+      }
     }
-    if (key->key() == Qt::Key_U && key->modifiers() == Qt::ControlModifier) {
-      lblPublish_Click();
+    if ((!state->editing() || state->codeShown()) && is(Qt::Key_U, Qt::ControlModifier)) {
+      requestView(state->codeShown() ? EditingState::View::Page : EditingState::View::Code);
       return true;
     }
   }
+  // A click in the page beside the code finds its element's tag there.
+  if (event->type() == QEvent::MouseButtonRelease && watched->isWidgetType() &&
+      WebBrowser1->isAncestorOf(static_cast<QWidget*>(watched)) &&
+      WebBrowser1->state()->view() == EditingState::View::Split)
+    QTimer::singleShot(50, this, &Form2::pageClickedInSplit);
   if (event->type() == QEvent::WindowActivate && watched != this && watched->isWidgetType()) {
     auto* w = static_cast<QWidget*>(watched);
     if (w->isWindow()) returningFromOurWindow_ = !qobject_cast<QMessageBox*>(w);
@@ -208,6 +229,9 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
 void Form2::Form_Activate() {
   raise();
   if (welcomeShowing()) return;
+  // Code without edits shows the file as another window may have rewritten it.
+  if (WebBrowser1->state()->codeShown() && !CodeView1->modified() && CodeView1->isOpen())
+    (void)CodeView1->open(CodeView1->path());
   if (!WebBrowser1->state()->editing() && Combo1->count() > 0)
     WebBrowser1->Navigate2(currentPage());
 }
@@ -231,7 +255,7 @@ void Form2::Form_Resize() {
   m.lblCheckWidth = tw(lblCheck->width());
   const MainWindowLayout l = layoutForWidth(tw(frameGeometry().width()), m);
 
-  WebBrowser1->resize(px(l.browserWidth), WebBrowser1->height());
+  splView->resize(px(l.browserWidth), splView->height());
   frShortcuts->resize(px(l.shortcutsWidth), frShortcuts->height());
   Combo1->resize(px(l.comboWidth), Combo1->height());
   Command5->move(px(l.command5Left), Command5->y());
@@ -242,6 +266,9 @@ void Form2::Form_Resize() {
   lblHistory->move(px(l.lblHistoryLeft), lblHistory->y());
   lblPublish->move(px(l.lblPublishLeft), lblPublish->y());
   lblCheck->move(px(l.lblCheckLeft), lblCheck->y());
+  cmdViewPage->move(px(l.cmdViewPageLeft), cmdViewPage->y());
+  cmdViewCode->move(px(l.cmdViewCodeLeft), cmdViewCode->y());
+  cmdViewSplit->move(px(l.cmdViewSplitLeft), cmdViewSplit->y());
   // The header band spans the window, whatever its width.
   Picture2->resize(width(), Picture2->height());
 }
@@ -253,12 +280,22 @@ void Form2::Timer1_Timer() {
 
 void Form2::Combo1_Click() {
   if (welcomeShowing()) return;
+  if (!leaveCodeFor(currentPage())) {
+    // The user stays with the code's page: the list says so again.
+    const QSignalBlocker quiet(Combo1);
+    if (const int at = Combo1->findText(CodeView1->path()); at >= 0)
+      Combo1->setCurrentIndex(at);
+    else
+      Combo1->setEditText(CodeView1->path());
+    return;
+  }
   WebBrowser1->Navigate2(currentPage());
 }
 
 void Form2::WebBrowser1_DownloadComplete() {
   WebBrowser1->setDesignMode(WebBrowser1->state()->editing() ? QStringLiteral("On")
                                                              : QStringLiteral("off"));
+  restorePreviewScroll();
 }
 
 void Form2::Command5_Click() {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QPointer>
+#include <QVariantList>
 #include <QWidget>
 
 #include "editor/device_view.h"
+#include "editor/editing_state.h"
 
 class QComboBox;
 class QGroupBox;
@@ -11,6 +13,8 @@ class QLabel;
 class QLineEdit;
 class QMimeData;
 class QPushButton;
+class QSplitter;
+class CodeView;
 class QTimer;
 class LinkLabel;
 class WebBrowser;
@@ -96,6 +100,25 @@ class Form2 final : public QWidget {
   // The edit button's caption and the controls that wait, as the state says.
   void showEditingState();
   void saveByQuestion(const QString& page);
+  // The code view (main_window_code.cpp).
+  void setUpCode();
+  // The buttons and panes show the view the state says.
+  void showView();
+  // Page, Code or Split as the user asks: code edits are settled before the
+  // code goes, page edits before it comes.
+  void requestView(EditingState::View view);
+  void openCode(const QString& page, EditingState::View view);
+  // Another page is chosen while the code is shown: its edits settled first
+  // (false: the user stays), then the code of page.
+  bool leaveCodeFor(const QString& page);
+  // Ctrl+S: the code, or the page being edited, saved; editing goes on.
+  bool saveShortcut();
+  // The preview shows the file again rather than code held in memory.
+  void showFileAgain(const QString& path);
+  void previewCode();
+  void restorePreviewScroll();
+  void pageClickedInSplit();
+  void outlineCaretElement();
   void endSaveByQuestion(const QString& page);
 
   QWidget* Picture2 = nullptr;
@@ -110,6 +133,15 @@ class Form2 final : public QWidget {
   LinkLabel* lblPublish = nullptr;
   LinkLabel* lblCheck = nullptr;
   WebBrowser* WebBrowser1 = nullptr;
+  QSplitter* splView = nullptr;
+  CodeView* CodeView1 = nullptr;
+  QPushButton* cmdViewPage = nullptr;
+  QPushButton* cmdViewCode = nullptr;
+  QPushButton* cmdViewSplit = nullptr;
+  QTimer* outlineTimer_ = nullptr;
+  bool splitPlaced_ = false;
+  // Where the preview was scrolled before it was loaded again with the code.
+  QVariantList scrollAfterLoad_;
   QGroupBox* frShortcuts = nullptr;
   QLabel* Label1 = nullptr;
   QLabel* Label2 = nullptr;

@@ -7,6 +7,7 @@
 
 #include "app/edit_captions.h"
 #include "app/main_window.h"
+#include "editor/code_view.h"
 #include "editor/edit_session.h"
 #include "editor/editing_state.h"
 #include "editor/web_browser.h"
@@ -31,6 +32,11 @@ void Form2::Command2_Click() {
     return;
   }
   EditingState* state = WebBrowser1->state();
+  // The page is edited in the page view: the code's edits are settled first.
+  if (state->codeShown()) {
+    requestView(EditingState::View::Page);
+    if (state->codeShown()) return;
+  }
   if (!state->editing()) {
     // Nothing to edit, more than the engine can hold, or bytes the editor
     // would lose: say so and stay.
@@ -76,6 +82,10 @@ void Form2::endSaveByQuestion(const QString& page) {
 }
 
 void Form2::closeEvent(QCloseEvent* event) {
+  if (!CodeView1->settle()) {
+    event->ignore();
+    return;
+  }
   QPointer<Form2> self(this);
   if (!WebBrowser1->session()->readyToClose([self] {
         if (self) self->close();

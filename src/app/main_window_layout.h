@@ -10,6 +10,7 @@ struct MainWindowMetrics final {
   int lblHistoryWidth = 735;
   int lblPublishWidth = 735;
   int lblCheckWidth = 735;
+  int viewButtonWidth = 900;
 };
 
 struct MainWindowLayout final {
@@ -24,6 +25,9 @@ struct MainWindowLayout final {
   int lblHistoryLeft = 0;
   int lblPublishLeft = 0;
   int lblCheckLeft = 0;
+  int cmdViewPageLeft = 0;
+  int cmdViewCodeLeft = 0;
+  int cmdViewSplitLeft = 0;
 };
 
 // Widths follow the window less 1000 twips; the page list takes half the
@@ -32,5 +36,6 @@ struct MainWindowLayout final {
 // gets zero widths and lefts, never negative ones. The Publish link sits in
 // the header band 100 twips left of the Pro button and the History link 100
 // left of Publish, so both move with the button and stay inside the window;
-// the Check link sits 100 left of History.
+// the Check link sits 100 left of History, and the Page, Code and Split
+// buttons left of Check, 100 apart.
 MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m = {});

@@ -8,6 +8,7 @@
 
 #include "engine/engine_parse.h"
 #include "engine/page_scripts.h"
+#include "files/history_action.h"
 #include "files/page_file.h"
 #include "files/v_file.h"
 #include "text/early_charset.h"
@@ -238,6 +239,29 @@ void EditSession::keepEdits(const QString& why, std::function<void(bool saved)> 
   state_->setEditing(true);
   emit EditsKept();
   done(false);
+}
+
+bool EditSession::saveCode(const QString& path, const QByteArray& before, const QDateTime& readAt,
+                           const QByteArray& after) {
+  const QFileInfo info(path);
+  // Only a file whose time or size moved is read again to compare: a big
+  // page is not read twice for every save.
+  QByteArray now;
+  if (info.isFile() && (info.lastModified() != readAt || info.size() != before.size()) &&
+      vFile::LoadBytes(now, path) && now != before) {
+    const MsgAnswer answer =
+        MsgBox(QStringLiteral("%1 was changed by another program since its code was opened. "
+                              "Overwrite it with your edits?")
+                   .arg(info.fileName()),
+               MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"), messageParent());
+    if (answer != MsgAnswer::Yes) return false;
+  }
+  const history::Action action(QStringLiteral("Code"));
+  if (const Status written = pagefile::save(after, path); !written) {
+    FileErrorMsg(QStringLiteral("save"), path, written.why(), messageParent());
+    return false;
+  }
+  return true;
 }
 
 bool EditSession::changedOnDisk() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -74,6 +75,13 @@ class EditSession final : public QObject {
   // Closing the program: true when the document may go now. Otherwise the
   // user is asked (Save, Discard, Cancel) and closeAgain runs once it may.
   bool readyToClose(std::function<void()> closeAgain);
+
+  // A save from the code view: after is the file's new content, made from
+  // before, the file as read at readAt. A file another program changed since
+  // is not overwritten unasked; the page's history names the write "Code".
+  // Failures are shown; true once written.
+  bool saveCode(const QString& path, const QByteArray& before, const QDateTime& readAt,
+                const QByteArray& after);
 
   // The document as its file should hold it written whole: the file's own
   // prologue and line breaks, the root element with every edit, in the

@@ -6,6 +6,12 @@ void EditingState::setEditing(bool editing) {
   emit changed();
 }
 
+void EditingState::setView(View view) {
+  if (view_ == view) return;
+  view_ = view;
+  emit changed();
+}
+
 void EditingState::setPhase(Phase phase) {
   if (phase_ == phase) return;
   phase_ = phase;

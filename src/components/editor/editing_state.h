@@ -33,7 +33,16 @@ class EditingState final : public QObject {
     Failed,   // no file's document: an error page, a note, a dead renderer
   };
 
+  // What the main window shows of the current page: the page, its code
+  // (the file's bytes, see editor/code_view.h), or both side by side.
+  enum class View { Page, Code, Split };
+
   explicit EditingState(QObject* parent = nullptr) : QObject(parent) {}
+
+  View view() const { return view_; }
+  // The code is shown (alone or beside the page): it is what takes edits.
+  bool codeShown() const { return view_ != View::Page; }
+  void setView(View view);
 
   // The user's side: true from "Edit Page" until "Save / Discard Changes",
   // and again when a save fails and the edits stay.
@@ -79,6 +88,7 @@ class EditingState final : public QObject {
 
  private:
   bool editing_ = false;
+  View view_ = View::Page;
   Phase phase_ = Phase::Viewing;
   int load_ = 0;
   QUrl url_;

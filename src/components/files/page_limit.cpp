@@ -34,13 +34,18 @@ Status editable(const QString& path) {
   // Said before any editing rather than after it, when the save fails. A
   // file without write permission is read-only even to root, as the writer
   // refuses it too.
-  if (const QFileInfo info(path); !info.isWritable() || !(info.permissions() & QFile::WriteOwner))
-    return Status::failure(QStringLiteral("the file is read-only"));
+  if (Status canWrite = writable(path); !canWrite) return canWrite;
   QByteArray head;
   if (Status read = vFile::LoadHead(head, path, kSniffBytes); !read) return read;
   // Pages start with markup: binary data shows itself within the first bytes.
   if (head.contains('\0'))
     return Status::failure(QStringLiteral("it is not a text page (it holds NUL bytes)"));
+  return Status::success();
+}
+
+Status writable(const QString& path) {
+  if (const QFileInfo info(path); !info.isWritable() || !(info.permissions() & QFile::WriteOwner))
+    return Status::failure(QStringLiteral("the file is read-only"));
   return Status::success();
 }
 

@@ -23,6 +23,10 @@ inline constexpr qint64 kMaxShownBytes = 20LL * 1024 * 1024;
 // them, so it is not edited ("it is not a text page (it holds NUL bytes)").
 [[nodiscard]] Status editable(const QString& path);
 
+// Success when the file may be written: not read-only (by its permission
+// bits, which bind root too).
+[[nodiscard]] Status writable(const QString& path);
+
 // Whether path is a file too big for the engine (false for anything else).
 bool tooLarge(const QString& path);
 

@@ -1,0 +1,294 @@
+#include "editor/code_view.h"
+
+#include <Qsci/qscilexerhtml.h>
+#include <Qsci/qsciscintilla.h>
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "editor/edit_session.h"
+#include "files/page_limit.h"
+#include "files/v_file.h"
+#include "text/charsets.h"
+#include "widgets/msg_box.h"
+#include "widgets/named.h"
+
+namespace {
+
+// How long typing rests before the preview follows it.
+constexpr int kRestMs = 250;
+
+bool isKey(const QKeyEvent* key, int code, Qt::KeyboardModifiers modifiers) {
+  return key->key() == code && key->modifiers() == modifiers;
+}
+
+// Keys that change the text: a read-only file says why at the first of them.
+bool changesText(const QKeyEvent* key) {
+  if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+    return isKey(key, Qt::Key_V, Qt::ControlModifier) || isKey(key, Qt::Key_X, Qt::ControlModifier);
+  return !key->text().isEmpty() || key->key() == Qt::Key_Backspace ||
+         key->key() == Qt::Key_Delete || key->key() == Qt::Key_Return ||
+         key->key() == Qt::Key_Enter || key->key() == Qt::Key_Tab;
+}
+
+}  // namespace
+
+CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), session_(session) {
+  setObjectName(QStringLiteral("fraCode"));
+  txtCode = named(new QsciScintilla(this), "txtCode");
+  txtCode->setUtf8(true);
+  auto* lexer = new QsciLexerHTML(txtCode);
+  lexer->setFoldCompact(false);
+  lexer->setFoldPreprocessor(true);
+  txtCode->setLexer(lexer);
+  txtCode->setMarginLineNumbers(0, true);
+  txtCode->setFolding(QsciScintilla::BoxedTreeFoldStyle);
+  // Long lines scroll; the text is never wrapped or reflowed.
+  txtCode->setWrapMode(QsciScintilla::WrapNone);
+  txtCode->setUtf8(true);
+  // Ctrl+U and Ctrl+Shift+U are the window's (code view, publish), not
+  // the editor's lower and upper case.
+  for (const int modifiers : {int(QsciScintillaBase::SCMOD_CTRL),
+                              QsciScintillaBase::SCMOD_CTRL | QsciScintillaBase::SCMOD_SHIFT})
+    txtCode->SendScintilla(QsciScintillaBase::SCI_CLEARCMDKEY,
+                           static_cast<unsigned long>('U' + (modifiers << 16)));
+  // Characters that turn the direction of text around, or hide, could make
+  // a stranger's code read as something it is not: each shows as a mark.
+  const struct {
+    char32_t codePoint;
+    const char* mark;
+  } hidden[] = {{0x202A, "LRE"},   {0x202B, "RLE"},  {0x202C, "PDF"}, {0x202D, "LRO"},
+                {0x202E, "RLO"},   {0x2066, "LRI"},  {0x2067, "RLI"}, {0x2068, "FSI"},
+                {0x2069, "PDI"},   {0x200B, "ZWSP"}, {0x200E, "LRM"}, {0x200F, "RLM"},
+                {0xFEFF, "ZWNBSP"}};
+  for (const auto& h : hidden)
+    txtCode->SendScintilla(QsciScintillaBase::SCI_SETREPRESENTATION,
+                           QString::fromUcs4(&h.codePoint, 1).toUtf8().constData(), h.mark);
+  txtCode->installEventFilter(this);
+
+  fraCodeFind = named(new QWidget(this), "fraCodeFind");
+  lblCodeFind = named(new QLabel(fraCodeFind), "lblCodeFind");
+  txtCodeFind = named(new QLineEdit(fraCodeFind), "txtCodeFind");
+  txtCodeFind->installEventFilter(this);
+  auto* bar = new QHBoxLayout(fraCodeFind);
+  bar->setContentsMargins(4, 2, 4, 2);
+  bar->addWidget(lblCodeFind);
+  bar->addWidget(txtCodeFind, 1);
+  fraCodeFind->hide();
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(txtCode, 1);
+  column->addWidget(fraCodeFind);
+
+  rest_ = new QTimer(this);
+  rest_->setSingleShot(true);
+  rest_->setInterval(kRestMs);
+  connect(rest_, &QTimer::timeout, this, &CodeView::rested);
+  connect(txtCode, &QsciScintilla::textChanged, rest_, qOverload<>(&QTimer::start));
+  connect(txtCode, &QsciScintilla::modificationChanged, this, &CodeView::modificationChanged);
+  connect(txtCodeFind, &QLineEdit::returnPressed, this, &CodeView::barEntered);
+}
+
+Status CodeView::open(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.isFile()) return pagelimit::showable(path);
+  QByteArray file;
+  if (Status read = vFile::LoadBytes(file, path); !read) return read;
+  QString why;
+  const auto shown = codetext::decode(file, &why);
+  if (!shown) return Status::failure(why);
+  path_ = path;
+  fileTime_ = info.lastModified();
+  const Status writable = pagelimit::writable(path);
+  readOnlyWhy_ = writable ? QString() : writable.why();
+  toldReadOnly_ = false;
+  toldReferences_ = false;
+  shown_ = *shown;
+  load(file);
+  return Status::success();
+}
+
+void CodeView::load(const QByteArray& file) {
+  fileBytes_ = file;
+  const QsciScintilla::EolMode eol = shown_.eol == "\r\n" ? QsciScintilla::EolWindows
+                                     : shown_.eol == "\r" ? QsciScintilla::EolMac
+                                                          : QsciScintilla::EolUnix;
+  txtCode->setEolMode(eol);
+  txtCode->setReadOnly(false);
+  // The bytes go in as they are: a widget's text setter would not keep bytes
+  // that are not UTF-8, nor tell CR LF from LF.
+  txtCode->SendScintilla(QsciScintillaBase::SCI_SETTEXT, uintptr_t(0), shown_.text.constData());
+  txtCode->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+  txtCode->setModified(false);
+  txtCode->setReadOnly(!readOnlyWhy_.isEmpty());
+  const long lines = txtCode->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
+  txtCode->setMarginWidth(0, QStringLiteral("0") + QString(QString::number(lines).size(), u'9'));
+  // Loading the text is not the user's typing.
+  rest_->stop();
+}
+
+void CodeView::clear() {
+  path_.clear();
+  fileBytes_.clear();
+  shown_ = {};
+  txtCode->setReadOnly(false);
+  txtCode->SendScintilla(QsciScintillaBase::SCI_SETTEXT, uintptr_t(0), "");
+  txtCode->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+  txtCode->setModified(false);
+  rest_->stop();
+}
+
+bool CodeView::modified() const { return isOpen() && txtCode->isModified(); }
+
+QByteArrayView CodeView::text() const {
+  const long length = txtCode->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+  // The editor's own buffer, made contiguous: no copy of a big page.
+  const auto* data = reinterpret_cast<const char*>(
+      txtCode->SendScintilla(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+  return QByteArrayView(data, length);
+}
+
+QByteArray CodeView::bytesNow() const { return codetext::encode(fileBytes_, shown_, text()).file; }
+
+bool CodeView::save() {
+  if (!modified()) return true;
+  if (!readOnlyWhy_.isEmpty()) {
+    FileErrorMsg(QStringLiteral("save"), path_, readOnlyWhy_, window());
+    return false;
+  }
+  const QByteArray now = text().toByteArray();
+  const codetext::Saved saved = codetext::encode(fileBytes_, shown_, now);
+  if (!session_->saveCode(path_, fileBytes_, fileTime_, saved.file)) return false;
+  fileTime_ = QFileInfo(path_).lastModified();
+  // The page may now name another charset: then it is shown in that one.
+  // Only the name is compared, not the whole page decoded again.
+  const bool renamed = charsets::named(fileBytes_) != charsets::named(saved.file);
+  const auto again = saved.references > 0 || renamed ? codetext::decode(saved.file)
+                                                     : std::optional<codetext::Shown>();
+  if (again && (saved.references > 0 || again->charset != shown_.charset)) {
+    // What the editor shows must be what the file holds: the references,
+    // or the text in the charset the page now names.
+    const int line = txtCode->firstVisibleLine();
+    int caretLine = 0, caretIndex = 0;
+    txtCode->getCursorPosition(&caretLine, &caretIndex);
+    shown_ = *again;
+    load(saved.file);
+    txtCode->setFirstVisibleLine(line);
+    txtCode->setCursorPosition(caretLine, caretIndex);
+    if (saved.references > 0 && !toldReferences_) {
+      toldReferences_ = true;
+      MsgBox(QStringLiteral("Some characters cannot be written in this page's character set; they "
+                            "were written as character references (such as &#8594;), which "
+                            "show the same in a browser."),
+             MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Save"), window());
+    }
+  } else {
+    fileBytes_ = saved.file;
+    shown_.text = now;
+    txtCode->setModified(false);
+  }
+  return true;
+}
+
+bool CodeView::settle() {
+  if (!modified()) return true;
+  const MsgAnswer answer =
+      MsgBox(QStringLiteral("Save changes to %1?").arg(QFileInfo(path_).fileName()),
+             MsgButtons::SaveDiscardCancel, MsgIcon::Question, QStringLiteral("Save"), window());
+  if (answer == MsgAnswer::Cancel) return false;
+  if (answer == MsgAnswer::Save) return save();
+  load(fileBytes_);
+  return true;
+}
+
+void CodeView::showAt(qsizetype position, qsizetype length) {
+  txtCode->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(position),
+                         static_cast<long>(position + length));
+  txtCode->SendScintilla(QsciScintillaBase::SCI_SCROLLCARET);
+}
+
+bool CodeView::refuseReadOnly() {
+  if (readOnlyWhy_.isEmpty()) return false;
+  if (!toldReadOnly_) {
+    toldReadOnly_ = true;
+    MsgBox(
+        QStringLiteral("%1 cannot be changed: %2.").arg(QFileInfo(path_).fileName(), readOnlyWhy_),
+        MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Read-only"), window());
+  }
+  return true;
+}
+
+void CodeView::openBar(bool gotoLine) {
+  barGoesToLine_ = gotoLine;
+  lblCodeFind->setText(gotoLine ? QStringLiteral("Go to line:") : QStringLiteral("Find:"));
+  txtCodeFind->setText(gotoLine ? QString() : lastFind_);
+  fraCodeFind->show();
+  txtCodeFind->setFocus();
+  txtCodeFind->selectAll();
+}
+
+void CodeView::barEntered() {
+  if (barGoesToLine_) {
+    bool ok = false;
+    const int line = txtCodeFind->text().trimmed().toInt(&ok);
+    if (!ok || line < 1) return;
+    fraCodeFind->hide();
+    const int last = txtCode->lines();
+    txtCode->setCursorPosition(std::min(line, last) - 1, 0);
+    txtCode->ensureLineVisible(std::min(line, last) - 1);
+    txtCode->setFocus();
+    return;
+  }
+  lastFind_ = txtCodeFind->text();
+  findAgain(true);
+}
+
+void CodeView::findAgain(bool forward) {
+  if (lastFind_.isEmpty()) {
+    openBar(false);
+    return;
+  }
+  // From the caret (or the selection's start, going back), round the end.
+  int line = -1, index = -1;
+  if (!forward && txtCode->hasSelectedText()) {
+    int lineTo = 0, indexTo = 0;
+    txtCode->getSelection(&line, &index, &lineTo, &indexTo);
+  }
+  txtCode->findFirst(lastFind_, false, false, false, true, forward, line, index);
+}
+
+bool CodeView::eventFilter(QObject* watched, QEvent* event) {
+  const bool shortcut = event->type() == QEvent::ShortcutOverride;
+  if (shortcut || event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool find = isKey(key, Qt::Key_F, Qt::ControlModifier);
+    const bool gotoLine = isKey(key, Qt::Key_G, Qt::ControlModifier);
+    const bool next = isKey(key, Qt::Key_F3, Qt::NoModifier);
+    const bool previous = isKey(key, Qt::Key_F3, Qt::ShiftModifier);
+    const bool escape = watched == txtCodeFind && isKey(key, Qt::Key_Escape, Qt::NoModifier);
+    if (find || gotoLine || next || previous || escape) {
+      // Ours while the code has focus, not the window's Find and Replace.
+      if (shortcut) {
+        event->accept();
+        return true;
+      }
+      if (find || gotoLine) openBar(gotoLine);
+      if (next || previous) findAgain(next);
+      if (escape) {
+        fraCodeFind->hide();
+        txtCode->setFocus();
+      }
+      return true;
+    }
+    if (!shortcut && watched == txtCode && changesText(key) && refuseReadOnly()) return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QWidget>
+
+#include "files/status.h"
+#include "text/code_text.h"
+
+class QLabel;
+class QLineEdit;
+class QTimer;
+class QsciScintilla;
+class EditSession;
+
+// The page's code, byte for byte: the file decoded by its own charset, line
+// breaks as the file has them, highlighted, with line numbers, folding, find
+// (Ctrl+F, F3, Shift+F3) and go to line (Ctrl+G). It is text only: nothing of
+// it ever runs. A save writes the file's own bytes with only the stretch the
+// user changed re-encoded, through the edit session.
+class CodeView final : public QWidget {
+  Q_OBJECT
+ public:
+  explicit CodeView(EditSession* session, QWidget* parent = nullptr);
+
+  // Shows the file's code; on failure shows nothing new and says why.
+  [[nodiscard]] Status open(const QString& path);
+  // Shows nothing.
+  void clear();
+  const QString& path() const { return path_; }
+  bool isOpen() const { return !path_.isEmpty(); }
+
+  // The text differs from the file's.
+  bool modified() const;
+  // The file's bytes for the text as it is now.
+  QByteArray bytesNow() const;
+  // Writes the text to the file; true once written or when nothing changed.
+  // Messages (a failure, characters written as references) are shown here.
+  bool save();
+  // Asks "Save changes to X?" (Save, Discard, Cancel) when the text holds
+  // edits; true when the caller may go on. Discard shows the file again.
+  bool settle();
+
+  QsciScintilla* editor() const { return txtCode; }
+  // The text as the editor holds it (UTF-8), valid until it changes.
+  QByteArrayView text() const;
+  // Puts the caret at a byte of the text and shows it.
+  void showAt(qsizetype position, qsizetype length = 0);
+
+ signals:
+  // The text changed and has rested for a moment: the preview may follow.
+  void rested();
+  void modificationChanged(bool modified);
+
+ private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void load(const QByteArray& file);
+  void openBar(bool gotoLine);
+  void barEntered();
+  void findAgain(bool forward);
+  bool refuseReadOnly();
+
+  EditSession* session_;
+  QsciScintilla* txtCode = nullptr;
+  QWidget* fraCodeFind = nullptr;
+  QLabel* lblCodeFind = nullptr;
+  QLineEdit* txtCodeFind = nullptr;
+  QTimer* rest_ = nullptr;
+  bool barGoesToLine_ = false;
+  QString lastFind_;
+
+  QString path_;
+  QByteArray fileBytes_;  // the file as last read or written
+  codetext::Shown shown_;
+  QDateTime fileTime_;
+  QString readOnlyWhy_;
+  bool toldReadOnly_ = false;
+  bool toldReferences_ = false;
+};

@@ -1,0 +1,300 @@
+#include "text/code_text.h"
+
+#include <QHash>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QtEndian>
+#include <algorithm>
+#include <array>
+#include <functional>
+
+#include "text/charsets.h"
+#include "text/markup_scan.h"
+#include "text/text_codec.h"
+
+namespace codetext {
+namespace {
+
+bool isContinuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+bool isLatinLabel(const QString& name) {
+  static const std::array<QString, 15> labels = {
+      QStringLiteral("windows-1252"),  QStringLiteral("cp1252"),
+      QStringLiteral("x-cp1252"),      QStringLiteral("iso-8859-1"),
+      QStringLiteral("iso8859-1"),     QStringLiteral("iso_8859-1"),
+      QStringLiteral("latin1"),        QStringLiteral("l1"),
+      QStringLiteral("us-ascii"),      QStringLiteral("ascii"),
+      QStringLiteral("cp819"),         QStringLiteral("ibm819"),
+      QStringLiteral("iso-ir-100"),    QStringLiteral("csisolatin1"),
+      QStringLiteral("ansi_x3.4-1968")};
+  return std::find(labels.begin(), labels.end(), name) != labels.end();
+}
+
+void appendUtf8(QByteArray& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+QByteArray fromWindows1252(QByteArrayView bytes) {
+  // Sized exactly first: a big page is not copied again as the text grows.
+  qsizetype size = 0;
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    size += b < 0x80 ? 1 : charsets::fromWindows1252(b) < 0x800 ? 2 : 3;
+  }
+  QByteArray out;
+  out.reserve(size);
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80)
+      out += c;
+    else
+      appendUtf8(out, charsets::fromWindows1252(b));
+  }
+  return out;
+}
+
+void appendReference(QByteArray& out, char32_t cp) {
+  out += "&#" + QByteArray::number(static_cast<uint>(cp)) + ';';
+}
+
+// The usual line break among the first megabyte's.
+QByteArray usualBreak(QByteArrayView text) {
+  const qsizetype n = std::min<qsizetype>(text.size(), 1 << 20);
+  qsizetype lf = 0, crlf = 0, cr = 0;
+  for (qsizetype i = 0; i < n; ++i) {
+    if (text[i] == '\n') {
+      ++lf;
+    } else if (text[i] == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') {
+        ++crlf;
+        ++i;
+      } else {
+        ++cr;
+      }
+    }
+  }
+  if (crlf >= lf && crlf >= cr && crlf > 0) return "\r\n";
+  if (cr > lf) return "\r";
+  return "\n";
+}
+
+bool readsBackExactly(const QByteArray& file, const QByteArray& name, QString* text) {
+  QStringDecoder decoder(name.constData(), QStringDecoder::Flag::Stateless);
+  if (!decoder.isValid()) return false;
+  *text = decoder.decode(file);
+  if (decoder.hasError()) return false;
+  QStringEncoder encoder(name.constData(), QStringEncoder::Flag::Stateless);
+  const QByteArray back = encoder.encode(*text);
+  return !encoder.hasError() && back == file;
+}
+
+// The file position of shown position `at` (at a character's start).
+qsizetype filePos(const Shown& shown, qsizetype at) {
+  const QByteArrayView head(shown.text.constData(), at);
+  switch (shown.charset) {
+    case Charset::Utf8:
+      return shown.start + at;
+    case Charset::Windows1252:
+      return shown.start + at - std::count_if(head.begin(), head.end(), isContinuation);
+    case Charset::Utf16Le:
+    case Charset::Utf16Be: {
+      qsizetype units = 0;
+      for (char c : head) {
+        const auto b = static_cast<unsigned char>(c);
+        if (!isContinuation(c)) units += b >= 0xF0 ? 2 : 1;
+      }
+      return shown.start + 2 * units;
+    }
+    case Charset::Other: {
+      QStringEncoder encoder(shown.name.constData(), QStringEncoder::Flag::Stateless);
+      return shown.start + QByteArray(encoder.encode(QString::fromUtf8(head))).size();
+    }
+  }
+  return shown.start + at;
+}
+
+QByteArray encodeStretch(const Shown& shown, QByteArrayView stretch, int* references) {
+  if (shown.charset == Charset::Utf8) return stretch.toByteArray();
+  const QString text = QString::fromUtf8(stretch);
+  QByteArray out;
+  switch (shown.charset) {
+    case Charset::Utf8:
+      break;
+    case Charset::Utf16Le:
+    case Charset::Utf16Be:
+      out.resize(2 * text.size());
+      if (shown.charset == Charset::Utf16Le)
+        qToLittleEndian<char16_t>(text.constData(), text.size(), out.data());
+      else
+        qToBigEndian<char16_t>(text.constData(), text.size(), out.data());
+      break;
+    case Charset::Windows1252:
+    case Charset::Other:
+      for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i].unicode();
+        qsizetype width = 1;
+        if (QChar::isHighSurrogate(cp) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+          cp = QChar::surrogateToUcs4(text[i], text[i + 1]);
+          width = 2;
+        }
+        bool held = false;
+        if (shown.charset == Charset::Windows1252) {
+          if (const int byte = charsets::toWindows1252(cp); byte >= 0) {
+            out += char(byte);
+            held = true;
+          }
+        } else {
+          QStringEncoder encoder(shown.name.constData(), QStringEncoder::Flag::Stateless);
+          const QByteArray bytes = encoder.encode(QStringView(text).sliced(i, width));
+          if (!encoder.hasError()) {
+            out += bytes;
+            held = true;
+          }
+        }
+        if (!held) {
+          appendReference(out, cp);
+          ++*references;
+        }
+        i += width - 1;
+      }
+      break;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::optional<Shown> decode(const QByteArray& file, QString* why) {
+  Shown shown;
+  const TextEncoding marked = textcodec::encodingOf(file);
+  if (marked == TextEncoding::Utf16LeBom || marked == TextEncoding::Utf16BeBom) {
+    const bool little = marked == TextEncoding::Utf16LeBom;
+    QString text(file.size() / 2 - 1, Qt::Uninitialized);
+    if (little)
+      qFromLittleEndian<char16_t>(file.constData() + 2, text.size(), text.data());
+    else
+      qFromBigEndian<char16_t>(file.constData() + 2, text.size(), text.data());
+    if (text.contains(QChar(0))) {
+      if (why) *why = QStringLiteral("it holds NUL characters, which a page's code never does");
+      return std::nullopt;
+    }
+    shown.charset = little ? Charset::Utf16Le : Charset::Utf16Be;
+    shown.start = 2;
+    shown.text = text.toUtf8();
+  } else {
+    if (file.contains('\0')) {
+      if (why) *why = QStringLiteral("it holds NUL bytes, which a page's code never does");
+      return std::nullopt;
+    }
+    const bool bom = file.startsWith("\xEF\xBB\xBF");
+    const QString named = bom ? QString() : charsets::named(file);
+    QString text;
+    if (bom || named == u"utf-8" || named == u"utf8") {
+      shown.charset = Charset::Utf8;
+    } else if (isLatinLabel(named)) {
+      shown.charset = Charset::Windows1252;
+    } else if (!named.isEmpty() && readsBackExactly(file, named.toLatin1(), &text)) {
+      shown.charset = Charset::Other;
+      shown.name = named.toLatin1();
+    } else {
+      // Named nothing, or a charset its bytes do not read back in: what the
+      // bytes are. Either way every byte is written back as it was.
+      shown.charset = QByteArrayView(file).isValidUtf8() ? Charset::Utf8 : Charset::Windows1252;
+    }
+    shown.start = bom ? 3 : 0;
+    const QByteArrayView body = QByteArrayView(file).sliced(shown.start);
+    if (shown.charset == Charset::Utf8)
+      shown.text = body.toByteArray();
+    else if (shown.charset == Charset::Windows1252)
+      shown.text = fromWindows1252(body);
+    else
+      shown.text = text.toUtf8();
+  }
+  shown.eol = usualBreak(shown.text);
+  return shown;
+}
+
+Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now) {
+  const QByteArrayView old(shown.text);
+  const qsizetype n = std::min(old.size(), now.size());
+  qsizetype p = std::mismatch(old.begin(), old.begin() + n, now.begin()).first - old.begin();
+  if (p == old.size() && p == now.size()) return {file, 0};
+  qsizetype s =
+      std::mismatch(old.rbegin(), old.rbegin() + (n - p), now.rbegin()).first - old.rbegin();
+  // The stretch covers whole characters, so it can be encoded on its own.
+  const auto continuesAt = [](QByteArrayView text, qsizetype at) {
+    return at < text.size() && isContinuation(text[at]);
+  };
+  while (p > 0 && (continuesAt(old, p) || continuesAt(now, p))) --p;
+  while (s > 0 && (continuesAt(old, old.size() - s) || continuesAt(now, now.size() - s))) --s;
+
+  Saved saved;
+  const qsizetype fileStart = filePos(shown, p);
+  const qsizetype fileEnd = filePos(shown, old.size() - s);
+  const QByteArray stretch =
+      encodeStretch(shown, now.sliced(p, now.size() - s - p), &saved.references);
+  saved.file.reserve(file.size() - (fileEnd - fileStart) + stretch.size());
+  saved.file.append(QByteArrayView(file).first(fileStart));
+  saved.file.append(stretch);
+  saved.file.append(QByteArrayView(file).sliced(fileEnd));
+  return saved;
+}
+
+}  // namespace codetext
+
+namespace codetext {
+namespace {
+
+// Start tags in the order of the text, counted by name.
+class StartTags final : public markupscan::Visitor {
+ public:
+  std::function<bool(const markupscan::Tag&, int ordinal)> each;
+  void tag(const markupscan::Tag& tag) override {
+    if (tag.closing || done_) return;
+    const QByteArray name = tag.name.toByteArray().toLower();
+    if (each(tag, counts_[name]++)) done_ = true;
+  }
+
+ private:
+  QHash<QByteArray, int> counts_;
+  bool done_ = false;
+};
+
+}  // namespace
+
+std::optional<std::pair<qsizetype, qsizetype>> startTag(QByteArrayView text, QByteArrayView name,
+                                                        int ordinal) {
+  std::optional<std::pair<qsizetype, qsizetype>> found;
+  const QByteArray lower = name.toByteArray().toLower();
+  StartTags tags;
+  tags.each = [&](const markupscan::Tag& tag, int n) {
+    if (n != ordinal || !markupscan::equalsNoCase(tag.name, lower.constData())) return false;
+    found = std::pair{tag.start, tag.end - tag.start};
+    return true;
+  };
+  markupscan::scan(text, tags);
+  return found;
+}
+
+std::pair<QByteArray, int> elementAt(QByteArrayView text, qsizetype at) {
+  std::pair<QByteArray, int> found;
+  StartTags tags;
+  tags.each = [&](const markupscan::Tag& tag, int n) {
+    if (tag.start > at) return true;
+    found = {tag.name.toByteArray().toLower(), n};
+    return false;
+  };
+  markupscan::scan(text, tags);
+  return found;
+}
+
+}  // namespace codetext

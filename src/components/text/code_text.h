@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <optional>
+#include <utility>
+
+// A page file as the code view shows it and back. The view holds UTF-8; a
+// save writes the file's own bytes everywhere except the one stretch the
+// user changed, so nothing the user did not touch is re-encoded: line breaks,
+// bytes the charset does not know, a byte order mark stay exactly as they are.
+namespace codetext {
+
+enum class Charset {
+  Utf8,         // shown as the file's bytes; bytes that are not UTF-8 stay raw (marks)
+  Windows1252,  // every byte is a character (ISO-8859-1 and ASCII pages read so too)
+  Utf16Le,      // with its byte order mark
+  Utf16Be,
+  Other,  // a charset the page names whose bytes read back exactly
+};
+
+struct Shown final {
+  QByteArray text;  // UTF-8 (raw for Utf8 pages), no byte order mark
+  Charset charset = Charset::Utf8;
+  QByteArray name;      // the charset's name, for Other
+  qsizetype start = 0;  // bytes of the file before text: its byte order mark
+  // How most lines end: "\n", "\r\n" or "\r" (what Enter types).
+  QByteArray eol = "\n";
+};
+
+// The file as the code view shows it, or nullopt with why (a file with NUL
+// bytes is not text).
+std::optional<Shown> decode(const QByteArray& file, QString* why = nullptr);
+
+struct Saved final {
+  QByteArray file;
+  // Characters the charset cannot hold, written as &#N;.
+  int references = 0;
+};
+
+// The file's new bytes for the view's text now (shown was decoded from file).
+Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now);
+
+}  // namespace codetext
+
+namespace codetext {
+
+// Where the start tag of the ordinal-th element named name (counted from 0
+// among start tags of that name, in the order of the text) stands in text:
+// {start, length}; nullopt when the text has fewer.
+std::optional<std::pair<qsizetype, qsizetype>> startTag(QByteArrayView text, QByteArrayView name,
+                                                        int ordinal);
+
+// The element whose start tag is the last to begin at or before `at` (where
+// the caret stands): its name, lower-cased, and its ordinal among start tags
+// of that name. Empty name when there is none.
+std::pair<QByteArray, int> elementAt(QByteArrayView text, qsizetype at);
+
+}  // namespace codetext

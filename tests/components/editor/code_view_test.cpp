@@ -1,0 +1,262 @@
+// The code view as its user drives it: the page's own text, typing and
+// saving only what was typed, keys for find and lines, and the cases where a
+// save must not happen (a read-only file, a file another program changed).
+#include "editor/code_view.h"
+
+#include <Qsci/qsciscintilla.h>
+
+#include <QAccessible>
+#include <QAccessibleTextInterface>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "editor/edit_session.h"
+#include "editor/editing_state.h"
+#include "files/page_history.h"
+#include "support/msg_box_recorder.h"
+#include "support/test_files.h"
+#include "support/test_main.h"
+#include "text/code_text.h"
+
+class CodeViewTest final : public QObject {
+  Q_OBJECT
+ private slots:
+  void init();
+  void cleanup();
+  void showsThePageByItsCharset_data();
+  void showsThePageByItsCharset();
+  void typedTextIsWrittenAndNothingElse_data();
+  void typedTextIsWrittenAndNothingElse();
+  void refusals_data();
+  void refusals();
+  void settlingAsks();
+  void findAndGoToLine();
+  void aStrangersCodeIsOnlyText();
+
+ private:
+  // Copies one of our pages into the temporary folder and opens it.
+  QString openCopy(const QString& name);
+  void typeAtLine(int line, const QString& text);
+
+  QTemporaryDir dir_;
+  std::unique_ptr<QWidget> window_;
+  EditingState* state_ = nullptr;
+  CodeView* view_ = nullptr;
+};
+
+void CodeViewTest::init() {
+  window_ = std::make_unique<QWidget>();
+  state_ = new EditingState(window_.get());
+  view_ = new CodeView(new EditSession(state_, window_.get()), window_.get());
+  window_->resize(800, 600);
+  view_->resize(800, 600);
+  window_->show();
+}
+
+void CodeViewTest::cleanup() { window_.reset(); }
+
+QString CodeViewTest::openCopy(const QString& name) {
+  const QString path = dir_.filePath(name);
+  QFile::remove(path);
+  QFile::copy(QDir(testfiles::ownPagesDir()).filePath(name), path);
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+  const Status opened = view_->open(path);
+  if (!opened) qWarning() << opened.why();
+  return opened ? path : QString();
+}
+
+void CodeViewTest::typeAtLine(int line, const QString& text) {
+  view_->editor()->setFocus();
+  view_->editor()->setCursorPosition(line, 0);
+  // Key by key, as a keyboard sends them (QTest types Latin-1 only).
+  for (const QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(view_->editor(), &press);
+  }
+}
+
+void CodeViewTest::showsThePageByItsCharset_data() {
+  QTest::addColumn<QString>("page");
+  QTest::addColumn<QString>("shows");
+  QTest::newRow("windows-1252, CRLF, upper-case tags")
+      << "cp1252-crlf-upper.htm" << QStringLiteral("The \u201cFern Guide\u201d &amp; Caf\u00e9");
+  QTest::newRow("ISO-8859-1 undeclared") << "latin1-undeclared.html" << QString();
+  QTest::newRow("UTF-16 with its mark") << "utf16-bom.htm" << QString();
+  QTest::newRow("UTF-8 with its mark") << "utf8-bom.html" << QString();
+  QTest::newRow("CR CR LF") << "cr-cr-lf.htm" << QString();
+}
+
+// What assistive technology reads is the page's text, decoded, every line
+// break as the file has it.
+void CodeViewTest::showsThePageByItsCharset() {
+  QFETCH(QString, page);
+  QFETCH(QString, shows);
+  const QString path = openCopy(page);
+  QVERIFY(!path.isEmpty());
+  const QString expected = QString::fromUtf8(codetext::decode(testfiles::read(path))->text);
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(view_->editor());
+  QVERIFY(a && a->textInterface());
+  const QString read = a->textInterface()->text(0, a->textInterface()->characterCount());
+  QCOMPARE(read, expected);
+  if (!shows.isEmpty()) QVERIFY(read.contains(shows));
+  QVERIFY(!view_->modified());
+  QCOMPARE(view_->bytesNow(), testfiles::read(path));
+}
+
+void CodeViewTest::typedTextIsWrittenAndNothingElse_data() {
+  QTest::addColumn<QString>("page");
+  QTest::addColumn<int>("line");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QByteArray>("written");
+  QTest::addColumn<int>("messages");
+  QTest::newRow("windows-1252: an arrow as a reference, said once")
+      << "cp1252-crlf-upper.htm" << 17 << QStringLiteral("Hello \u2192 ")
+      << QByteArray("Hello &#8594; ") << 1;
+  QTest::newRow("windows-1252: its own characters as its bytes")
+      << "cp1252-crlf-upper.htm" << 17 << QStringLiteral("Caf\u00e9 ") << QByteArray("Caf\xe9 ")
+      << 0;
+  QTest::newRow("UTF-16 stays UTF-16")
+      << "utf16-bom.htm" << 2 << QStringLiteral("ab") << QByteArray("a\0b\0", 4) << 0;
+  QTest::newRow("CR CR LF page") << "cr-cr-lf.htm" << 4 << QStringLiteral("xyz")
+                                 << QByteArray("xyz") << 0;
+}
+
+void CodeViewTest::typedTextIsWrittenAndNothingElse() {
+  QFETCH(QString, page);
+  QFETCH(int, line);
+  QFETCH(QString, typed);
+  QFETCH(QByteArray, written);
+  QFETCH(int, messages);
+  const QString path = openCopy(page);
+  QVERIFY(!path.isEmpty());
+  const QByteArray before = testfiles::read(path);
+  typeAtLine(line, typed);
+  QVERIFY(view_->modified());
+  MsgBoxRecorder recorder;
+  QVERIFY(view_->save());
+  QCOMPARE(recorder.calls.size(), messages);
+  QVERIFY(!view_->modified());
+  const QByteArray after = testfiles::read(path);
+  QCOMPARE(after.size(), before.size() + written.size());
+  const qsizetype at = after.lastIndexOf(written);
+  QVERIFY(at > 0);
+  QCOMPARE(after.first(at), before.first(at));
+  QCOMPARE(after.sliced(at + written.size()), before.sliced(at));
+  // The history names the write.
+  const auto versions = history::versions(path);
+  QVERIFY(!versions.empty());
+  QCOMPARE(versions.front().action, QStringLiteral("Code"));
+  // A second edit saves on top of the first, and a reference is said once.
+  typeAtLine(line, typed);
+  QVERIFY(view_->save());
+  QCOMPARE(recorder.calls.size(), messages);
+  QCOMPARE(testfiles::read(path).count(written), after.count(written) + 1);
+}
+
+void CodeViewTest::refusals_data() {
+  QTest::addColumn<QString>("situation");
+  QTest::newRow("read-only file: said at the first key") << "read-only";
+  QTest::newRow("changed by another program: asked, No keeps theirs") << "changed";
+}
+
+void CodeViewTest::refusals() {
+  QFETCH(QString, situation);
+  const QString path = dir_.filePath(QStringLiteral("page.htm"));
+  QFile::remove(path);
+  testfiles::write(path, "<HTML>\r\n<BODY>\r\n<P>Hi</P>\r\n</BODY>\r\n</HTML>\r\n");
+  if (situation == u"read-only") QFile::setPermissions(path, QFile::ReadOwner);
+  QVERIFY(view_->open(path));
+  MsgBoxRecorder recorder(MsgAnswer::No);
+  if (situation == u"read-only") {
+    typeAtLine(2, QStringLiteral("abc"));
+    QCOMPARE(recorder.calls.size(), 1);
+    QVERIFY(recorder.calls[0].prompt.contains(QStringLiteral("read-only")));
+    QVERIFY(!view_->modified());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    return;
+  }
+  typeAtLine(2, QStringLiteral("abc"));
+  const QByteArray theirs = "<HTML><BODY>theirs, and longer</BODY></HTML>";
+  testfiles::write(path, theirs);
+  QVERIFY(!view_->save());
+  QCOMPARE(recorder.calls.size(), 1);
+  QVERIFY(recorder.calls[0].prompt.contains(QStringLiteral("changed by another program")));
+  QCOMPARE(testfiles::read(path), theirs);
+  QVERIFY(view_->modified());
+}
+
+void CodeViewTest::settlingAsks() {
+  const QString path = openCopy(QStringLiteral("cp1252-crlf-upper.htm"));
+  const QByteArray before = testfiles::read(path);
+  MsgBoxRecorder recorder;
+  QVERIFY(view_->settle());  // nothing typed: nothing asked
+  QCOMPARE(recorder.calls.size(), 0);
+  typeAtLine(3, QStringLiteral("x"));
+  recorder.queue({MsgAnswer::Cancel, MsgAnswer::Discard});
+  QVERIFY(!view_->settle());
+  QVERIFY(view_->modified());
+  QVERIFY(view_->settle());
+  QCOMPARE(recorder.calls.size(), 2);
+  QCOMPARE(recorder.calls[0].prompt, QStringLiteral("Save changes to cp1252-crlf-upper.htm?"));
+  QVERIFY(!view_->modified());
+  QCOMPARE(view_->bytesNow(), before);
+  QCOMPARE(testfiles::read(path), before);
+}
+
+void CodeViewTest::findAndGoToLine() {
+  openCopy(QStringLiteral("cp1252-crlf-upper.htm"));
+  QsciScintilla* code = view_->editor();
+  auto* field = view_->findChild<QLineEdit*>("txtCodeFind");
+  QVERIFY(field);
+  code->setFocus();
+  code->setCursorPosition(0, 0);
+  QTest::keyClick(code, Qt::Key_F, Qt::ControlModifier);
+  QVERIFY(field->isVisible());
+  QTest::keyClicks(field, QStringLiteral("<p"));
+  QTest::keyClick(field, Qt::Key_Return);
+  int line = 0, index = 0;
+  code->getCursorPosition(&line, &index);
+  QCOMPARE(code->selectedText(), QStringLiteral("<P"));
+  const int first = line;
+  QTest::keyClick(code, Qt::Key_F3);
+  code->getCursorPosition(&line, &index);
+  QVERIFY(line > first);
+  QTest::keyClick(code, Qt::Key_F3, Qt::ShiftModifier);
+  code->getCursorPosition(&line, &index);
+  QCOMPARE(line, first);
+  QTest::keyClick(code, Qt::Key_G, Qt::ControlModifier);
+  QTest::keyClicks(field, QStringLiteral("12"));
+  QTest::keyClick(field, Qt::Key_Return);
+  code->getCursorPosition(&line, &index);
+  QCOMPARE(line, 11);
+  QVERIFY(!field->isVisible());
+}
+
+// A page made to trick: scripts, markup that would run elsewhere, and a
+// character that turns the text around so code reads as something else.
+// It is shown as the text it is, the turning character as a mark, and
+// written back as it was.
+void CodeViewTest::aStrangersCodeIsOnlyText() {
+  const QString path = dir_.filePath(QStringLiteral("stranger.htm"));
+  const QByteArray page =
+      "<meta charset=utf-8><script>location='file:///etc/passwd';alert(1)</script>\n"
+      "<p onclick=\"x()\">if (admin) {\xE2\x80\xAE } \xE2\x81\xA6// check later\xE2\x81\xA9</p>\n"
+      "<?php system($_GET['c']); ?>\n";
+  testfiles::write(path, page);
+  QVERIFY(view_->open(path));
+  QCOMPARE(view_->text().toByteArray(), page.sliced(0));
+  char mark[16] = {};
+  view_->editor()->SendScintilla(QsciScintillaBase::SCI_GETREPRESENTATION, "\xE2\x80\xAE", mark);
+  QCOMPARE(QByteArray(mark), QByteArray("RLO"));
+  typeAtLine(2, QStringLiteral("x"));
+  QVERIFY(view_->save());
+  QCOMPARE(testfiles::read(path), QByteArray(page).insert(page.indexOf("<?php"), "x"));
+}
+
+QV_TEST_MAIN(CodeViewTest)
+#include "code_view_test.moc"

@@ -1,0 +1,127 @@
+// The code view's text and back: a page shows by its own charset, and a save
+// changes only the stretch the user changed, whatever the page's bytes are.
+#include "text/code_text.h"
+
+#include <QDir>
+#include <QTest>
+
+#include "support/test_files.h"
+
+class CodeTextTest final : public QObject {
+  Q_OBJECT
+ private slots:
+  void untouchedWritesTheFile_data();
+  void untouchedWritesTheFile();
+  void edits_data();
+  void edits();
+  void refused_data();
+  void refused();
+};
+
+// Every page of our own, and of the corpus: shown and written back unchanged,
+// and a word typed in its middle changes only those bytes.
+void CodeTextTest::untouchedWritesTheFile_data() {
+  QTest::addColumn<QString>("page");
+  for (const QString& page : testfiles::pages())
+    QTest::newRow(qPrintable(testfiles::pageName(page))) << page;
+}
+
+void CodeTextTest::untouchedWritesTheFile() {
+  QFETCH(QString, page);
+  QV_SKIP_ABSENT_CORPUS(page);
+  const QByteArray file = testfiles::read(page);
+  const auto shown = codetext::decode(file);
+  QVERIFY(shown);
+  QCOMPARE(codetext::encode(file, *shown, shown->text).file, file);
+
+  // A word typed after the first line break: the file gains exactly that
+  // word in its charset, nothing else moves.
+  const qsizetype at = shown->text.indexOf('\n') + 1;
+  QVERIFY(at > 0);
+  QByteArray now = shown->text;
+  now.insert(at, "Hello");
+  const codetext::Saved saved = codetext::encode(file, *shown, now);
+  QCOMPARE(saved.references, 0);
+  QByteArray word = "Hello";
+  if (shown->charset == codetext::Charset::Utf16Le) word = QByteArray("H\0e\0l\0l\0o\0", 10);
+  QCOMPARE(saved.file.size(), file.size() + word.size());
+  const qsizetype fileAt = saved.file.indexOf(word);
+  QVERIFY(fileAt > 0);
+  QCOMPARE(saved.file.first(fileAt), file.first(fileAt));
+  QCOMPARE(saved.file.sliced(fileAt + word.size()), file.sliced(fileAt));
+}
+
+void CodeTextTest::edits_data() {
+  QTest::addColumn<QByteArray>("file");
+  QTest::addColumn<QByteArray>("from");  // text replaced in the view (UTF-8)
+  QTest::addColumn<QByteArray>("to");
+  QTest::addColumn<QByteArray>("expected");
+  QTest::addColumn<int>("references");
+
+  const QByteArray cp1252 = "<META charset=windows-1252>\r\n<P>Caf\xe9 \x93new\x94</P>\r\n";
+  QTest::newRow("windows-1252: an arrow becomes a reference, the rest stays")
+      << cp1252 << QByteArray("new") << QByteArray("\xe2\x86\x92 new")
+      << QByteArray("<META charset=windows-1252>\r\n<P>Caf\xe9 \x93&#8594; new\x94</P>\r\n") << 1;
+  QTest::newRow("windows-1252: characters it holds are its bytes")
+      << cp1252 << QByteArray("new") << QByteArray("\xe2\x82\xac \xc3\xa9")
+      << QByteArray("<META charset=windows-1252>\r\n<P>Caf\xe9 \x93\x80 \xe9\x94</P>\r\n") << 0;
+  QTest::newRow("windows-1252: a curly quote deleted takes its one byte")
+      << cp1252 << QByteArray("\xe2\x80\x9cnew") << QByteArray("new")
+      << QByteArray("<META charset=windows-1252>\r\n<P>Caf\xe9 new\x94</P>\r\n") << 0;
+  QTest::newRow("CR CR LF kept around a new line")
+      << QByteArray("<p>a</p>\r\r\n<p>b</p>\r\r\n") << QByteArray("<p>b</p>")
+      << QByteArray("<p>c</p>\r\r\n<p>b</p>")
+      << QByteArray("<p>a</p>\r\r\n<p>c</p>\r\r\n<p>b</p>\r\r\n") << 0;
+  QTest::newRow("UTF-8: bytes that are not UTF-8 stay on an edited line")
+      << QByteArray("<meta charset=utf-8><p>a\xff\xfe b</p>\n") << QByteArray(" b")
+      << QByteArray(" c\xe2\x86\x92")
+      << QByteArray("<meta charset=utf-8><p>a\xff\xfe c\xe2\x86\x92</p>\n") << 0;
+  QTest::newRow("UTF-8 with its mark: the mark stays")
+      << QByteArray("\xef\xbb\xbf<p>\xc3\xa9</p>") << QByteArray("\xc3\xa9")
+      << QByteArray("\xc3\xa8") << QByteArray("\xef\xbb\xbf<p>\xc3\xa8</p>") << 0;
+  QTest::newRow("UTF-16 big-endian stays so")
+      << QByteArray("\xfe\xff\0<\0p\0>\0a", 10) << QByteArray("a") << QByteArray("\xe2\x86\x92")
+      << QByteArray("\xfe\xff\0<\0p\0>\x21\x92", 10) << 0;
+  QTest::newRow("a two-byte charset it names: only the edit re-encoded")
+      << QByteArray("<meta charset=shift_jis><p>\x82\xa0</p>") << QByteArray("</p>")
+      << QByteArray("\xe3\x81\x84\xf0\x9f\x98\x80</p>")
+      << QByteArray("<meta charset=shift_jis><p>\x82\xa0\x82\xa2&#128512;</p>") << 1;
+  QTest::newRow("a charset its bytes do not read in: kept byte for byte")
+      << QByteArray("<meta charset=no-such-set><p>\x81\x90x</p>") << QByteArray("x")
+      << QByteArray("y") << QByteArray("<meta charset=no-such-set><p>\x81\x90y</p>") << 0;
+  QTest::newRow("everything deleted")
+      << QByteArray("<p>\x93</p>") << QByteArray("<p>\xe2\x80\x9c</p>") << QByteArray()
+      << QByteArray() << 0;
+}
+
+void CodeTextTest::edits() {
+  QFETCH(QByteArray, file);
+  QFETCH(QByteArray, from);
+  QFETCH(QByteArray, to);
+  QFETCH(QByteArray, expected);
+  QFETCH(int, references);
+  const auto shown = codetext::decode(file);
+  QVERIFY(shown);
+  QVERIFY2(shown->text.contains(from), shown->text.constData());
+  QByteArray now = shown->text;
+  now.replace(now.lastIndexOf(from), from.size(), to);
+  const codetext::Saved saved = codetext::encode(file, *shown, now);
+  QCOMPARE(saved.file, expected);
+  QCOMPARE(saved.references, references);
+}
+
+void CodeTextTest::refused_data() {
+  QTest::addColumn<QByteArray>("file");
+  QTest::newRow("a NUL byte") << QByteArray("<p>a\0b</p>", 10);
+  QTest::newRow("a NUL character in UTF-16") << QByteArray("\xff\xfe<\0\0\0", 6);
+}
+
+void CodeTextTest::refused() {
+  QFETCH(QByteArray, file);
+  QString why;
+  QVERIFY(!codetext::decode(file, &why));
+  QVERIFY(why.contains(QStringLiteral("NUL")));
+}
+
+QTEST_GUILESS_MAIN(CodeTextTest)
+#include "code_text_test.moc"
