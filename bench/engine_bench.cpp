@@ -76,6 +76,17 @@ double familyMB(const char* field) {
   return mb;
 }
 
+double familyPssMB() {
+  double mb = 0;
+  for (const QString& pid : processFamily()) {
+    QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!rollup.open(QIODevice::ReadOnly)) continue;
+    for (const QByteArray& line : rollup.readAll().split('\n'))
+      if (line.startsWith("Pss:")) mb += line.mid(4).trimmed().split(' ').first().toDouble() / 1024;
+  }
+  return mb;
+}
+
 double selfMB(const char* field) {
   return statusMB(QString::number(QCoreApplication::applicationPid()), field);
 }

@@ -33,6 +33,11 @@ QStringList processFamily();
 // The field summed over processFamily(), each process's own value.
 double familyMB(const char* field);
 
+// Proportional set size (Pss: in /proc/PID/smaps_rollup) summed over
+// processFamily(), in megabytes: memory the engine's processes share is
+// counted once between them, not once in each.
+double familyPssMB();
+
 // This process's own value of the field.
 double selfMB(const char* field);
 

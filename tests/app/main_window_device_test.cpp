@@ -85,6 +85,36 @@ class MainWindowDeviceTest final : public QObject {
     QCOMPARE(device->currentData().toString(), QStringLiteral("phone"));
   }
 
+  // A run that starts in the phone view remembered: the start page first,
+  // then the page handed over as the welcome window does, laid out by its
+  // own viewport tag at the phone's width, the scale shown the one it needs.
+  void startsInTheRememberedPhone() {
+    form.reset();
+    QSettings(settingsFile(), QSettings::IniFormat).setValue("device/kind", "phone");
+    open();
+    QVERIFY(driver::waitLoaded(browser));
+    QCOMPARE(browser->deviceLayoutWidth(), deviceview::kUntaggedWidth);  // the start page
+    const QString page = dir.filePath("tagged.html");
+    testfiles::write(page, "<meta name=viewport content=\"width=device-width\"><p>Hello</p>");
+    auto* pages = form->findChild<QComboBox*>("Combo1");
+    pages->addItem(page);
+    pages->setCurrentIndex(pages->count() - 1);
+    emit pages->activated(pages->currentIndex());
+    QVERIFY(driver::waitLoaded(browser));
+    QVERIFY(driver::waitFor(
+        [&] { return driver::js(browser, QStringLiteral("window.innerWidth")).toInt() == 390; }));
+    QCOMPARE(browser->deviceLayoutWidth(), 390);
+    // Shown as after going to the desktop and back, which places it afresh.
+    auto* scale = form->findChild<QLabel*>("lblDeviceScale");
+    const QString shown = scale->text();
+    const QSize view = browser->view()->size();
+    choose(Kind::Desktop);
+    choose(Kind::Phone);
+    QVERIFY(driver::waitFor([&] { return browser->deviceLayoutWidth() == 390; }));
+    QCOMPARE(scale->text(), shown);
+    QCOMPARE(browser->view()->size(), view);
+  }
+
   void customSides() {
     choose(Kind::Custom);
     auto* w = form->findChild<QLineEdit*>("txtDeviceWidth");

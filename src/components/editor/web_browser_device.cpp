@@ -52,7 +52,9 @@ void WebBrowser::showDevice() {
 
 void WebBrowser::readViewport() {
   const bool loading = state_->stage() == EditingState::Stage::Loading;
-  if (shownDevice_.desktop() || (!state_->documentOk() && !loading)) return;
+  // Read on the desktop too: a device chosen later lays the page out once,
+  // at the width its tag asks for, not first at 980 and then again.
+  if (!state_->documentOk() && !loading) return;
   const int load = state_->load();
   QPointer<WebBrowser> self(this);
   pagescripts::call(page_, QStringLiteral("viewport"), {}, [self, load](const QVariant& v) {
@@ -68,7 +70,7 @@ void WebBrowser::readViewport() {
     if (!c.isNull() && c.isValid()) content = c.toString();
     if (content == self->viewport_) return;
     self->viewport_ = content;
-    self->placeView();
+    if (!self->shownDevice_.desktop()) self->placeView();
   });
 }
 
@@ -78,8 +80,9 @@ void WebBrowser::placeView() {
     // Exactly the plain view: the whole browser, the page at its own size.
     fit_ = {};
     layoutWidth_ = 0;
-    view_->setGeometry(rect());
+    // The zoom before the size: the renderer then lays the page out once.
     page_->setZoomFactor(1.0);
+    view_->setGeometry(rect());
     emit DeviceShown();
     return;
   }
@@ -89,8 +92,8 @@ void WebBrowser::placeView() {
   fit_ = deviceview::fit(screen, area.size(), layoutWidth_);
   // Centred across; a screen cut to fit keeps its top in sight.
   const int x = area.left() + std::max(0, (area.width() - fit_.shown.width()) / 2);
-  view_->setGeometry(QRect(QPoint(x, area.top()), fit_.shown));
   page_->setZoomFactor(fit_.zoom);
+  view_->setGeometry(QRect(QPoint(x, area.top()), fit_.shown));
   emit DeviceShown();
 }
 

@@ -99,6 +99,20 @@ class WebBrowserDeviceTest final : public QObject {
     QVERIFY(driver::waitFor([&] { return innerWidth() == 980; }));
   }
 
+  // A page loaded on the desktop goes to the phone laid out once, at the
+  // width its tag asks for, never first at 980 (a second layout of a big
+  // page, and a flash of it too small).
+  void deviceChosenAfterTheLoadIsPlacedOnce() {
+    QVERIFY(driver::load(browser_.get(), write(kResponsive)));
+    QVERIFY(driver::js(browser_.get(), QStringLiteral("document.body.offsetHeight")).isValid());
+    QList<int> widths;
+    connect(browser_.get(), &WebBrowser::DeviceShown, this,
+            [&] { widths << browser_->deviceLayoutWidth(); });
+    browser_->state()->setDevice(deviceview::preset(Kind::Phone));
+    QVERIFY(driver::waitFor([&] { return innerWidth() == 390; }));
+    QCOMPARE(widths, QList<int>{390});
+  }
+
   // The window changes, the device does not: only its scale follows.
   void screenKeepsItsSizeWhenTheWindowChanges() {
     QVERIFY(driver::load(browser_.get(), write(kResponsive)));
