@@ -119,8 +119,12 @@ void WebBrowser::takePicture(std::function<void(const QImage&)> done) {
   // Asks the page until it is laid out at its new size (at most ~2 s), then
   // goes on; the engine has no signal for it.
   auto whenLaidOut = [self, load](QSize css, std::function<void(bool)> then) {
-    auto step = std::make_shared<std::function<void(int)>>();
-    *step = [self, load, css, then, step](int triesLeft) {
+    // The step holds itself only weakly: whoever calls it (the first call,
+    // then each pending answer and timer) keeps it alive, so it goes with
+    // the last of them rather than never.
+    auto first = std::make_shared<std::function<void(int)>>();
+    *first = [self, load, css, then, weak = std::weak_ptr(first)](int triesLeft) {
+      const auto step = weak.lock();
       if (!self || self->destroying_ || self->state_->load() != load) return then(false);
       pagescripts::call(
           self->page_, QStringLiteral("viewSize"), {},
@@ -133,7 +137,7 @@ void WebBrowser::takePicture(std::function<void(const QImage&)> done) {
             QTimer::singleShot(20, self, [step, triesLeft] { (*step)(triesLeft - 1); });
           });
     };
-    (*step)(100);
+    (*first)(100);
   };
   auto finish = [self, load, done](bool) {
     QImage picture;
