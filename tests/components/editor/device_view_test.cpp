@@ -69,31 +69,18 @@ class DeviceViewTest final : public QObject {
     if (!shown.isEmpty()) QCOMPARE(qRound(f.shown.width() / f.zoom), layoutWidth);
   }
 
-  void userAgent_data() {
-    QTest::addColumn<DeviceView>("device");
-    QTest::addColumn<QString>("expected");
-    const QString desktop = QStringLiteral(
-        "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
-        "QtWebEngine/6.4.2 Chrome/102.0.5005.177 Safari/537.36");
-    QTest::newRow("desktop unchanged") << deviceview::desktop() << desktop;
-    QTest::newRow("phone: Android, Mobile")
-        << deviceview::preset(Kind::Phone)
-        << QStringLiteral(
-               "Mozilla/5.0 (Linux; Android 13; Phone) AppleWebKit/537.36 (KHTML, like "
-               "Gecko) QtWebEngine/6.4.2 Chrome/102.0.5005.177 Mobile Safari/537.36");
-    QTest::newRow("tablet: Android, not Mobile")
-        << deviceview::preset(Kind::Tablet)
-        << QStringLiteral(
-               "Mozilla/5.0 (Linux; Android 13; Tablet) AppleWebKit/537.36 (KHTML, like "
-               "Gecko) QtWebEngine/6.4.2 Chrome/102.0.5005.177 Safari/537.36");
-  }
+  // Pages tell phones from tablets by these words: a phone says Android and
+  // Mobile, a tablet Android alone; the desktop's own agent is left alone.
   void userAgent() {
-    QFETCH(DeviceView, device);
-    QFETCH(QString, expected);
     const QString desktop = QStringLiteral(
         "Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
         "QtWebEngine/6.4.2 Chrome/102.0.5005.177 Safari/537.36");
-    QCOMPARE(deviceview::userAgent(desktop, device), expected);
+    QCOMPARE(deviceview::userAgent(desktop, deviceview::desktop()), desktop);
+    const QString phone = deviceview::userAgent(desktop, deviceview::preset(Kind::Phone));
+    const QString tablet = deviceview::userAgent(desktop, deviceview::preset(Kind::Tablet));
+    QVERIFY2(phone.contains(u"Android") && phone.contains(u"Mobile Safari"), qPrintable(phone));
+    QVERIFY2(tablet.contains(u"Android") && !tablet.contains(u"Mobile"), qPrintable(tablet));
+    QVERIFY(!phone.contains(u"X11") && phone.contains(u"Chrome/102"));
   }
 
   // Custom sides are held within limits; every kind reads back from its key,
