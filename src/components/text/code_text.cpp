@@ -87,6 +87,14 @@ QByteArray usualBreak(QByteArrayView text) {
   return "\n";
 }
 
+// UTF-8 as characters, a leading U+FEFF included: QString::fromUtf8 drops
+// one as a byte order mark, and a stretch of a page may begin with one.
+QString charactersOf(QByteArrayView utf8) {
+  QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                     QStringConverter::Flag::ConvertInitialBom);
+  return decoder.decode(utf8);
+}
+
 bool readsBackExactly(const QByteArray& file, const QByteArray& name, QString* text) {
   QStringDecoder decoder(name.constData(), QStringDecoder::Flag::Stateless);
   if (!decoder.isValid()) return false;
@@ -116,7 +124,7 @@ qsizetype filePos(const Shown& shown, qsizetype at) {
     }
     case Charset::Other: {
       QStringEncoder encoder(shown.name.constData(), QStringEncoder::Flag::Stateless);
-      return shown.start + QByteArray(encoder.encode(QString::fromUtf8(head))).size();
+      return shown.start + QByteArray(encoder.encode(charactersOf(head))).size();
     }
   }
   return shown.start + at;
@@ -124,7 +132,7 @@ qsizetype filePos(const Shown& shown, qsizetype at) {
 
 QByteArray encodeStretch(const Shown& shown, QByteArrayView stretch, int* references) {
   if (shown.charset == Charset::Utf8) return stretch.toByteArray();
-  const QString text = QString::fromUtf8(stretch);
+  const QString text = charactersOf(stretch);
   QByteArray out;
   switch (shown.charset) {
     case Charset::Utf8:

@@ -82,6 +82,9 @@ void CodeTextTest::edits_data() {
   QTest::newRow("UTF-16 big-endian stays so")
       << QByteArray("\xfe\xff\0<\0p\0>\0a", 10) << QByteArray("a") << QByteArray("\xe2\x86\x92")
       << QByteArray("\xfe\xff\0<\0p\0>\x21\x92", 10) << 0;
+  QTest::newRow("UTF-16: a U+FEFF that begins the edit is kept")
+      << QByteArray("\xfe\xff\0a\0b", 6) << QByteArray("b") << QByteArray("\xef\xbb\xbf" "b")
+      << QByteArray("\xfe\xff\0a\xfe\xff\0b", 8) << 0;
   QTest::newRow("a two-byte charset it names: only the edit re-encoded")
       << QByteArray("<meta charset=shift_jis><p>\x82\xa0</p>") << QByteArray("</p>")
       << QByteArray("\xe3\x81\x84\xf0\x9f\x98\x80</p>")
