@@ -24,7 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const codetext::Saved saved = codetext::encode(file, *shown, now);
   const auto again = codetext::decode(saved.file);
   if (saved.references == 0 && again && again->charset == shown->charset &&
-      shown->charset != codetext::Charset::Other)
+      shown->charset != codetext::Charset::Other) {
+    // A UTF-8 page the user made begin with U+FEFF reads it back as its byte
+    // order mark, as a browser does.
+    if (again->start > shown->start) now.remove(0, again->start - shown->start);
     FUZZ_CHECK(again->text == now);
+  }
   return 0;
 }
