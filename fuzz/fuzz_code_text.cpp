@@ -22,6 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (end < now.size() && (uchar(now[end]) & 0xC0) == 0x80) ++end;
   now.replace(at, end - at, typed);
   const codetext::Saved saved = codetext::encode(file, *shown, now);
+  // The view hands over a range wider than the change: the same bytes.
+  if (shown->charset != codetext::Charset::Other) {
+    codetext::Shown bare = *shown;
+    bare.text.clear();
+    FUZZ_CHECK(codetext::encodeChange(file, bare, 0, shown->text.size(), now).file == saved.file);
+  }
   const auto again = codetext::decode(saved.file);
   if (saved.references == 0 && again && again->charset == shown->charset &&
       shown->charset != codetext::Charset::Other) {

@@ -70,6 +70,17 @@ CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), ses
   for (const auto& h : hidden)
     txtCode->SendScintilla(QsciScintillaBase::SCI_SETREPRESENTATION,
                            QString::fromUcs4(&h.codePoint, 1).toUtf8().constData(), h.mark);
+  // Only the notices that come before a change: for the ones after it,
+  // QScintilla counts every character before the change for assistive
+  // technology, so each key on a big page cost as long as reading the page.
+  // The text stays readable to assistive technology all the same.
+  txtCode->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                         static_cast<unsigned long>(QsciScintillaBase::SC_MOD_BEFOREINSERT |
+                                                    QsciScintillaBase::SC_MOD_BEFOREDELETE));
+  connect(txtCode, &QsciScintillaBase::SCN_MODIFIED, this,
+          [this](int position, int type, const char*, int length) {
+            changing(position, type, length);
+          });
   txtCode->installEventFilter(this);
 
   fraCodeFind = named(new QWidget(this), "fraCodeFind");
@@ -92,7 +103,6 @@ CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), ses
   rest_->setSingleShot(true);
   rest_->setInterval(kRestMs);
   connect(rest_, &QTimer::timeout, this, &CodeView::rested);
-  connect(txtCode, &QsciScintilla::textChanged, rest_, qOverload<>(&QTimer::start));
   connect(txtCode, &QsciScintilla::modificationChanged, this, &CodeView::modificationChanged);
   connect(txtCodeFind, &QLineEdit::returnPressed, this, &CodeView::barEntered);
 }
@@ -103,7 +113,7 @@ Status CodeView::open(const QString& path) {
   QByteArray file;
   if (Status read = vFile::LoadBytes(file, path); !read) return read;
   QString why;
-  const auto shown = codetext::decode(file, &why);
+  const auto shown = codetext::decode(file, &why, codetext::Text::Pieces);
   if (!shown) return Status::failure(why);
   path_ = path;
   fileTime_ = info.lastModified();
@@ -111,22 +121,37 @@ Status CodeView::open(const QString& path) {
   readOnlyWhy_ = writable ? QString() : writable.why();
   toldReadOnly_ = false;
   toldReferences_ = false;
-  shown_ = *shown;
-  load(file);
+  load(file, *shown);
   return Status::success();
 }
 
-void CodeView::load(const QByteArray& file) {
+void CodeView::load(const QByteArray& file, codetext::Shown shown) {
   fileBytes_ = file;
+  shown_ = std::move(shown);
   const QsciScintilla::EolMode eol = shown_.eol == "\r\n" ? QsciScintilla::EolWindows
                                      : shown_.eol == "\r" ? QsciScintilla::EolMac
                                                           : QsciScintilla::EolUnix;
   txtCode->setEolMode(eol);
   txtCode->setReadOnly(false);
   // The bytes go in as they are: a widget's text setter would not keep bytes
-  // that are not UTF-8, nor tell CR LF from LF.
-  txtCode->SendScintilla(QsciScintillaBase::SCI_SETTEXT, uintptr_t(0), shown_.text.constData());
+  // that are not UTF-8, nor tell CR LF from LF. They go in piece by piece
+  // into room made once, and loading is not undoable: a big page is held no
+  // second time on its way in.
+  txtCode->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0UL);
+  txtCode->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+  // With room to spare: a last piece that exactly fills the room grows it
+  // by a sixth, copying the page.
+  txtCode->SendScintilla(QsciScintillaBase::SCI_ALLOCATE,
+                         static_cast<unsigned long>(codetext::textSize(file, shown_) + 65536));
+  codetext::forEachPiece(file, shown_, [this](QByteArrayView piece) {
+    txtCode->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
+                           static_cast<unsigned long>(piece.size()), piece.data());
+  });
+  txtCode->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
   txtCode->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+  shownSize_ = txtCode->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+  changedFrom_ = keptTail_ = shownSize_;
+  if (shown_.charset != codetext::Charset::Other) shown_.text.clear();
   txtCode->setModified(false);
   txtCode->setReadOnly(!readOnlyWhy_.isEmpty());
   const long lines = txtCode->SendScintilla(QsciScintillaBase::SCI_GETLINECOUNT);
@@ -142,6 +167,7 @@ void CodeView::clear() {
   txtCode->setReadOnly(false);
   txtCode->SendScintilla(QsciScintillaBase::SCI_SETTEXT, uintptr_t(0), "");
   txtCode->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+  shownSize_ = changedFrom_ = keptTail_ = 0;
   txtCode->setModified(false);
   rest_->stop();
 }
@@ -156,7 +182,34 @@ QByteArrayView CodeView::text() const {
   return QByteArrayView(data, length);
 }
 
-QByteArray CodeView::bytesNow() const { return codetext::encode(fileBytes_, shown_, text()).file; }
+void CodeView::changing(int position, int type, int length) {
+  if (!(type & (QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScintillaBase::SC_MOD_BEFOREDELETE)))
+    return;
+  const qsizetype size = txtCode->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+  const qsizetype end =
+      type & QsciScintillaBase::SC_MOD_BEFOREDELETE ? position + length : position;
+  changedFrom_ = std::min<qsizetype>(changedFrom_, position);
+  keptTail_ = std::min<qsizetype>(keptTail_, size - end);
+  rest_->start();
+}
+
+codetext::Saved CodeView::encodeNow() const {
+  const QByteArrayView now = text();
+  if (shown_.charset == codetext::Charset::Other) return codetext::encode(fileBytes_, shown_, now);
+  qsizetype from = std::min(changedFrom_, now.size());
+  qsizetype tail = std::min({keptTail_, now.size() - from, shownSize_ - from});
+  if (from == shownSize_ && from == now.size()) return {fileBytes_, 0};
+  // Whole characters: the text before and after is the same in both.
+  const auto continues = [&](qsizetype at) {
+    return at < now.size() && (static_cast<unsigned char>(now[at]) & 0xC0) == 0x80;
+  };
+  while (from > 0 && continues(from)) --from;
+  while (tail > 0 && continues(now.size() - tail)) --tail;
+  return codetext::encodeChange(fileBytes_, shown_, from, shownSize_ - tail,
+                                now.sliced(from, now.size() - tail - from));
+}
+
+QByteArray CodeView::bytesNow() const { return encodeNow().file; }
 
 bool CodeView::save() {
   if (!modified()) return true;
@@ -164,23 +217,22 @@ bool CodeView::save() {
     FileErrorMsg(QStringLiteral("save"), path_, readOnlyWhy_, window());
     return false;
   }
-  const QByteArray now = text().toByteArray();
-  const codetext::Saved saved = codetext::encode(fileBytes_, shown_, now);
+  const codetext::Saved saved = encodeNow();
   if (!session_->saveCode(path_, fileBytes_, fileTime_, saved.file)) return false;
   fileTime_ = QFileInfo(path_).lastModified();
   // The page may now name another charset: then it is shown in that one.
   // Only the name is compared, not the whole page decoded again.
   const bool renamed = charsets::named(fileBytes_) != charsets::named(saved.file);
-  const auto again = saved.references > 0 || renamed ? codetext::decode(saved.file)
-                                                     : std::optional<codetext::Shown>();
+  const auto again = saved.references > 0 || renamed
+                         ? codetext::decode(saved.file, nullptr, codetext::Text::Pieces)
+                         : std::optional<codetext::Shown>();
   if (again && (saved.references > 0 || again->charset != shown_.charset)) {
     // What the editor shows must be what the file holds: the references,
     // or the text in the charset the page now names.
     const int line = txtCode->firstVisibleLine();
     int caretLine = 0, caretIndex = 0;
     txtCode->getCursorPosition(&caretLine, &caretIndex);
-    shown_ = *again;
-    load(saved.file);
+    load(saved.file, *again);
     txtCode->setFirstVisibleLine(line);
     txtCode->setCursorPosition(caretLine, caretIndex);
     if (saved.references > 0 && !toldReferences_) {
@@ -192,7 +244,9 @@ bool CodeView::save() {
     }
   } else {
     fileBytes_ = saved.file;
-    shown_.text = now;
+    shownSize_ = text().size();
+    changedFrom_ = keptTail_ = shownSize_;
+    if (shown_.charset == codetext::Charset::Other) shown_.text = text().toByteArray();
     txtCode->setModified(false);
   }
   return true;
@@ -205,7 +259,9 @@ bool CodeView::settle() {
              MsgButtons::SaveDiscardCancel, MsgIcon::Question, QStringLiteral("Save"), window());
   if (answer == MsgAnswer::Cancel) return false;
   if (answer == MsgAnswer::Save) return save();
-  load(fileBytes_);
+  // Bytes that were shown once decode again.
+  if (auto shown = codetext::decode(fileBytes_, nullptr, codetext::Text::Pieces))
+    load(fileBytes_, *shown);
   return true;
 }
 

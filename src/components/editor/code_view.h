@@ -55,7 +55,10 @@ class CodeView final : public QWidget {
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void load(const QByteArray& file);
+  void load(const QByteArray& file, codetext::Shown shown);
+  void changing(int position, int type, int length);
+  // The file's bytes and references for the text now.
+  codetext::Saved encodeNow() const;
   void openBar(bool gotoLine);
   void barEntered();
   void findAgain(bool forward);
@@ -72,7 +75,15 @@ class CodeView final : public QWidget {
 
   QString path_;
   QByteArray fileBytes_;  // the file as last read or written
+  // How the file was shown; its text is kept only where positions cannot be
+  // found from the file's bytes (a charset other than UTF-8, windows-1252
+  // and UTF-16), so a big page is not held twice.
   codetext::Shown shown_;
+  qsizetype shownSize_ = 0;
+  // What changed since the file was shown: the text from changedFrom_ to
+  // keptTail_ bytes before its end (the same tail in the file's text).
+  qsizetype changedFrom_ = 0;
+  qsizetype keptTail_ = 0;
   QDateTime fileTime_;
   QString readOnlyWhy_;
   bool toldReadOnly_ = false;

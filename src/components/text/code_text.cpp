@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <limits>
 
 #include "text/charsets.h"
 #include "text/markup_scan.h"
@@ -105,6 +106,82 @@ bool readsBackExactly(const QByteArray& file, const QByteArray& name, QString* t
   return !encoder.hasError() && back == file;
 }
 
+// UTF-8 bytes of the character a UTF-16 code unit starts; 4 for a pair
+// (two units), 1 for a lone surrogate (shown as '?').
+int utf8Width(char16_t unit, char16_t next, bool hasNext) {
+  if (unit < 0x80) return 1;
+  if (unit < 0x800) return 2;
+  if (!QChar::isSurrogate(unit)) return 3;
+  return QChar::isHighSurrogate(unit) && hasNext && QChar::isLowSurrogate(next) ? 4 : 1;
+}
+
+struct Walked {
+  qsizetype at;    // file position reached
+  qsizetype seen;  // bytes of shown text passed
+};
+
+// From file position `from`, over whole characters until `textBytes` bytes of
+// shown text are passed (or the file ends), walking the file itself.
+Walked walk(const QByteArray& file, const Shown& shown, qsizetype from, qsizetype textBytes) {
+  qsizetype at = from, seen = 0;
+  switch (shown.charset) {
+    case Charset::Utf8:
+    case Charset::Other:
+      at = from + std::min(textBytes, file.size() - from);
+      return {at, at - from};
+    case Charset::Windows1252:
+      for (; seen < textBytes && at < file.size(); ++at) {
+        const auto b = static_cast<unsigned char>(file[at]);
+        seen += b < 0x80 ? 1 : charsets::fromWindows1252(b) < 0x800 ? 2 : 3;
+      }
+      return {at, seen};
+    case Charset::Utf16Le:
+    case Charset::Utf16Be: {
+      const bool little = shown.charset == Charset::Utf16Le;
+      const auto unitAt = [&](qsizetype i) -> char16_t {
+        return little ? qFromLittleEndian<char16_t>(file.constData() + i)
+                      : qFromBigEndian<char16_t>(file.constData() + i);
+      };
+      while (seen < textBytes && at + 1 < file.size()) {
+        const bool hasNext = at + 3 < file.size();
+        const int width = utf8Width(unitAt(at), hasNext ? unitAt(at + 2) : 0, hasNext);
+        seen += width;
+        at += width == 4 ? 4 : 2;
+      }
+      return {at, seen};
+    }
+  }
+  return {at, seen};
+}
+
+qsizetype walkFile(const QByteArray& file, const Shown& shown, qsizetype from,
+                   qsizetype textBytes) {
+  return walk(file, shown, from, textBytes).at;
+}
+
+// The shown text of the file's bytes [from, to) (character starts).
+QByteArray textOfFile(const QByteArray& file, const Shown& shown, qsizetype from, qsizetype to) {
+  const QByteArrayView bytes = QByteArrayView(file).sliced(from, to - from);
+  switch (shown.charset) {
+    case Charset::Utf8:
+      return bytes.toByteArray();
+    case Charset::Windows1252:
+      return fromWindows1252(bytes);
+    case Charset::Utf16Le:
+    case Charset::Utf16Be: {
+      QString text(bytes.size() / 2, Qt::Uninitialized);
+      if (shown.charset == Charset::Utf16Le)
+        qFromLittleEndian<char16_t>(bytes.data(), text.size(), text.data());
+      else
+        qFromBigEndian<char16_t>(bytes.data(), text.size(), text.data());
+      return text.toUtf8();
+    }
+    case Charset::Other:
+      break;
+  }
+  return {};
+}
+
 // The file position of shown position `at` (at a character's start).
 qsizetype filePos(const Shown& shown, qsizetype at) {
   const QByteArrayView head(shown.text.constData(), at);
@@ -181,23 +258,19 @@ QByteArray encodeStretch(const Shown& shown, QByteArrayView stretch, int* refere
 
 }  // namespace
 
-std::optional<Shown> decode(const QByteArray& file, QString* why) {
+std::optional<Shown> decode(const QByteArray& file, QString* why, Text text) {
   Shown shown;
   const TextEncoding marked = textcodec::encodingOf(file);
   if (marked == TextEncoding::Utf16LeBom || marked == TextEncoding::Utf16BeBom) {
     const bool little = marked == TextEncoding::Utf16LeBom;
-    QString text(file.size() / 2 - 1, Qt::Uninitialized);
-    if (little)
-      qFromLittleEndian<char16_t>(file.constData() + 2, text.size(), text.data());
-    else
-      qFromBigEndian<char16_t>(file.constData() + 2, text.size(), text.data());
-    if (text.contains(QChar(0))) {
-      if (why) *why = QStringLiteral("it holds NUL characters, which a page's code never does");
-      return std::nullopt;
+    for (qsizetype at = 2; at + 1 < file.size(); at += 2) {
+      if (file[at] == '\0' && file[at + 1] == '\0') {
+        if (why) *why = QStringLiteral("it holds NUL characters, which a page's code never does");
+        return std::nullopt;
+      }
     }
     shown.charset = little ? Charset::Utf16Le : Charset::Utf16Be;
     shown.start = 2;
-    shown.text = text.toUtf8();
   } else {
     if (file.contains('\0')) {
       if (why) *why = QStringLiteral("it holds NUL bytes, which a page's code never does");
@@ -205,30 +278,66 @@ std::optional<Shown> decode(const QByteArray& file, QString* why) {
     }
     const bool bom = file.startsWith("\xEF\xBB\xBF");
     const QString named = bom ? QString() : charsets::named(file);
-    QString text;
+    QString decoded;
     if (bom || named == u"utf-8" || named == u"utf8") {
       shown.charset = Charset::Utf8;
     } else if (isLatinLabel(named)) {
       shown.charset = Charset::Windows1252;
-    } else if (!named.isEmpty() && readsBackExactly(file, named.toLatin1(), &text)) {
+    } else if (!named.isEmpty() && readsBackExactly(file, named.toLatin1(), &decoded)) {
       shown.charset = Charset::Other;
       shown.name = named.toLatin1();
+      shown.text = decoded.toUtf8();
     } else {
       // Named nothing, or a charset its bytes do not read back in: what the
       // bytes are. Either way every byte is written back as it was.
       shown.charset = QByteArrayView(file).isValidUtf8() ? Charset::Utf8 : Charset::Windows1252;
     }
     shown.start = bom ? 3 : 0;
-    const QByteArrayView body = QByteArrayView(file).sliced(shown.start);
-    if (shown.charset == Charset::Utf8)
-      shown.text = body.toByteArray();
-    else if (shown.charset == Charset::Windows1252)
-      shown.text = fromWindows1252(body);
-    else
-      shown.text = text.toUtf8();
+  }
+  if (shown.charset == Charset::Utf8 && shown.start == 0) {
+    shown.text = file;  // shared, not copied
+  } else if (shown.charset != Charset::Other) {
+    // The first megabyte is enough to tell the line breaks.
+    const qsizetype head =
+        std::min<qsizetype>(file.size(), shown.start + (1 << 20)) & ~qsizetype(1);
+    if (text == Text::Whole) shown.text = textOfFile(file, shown, shown.start, file.size());
+    shown.eol = usualBreak(text == Text::Whole ? QByteArrayView(shown.text)
+                                               : textOfFile(file, shown, shown.start, head));
+    return shown;
   }
   shown.eol = usualBreak(shown.text);
   return shown;
+}
+
+qsizetype textSize(const QByteArray& file, const Shown& shown) {
+  if (shown.charset == Charset::Other) return shown.text.size();
+  return walk(file, shown, shown.start, std::numeric_limits<qsizetype>::max()).seen;
+}
+
+void forEachPiece(const QByteArray& file, const Shown& shown,
+                  const std::function<void(QByteArrayView)>& take) {
+  if (shown.charset == Charset::Other) {
+    take(shown.text);
+    return;
+  }
+  constexpr qsizetype kPiece = 1 << 20;
+  const bool wide = shown.charset == Charset::Utf16Le || shown.charset == Charset::Utf16Be;
+  const qsizetype end =
+      wide ? shown.start + ((file.size() - shown.start) & ~qsizetype(1)) : file.size();
+  for (qsizetype at = shown.start; at < end;) {
+    qsizetype to = std::min(end, at + kPiece);
+    if (wide && to < end) {
+      // A surrogate pair stays in one piece.
+      const auto b =
+          static_cast<unsigned char>(file[shown.charset == Charset::Utf16Le ? to - 1 : to - 2]);
+      if (b >= 0xD8 && b <= 0xDB) to += 2;
+    }
+    if (shown.charset == Charset::Utf8)
+      take(QByteArrayView(file).sliced(at, to - at));
+    else
+      take(textOfFile(file, shown, at, to));
+    at = to;
+  }
 }
 
 Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now) {
@@ -245,14 +354,41 @@ Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now) {
   while (p > 0 && (continuesAt(old, p) || continuesAt(now, p))) --p;
   while (s > 0 && (continuesAt(old, old.size() - s) || continuesAt(now, now.size() - s))) --s;
 
+  return encodeChange(file, shown, p, old.size() - s, now.sliced(p, now.size() - s - p));
+}
+
+Saved encodeChange(const QByteArray& file, const Shown& shown, qsizetype from, qsizetype to,
+                   QByteArrayView stretch) {
+  qsizetype fileStart = 0, fileEnd = 0;
+  if (shown.charset == Charset::Other) {
+    fileStart = filePos(shown, from);
+    fileEnd = filePos(shown, to);
+  } else {
+    fileStart = walkFile(file, shown, shown.start, from);
+    fileEnd = walkFile(file, shown, fileStart, to - from);
+    // What the stretch kept of the old text at either end keeps its bytes:
+    // typing undone, or a change inside a wide range, re-encodes nothing else.
+    const QByteArray old = textOfFile(file, shown, fileStart, fileEnd);
+    const qsizetype n = std::min(old.size(), stretch.size());
+    qsizetype p = std::mismatch(old.begin(), old.begin() + n, stretch.begin()).first - old.begin();
+    qsizetype s =
+        std::mismatch(old.rbegin(), old.rbegin() + (n - p), stretch.rbegin()).first - old.rbegin();
+    while (p > 0 && ((p < old.size() && isContinuation(old[p])) ||
+                     (p < stretch.size() && isContinuation(stretch[p]))))
+      --p;
+    while (s > 0 &&
+           ((isContinuation(old[old.size() - s])) || (isContinuation(stretch[stretch.size() - s]))))
+      --s;
+    const qsizetype endInOld = old.size() - s;
+    fileEnd = walkFile(file, shown, fileStart, endInOld);
+    fileStart = walkFile(file, shown, fileStart, p);
+    stretch = stretch.sliced(p, stretch.size() - s - p);
+  }
   Saved saved;
-  const qsizetype fileStart = filePos(shown, p);
-  const qsizetype fileEnd = filePos(shown, old.size() - s);
-  const QByteArray stretch =
-      encodeStretch(shown, now.sliced(p, now.size() - s - p), &saved.references);
-  saved.file.reserve(file.size() - (fileEnd - fileStart) + stretch.size());
+  const QByteArray bytes = encodeStretch(shown, stretch, &saved.references);
+  saved.file.reserve(file.size() - (fileEnd - fileStart) + bytes.size());
   saved.file.append(QByteArrayView(file).first(fileStart));
-  saved.file.append(stretch);
+  saved.file.append(bytes);
   saved.file.append(QByteArrayView(file).sliced(fileEnd));
   return saved;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -29,9 +30,20 @@ struct Shown final {
   QByteArray eol = "\n";
 };
 
+// Whether decode makes the whole text, or leaves it to forEachPiece (for a
+// big page, so it is not held twice while it goes into the view).
+enum class Text { Whole, Pieces };
+
 // The file as the code view shows it, or nullopt with why (a file with NUL
-// bytes is not text).
-std::optional<Shown> decode(const QByteArray& file, QString* why = nullptr);
+// bytes is not text). With Text::Pieces, text is kept only for a UTF-8 page
+// without a mark (the file itself, shared) and for Other.
+std::optional<Shown> decode(const QByteArray& file, QString* why = nullptr,
+                            Text text = Text::Whole);
+
+// The shown text in pieces of about a megabyte, in order; and its size.
+void forEachPiece(const QByteArray& file, const Shown& shown,
+                  const std::function<void(QByteArrayView)>& take);
+qsizetype textSize(const QByteArray& file, const Shown& shown);
 
 struct Saved final {
   QByteArray file;
@@ -41,6 +53,14 @@ struct Saved final {
 
 // The file's new bytes for the view's text now (shown was decoded from file).
 Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now);
+
+// The file's new bytes when the shown text's bytes [from, to) (character
+// starts) became `stretch`. Needs shown.text only for Other: the rest maps
+// text to file positions from the file itself, so a view of a big page need
+// not keep a second copy of it. What the stretch kept of the old text is
+// written back as the file had it.
+Saved encodeChange(const QByteArray& file, const Shown& shown, qsizetype from, qsizetype to,
+                   QByteArrayView stretch);
 
 }  // namespace codetext
 

@@ -32,6 +32,8 @@ class CodeViewTest final : public QObject {
   void showsThePageByItsCharset();
   void typedTextIsWrittenAndNothingElse_data();
   void typedTextIsWrittenAndNothingElse();
+  void scatteredEditsWriteWhatTheTextSays_data();
+  void scatteredEditsWriteWhatTheTextSays();
   void refusals_data();
   void refusals();
   void settlingAsks();
@@ -156,6 +158,40 @@ void CodeViewTest::typedTextIsWrittenAndNothingElse() {
   QVERIFY(view_->save());
   QCOMPARE(recorder.calls.size(), messages);
   QCOMPARE(testfiles::read(path).count(written), after.count(written) + 1);
+}
+
+void CodeViewTest::scatteredEditsWriteWhatTheTextSays_data() {
+  QTest::addColumn<QString>("page");
+  QTest::newRow("windows-1252, CRLF") << "cp1252-crlf-upper.htm";
+  QTest::newRow("UTF-16") << "utf16-bom.htm";
+  QTest::newRow("UTF-8 with its mark") << "utf8-bom.html";
+}
+
+// The view hands the save only the stretch that changed: edits at both ends,
+// one undone, a deletion, each must land where the text says.
+void CodeViewTest::scatteredEditsWriteWhatTheTextSays() {
+  QFETCH(QString, page);
+  const QString path = openCopy(page);
+  QVERIFY(!path.isEmpty());
+  const QByteArray file = testfiles::read(path);
+  QsciScintilla* code = view_->editor();
+  const int last = code->lines() - 2;  // the last line with text
+  typeAtLine(last - 1, QStringLiteral("end\u00e9"));
+  typeAtLine(1, QStringLiteral("x"));
+  code->undo();
+  typeAtLine(0, QStringLiteral("\u2192"));
+  code->setSelection(last, 0, last, 3);
+  code->removeSelectedText();
+  const auto shown = codetext::decode(file);
+  QVERIFY(shown);
+  const QByteArray expected = codetext::encode(file, *shown, view_->text()).file;
+  QCOMPARE(view_->bytesNow(), expected);
+  MsgBoxRecorder recorder;
+  QVERIFY(view_->save());
+  QCOMPARE(testfiles::read(path), expected);
+  code->undo();
+  QCOMPARE(view_->bytesNow(),
+           codetext::encode(expected, *codetext::decode(expected), view_->text()).file);
 }
 
 void CodeViewTest::refusals_data() {
