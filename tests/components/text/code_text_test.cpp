@@ -16,6 +16,8 @@ class CodeTextTest final : public QObject {
   void edits();
   void refused_data();
   void refused();
+  void bigPagesGoInPieces_data();
+  void bigPagesGoInPieces();
 };
 
 // Every page of our own, and of the corpus: shown and written back unchanged,
@@ -83,7 +85,10 @@ void CodeTextTest::edits_data() {
       << QByteArray("\xfe\xff\0<\0p\0>\0a", 10) << QByteArray("a") << QByteArray("\xe2\x86\x92")
       << QByteArray("\xfe\xff\0<\0p\0>\x21\x92", 10) << 0;
   QTest::newRow("UTF-16: a U+FEFF that begins the edit is kept")
-      << QByteArray("\xfe\xff\0a\0b", 6) << QByteArray("b") << QByteArray("\xef\xbb\xbf" "b")
+      << QByteArray("\xfe\xff\0a\0b", 6) << QByteArray("b")
+      << QByteArray(
+             "\xef\xbb\xbf"
+             "b")
       << QByteArray("\xfe\xff\0a\xfe\xff\0b", 8) << 0;
   QTest::newRow("a two-byte charset it names: only the edit re-encoded")
       << QByteArray("<meta charset=shift_jis><p>\x82\xa0</p>") << QByteArray("</p>")
@@ -124,6 +129,42 @@ void CodeTextTest::refused() {
   QString why;
   QVERIFY(!codetext::decode(file, &why));
   QVERIFY(why.contains(QStringLiteral("NUL")));
+}
+
+void CodeTextTest::bigPagesGoInPieces_data() {
+  QTest::addColumn<QByteArray>("file");
+  // Pieces are cut every megabyte of the file: an odd-sized line puts a cut
+  // inside every kind of character somewhere on a 3 MB page.
+  const auto repeated = [](QByteArray head, QByteArrayView line) {
+    while (head.size() < (3 << 20)) head += line;
+    return head;
+  };
+  QTest::newRow("UTF-16 LE, surrogate pairs")
+      << repeated("\xff\xfe", QByteArray("<\0p\0>\0\x3d\xd8\x00\xde\xe9\0\r\0\n\0", 14));
+  QTest::newRow("UTF-16 BE, a lone surrogate")
+      << repeated("\xfe\xff", QByteArray("\0a\xdc\x00\xd8\x3d\xde\x00\0\n", 10));
+  QTest::newRow("windows-1252") << repeated("<meta charset=windows-1252>",
+                                            "caf\xe9 \x93quoted\x94 \x80\r\n");
+  QTest::newRow("UTF-8 with its mark") << repeated("\xef\xbb\xbf", "caf\xc3\xa9 \xe2\x80\x94\n");
+}
+
+// A big page goes into the view in pieces, with the text mapped to the file
+// from the file itself: the same text, size and bytes as decoding it whole.
+void CodeTextTest::bigPagesGoInPieces() {
+  QFETCH(QByteArray, file);
+  const auto whole = codetext::decode(file);
+  const auto pieces = codetext::decode(file, nullptr, codetext::Text::Pieces);
+  QVERIFY(whole && pieces);
+  QByteArray joined;
+  codetext::forEachPiece(file, *pieces, [&](QByteArrayView piece) { joined += piece; });
+  QCOMPARE(joined, whole->text);
+  QCOMPARE(codetext::textSize(file, *pieces), whole->text.size());
+  QCOMPARE(pieces->eol, whole->eol);
+  // An edit near the end, handed over as a range that starts at the top.
+  QByteArray now = whole->text;
+  now.insert(now.size() - 3, "\xe2\x86\x92");
+  QCOMPARE(codetext::encodeChange(file, *pieces, 0, whole->text.size(), now).file,
+           codetext::encode(file, *whole, now).file);
 }
 
 QTEST_GUILESS_MAIN(CodeTextTest)
