@@ -40,6 +40,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   setUpDrops();
   setUpFind();
   setUpCheck();
+  setUpMyCode();
   setUpDevice();
   setUpCode();
   qApp->installEventFilter(this);
@@ -253,6 +254,7 @@ void Form2::Form_Resize() {
   m.command1Width = tw(Command1->width());
   m.lblHistoryWidth = tw(lblHistory->width());
   m.lblCheckWidth = tw(lblCheck->width());
+  m.lblMyCodeWidth = tw(lblMyCode->width());
   const MainWindowLayout l = layoutForWidth(tw(frameGeometry().width()), m);
 
   splView->resize(px(l.browserWidth), splView->height());
@@ -266,6 +268,7 @@ void Form2::Form_Resize() {
   lblHistory->move(px(l.lblHistoryLeft), lblHistory->y());
   lblPublish->move(px(l.lblPublishLeft), lblPublish->y());
   lblCheck->move(px(l.lblCheckLeft), lblCheck->y());
+  lblMyCode->move(px(l.lblMyCodeLeft), lblMyCode->y());
   cmdViewPage->move(px(l.cmdViewPageLeft), cmdViewPage->y());
   cmdViewCode->move(px(l.cmdViewCodeLeft), cmdViewCode->y());
   cmdViewSplit->move(px(l.cmdViewSplitLeft), cmdViewSplit->y());

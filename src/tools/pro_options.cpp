@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextCursor>
 #include <algorithm>
 #include <cmath>
 
@@ -22,6 +23,7 @@
 #include "files/v_tools.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
+#include "tools/my_code.h"
 #include "tools/page_batch.h"
 #include "tools/panel_stack.h"
 #include "tools/text_edits.h"
@@ -146,7 +148,8 @@ void frmPRO::buildControls() {
   setTabOrder(Text1, cmdUpdate[0]);
   setTabOrder(cmdUpdate[0], txtBackRedirect);
   setTabOrder(txtBackRedirect, cmdUpdate[2]);
-  setTabOrder(cmdUpdate[2], txtRetargeting);
+  setTabOrder(cmdUpdate[2], cboHeadSnippet);
+  setTabOrder(cboHeadSnippet, txtRetargeting);
   setTabOrder(txtRetargeting, chkAllPagesHead);
   setTabOrder(chkAllPagesHead, cmdUpdate[1]);
   setTabOrder(cmdUpdate[1], Command2);
@@ -181,6 +184,16 @@ void frmPRO::buildHeadCodePanel() {
   txtRetargeting->setFont(windowFont());
   txtRetargeting->setTabChangesFocus(true);
   twips::place(txtRetargeting, 945, 1215, 9960, 1635);
+  cboHeadSnippet =
+      mycode::chooser(p, QStringLiteral("cboHeadSnippet"), [this](const QString& code) {
+        QTextCursor all = txtRetargeting->textCursor();
+        all.select(QTextCursor::Document);
+        all.insertText(code);
+        txtRetargeting->setTextCursor(all);
+        txtRetargeting->setFocus();
+      });
+  cboHeadSnippet->setFont(windowFont());
+  twips::place(cboHeadSnippet, 7785, 780, 3120, 315);
   cmdUpdate[1] = button(p, QStringLiteral("cmdUpdate_1"), QStringLiteral("Insert Code"), 8370, 3060,
                         2535, 375);
   chkAllPagesHead = named(new QCheckBox(QStringLiteral("In every page of the list"), p),

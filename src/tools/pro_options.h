@@ -56,6 +56,7 @@ class frmPRO final : public QDialog {
 
   QLineEdit* Text1 = nullptr;
   QPlainTextEdit* txtRetargeting = nullptr;
+  QComboBox* cboHeadSnippet = nullptr;
   QCheckBox* chkAllPagesHead = nullptr;
   QLineEdit* txtBackRedirect = nullptr;
   QLabel* lblNotAvailable = nullptr;
