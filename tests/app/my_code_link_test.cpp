@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineView>
 
 #include "app/main_window.h"
 #include "editor/editing_state.h"
