@@ -52,7 +52,7 @@ void BM_UsedOnThousandPages(benchmark::State& state) {
   QStringList paths;
   for (int i = 0; i < pages; ++i) {
     paths.append(dir.filePath(QStringLiteral("page%1.htm").arg(i)));
-    write(paths.back(), i % 10 == 0 ? makePage(i, kNew, 1)
+    write(paths.back(), i % 10 == 0   ? makePage(i, kNew, 1)
                         : i % 20 == 5 ? makePage(i, kOld, 1)
                                       : makePage(i, {}, 0));
   }

@@ -10,7 +10,7 @@ struct MainWindowMetrics final {
   int lblHistoryWidth = 735;
   int lblPublishWidth = 735;
   int lblCheckWidth = 735;
-  int lblMyCodeWidth = 735;
+  int lblMyCodeWidth = 900;
   int viewButtonWidth = 900;
 };
 

@@ -8,6 +8,7 @@
 #include <QWebEngineView>
 
 #include "app/main_window.h"
+#include "app/main_window_layout.h"
 #include "editor/code_view.h"
 #include "editor/document_ops.h"
 #include "editor/editing_state.h"
@@ -25,7 +26,7 @@ void Form2::setUpMyCode() {
   look::setTextColor(lblMyCode, QColor(160, 255, 160));
   lblMyCode->setToolTip(
       QStringLiteral("Your own pieces of code, kept once and used on every page (Ctrl+Shift+Y)"));
-  twips::place(lblMyCode, 9555, 270, 735, 240);
+  twips::place(lblMyCode, 9510, 270, MainWindowMetrics{}.lblMyCodeWidth, 240);
   connect(lblMyCode, &LinkLabel::clicked, this, &Form2::lblMyCode_Click);
   auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Y), this);
   keys->setContext(Qt::WindowShortcut);

@@ -22,9 +22,8 @@ void runAndReport(QComboBox* pageList, WebBrowser* browser, const pagebatch::Edi
                   const QString& one, const QString& many, QWidget* parent) {
   const pagebatch::PageEditFunction onPage = pagebatch::onText(edit);
   const QList<pagebatch::PageOutcome> outcomes = everypage::editEach(
-      everypage::pagesFor(pageList), [&onPage](const QString&, const QByteArray& bytes) {
-        return onPage(bytes);
-      });
+      everypage::pagesFor(pageList),
+      [&onPage](const QString&, const QByteArray& bytes) { return onPage(bytes); });
   bool anyFailed = false;
   bool anyWritten = false;
   for (const pagebatch::PageOutcome& o : outcomes) {

@@ -39,8 +39,9 @@ QComboBox* chooser(QWidget* parent, const QString& name,
                    std::function<void(const QString& code)> chosen) {
   auto* box = named(new QComboBox(parent), name);
   box->setPlaceholderText(QStringLiteral("My Code…"));
-  box->setToolTip(QStringLiteral("Puts one of your own kept codes into the code box (My Code: "
-                                 "Ctrl+Shift+Y in the main window)"));
+  box->setToolTip(
+      QStringLiteral("Puts one of your own kept codes into the code box (My Code: "
+                     "Ctrl+Shift+Y in the main window)"));
   fill(box, load(parent));
   QObject::connect(snippetstore::Notifier::instance(), &snippetstore::Notifier::changed, box,
                    [box] { fill(box, load(box->window())); });

@@ -47,7 +47,8 @@ QByteArray toBytes(const QList<Snippet>& snippets) {
   QJsonArray list;
   for (const Snippet& s : snippets) {
     QJsonObject o{{QStringLiteral("name"), s.name}, {QStringLiteral("code"), s.code}};
-    if (!s.earlier.isEmpty()) o.insert(QStringLiteral("earlier"), QJsonArray::fromStringList(s.earlier));
+    if (!s.earlier.isEmpty())
+      o.insert(QStringLiteral("earlier"), QJsonArray::fromStringList(s.earlier));
     list.append(o);
   }
   const QJsonObject root{{QStringLiteral("format"), kFormat}, {QStringLiteral("snippets"), list}};
@@ -118,8 +119,8 @@ Status save(const QList<Snippet>& snippets, const QString& path) {
   const QString folder = QFileInfo(path).absolutePath();
   if (!QFileInfo::exists(folder)) {
     if (!QDir().mkpath(folder))
-      return Status::failure(
-          QStringLiteral("the folder %1 could not be created").arg(QDir::toNativeSeparators(folder)));
+      return Status::failure(QStringLiteral("the folder %1 could not be created")
+                                 .arg(QDir::toNativeSeparators(folder)));
     QFile::setPermissions(folder, kOwnerOnlyFolder);
   }
   const Status written = vFile::WriteWhole(toBytes(snippets), path, {kOwnerOnly, {}});

@@ -36,8 +36,8 @@ bool searchable(const QString& code) { return !code.trimmed().isEmpty(); }
 namespace snippetuse {
 
 int Use::current() const {
-  return int(std::count_if(places.begin(), places.end(),
-                           [](const Place& p) { return p.version == 0; }));
+  return int(
+      std::count_if(places.begin(), places.end(), [](const Place& p) { return p.version == 0; }));
 }
 
 int Use::old() const { return int(places.size()) - current(); }

@@ -105,13 +105,14 @@ void frmSnippets::buildControls() {
   lblUsedOn->setTextFormat(Qt::PlainText);
   lblUsedOn->setToolTip(QStringLiteral("How many pages of the list hold this code"));
   lstUsedOn = named(new QListWidget(this), "lstUsedOn");
-  lstUsedOn->setToolTip(QStringLiteral("The pages of the list that hold this code or its old "
-                                       "code"));
+  lstUsedOn->setToolTip(
+      QStringLiteral("The pages of the list that hold this code or its old "
+                     "code"));
   cmdUpdatePages = button(this, "cmdUpdatePages", QStringLiteral("&Update Pages…"),
                           QStringLiteral("Put the new code in place of the old on these pages; "
                                          "asks first (Alt+U)"));
-  cmdClose = button(this, "cmdClose", QStringLiteral("Close"),
-                    QStringLiteral("Close My Code (Esc)"));
+  cmdClose =
+      button(this, "cmdClose", QStringLiteral("Close"), QStringLiteral("Close My Code (Esc)"));
 
   auto* left = new QVBoxLayout;
   left->addWidget(lstSnippets, 1);
@@ -251,8 +252,8 @@ void frmSnippets::cmdSaveSnippet_Click() {
   const QString name = txtSnippetName->text().trimmed();
   const QString code = fieldCode();
   if (name.isEmpty()) {
-    MsgBox(QStringLiteral("Please give the code a name."), MsgButtons::OkOnly,
-           MsgIcon::Information, kTitle, this);
+    MsgBox(QStringLiteral("Please give the code a name."), MsgButtons::OkOnly, MsgIcon::Information,
+           kTitle, this);
     txtSnippetName->setFocus();
     return;
   }
@@ -338,9 +339,9 @@ void frmSnippets::cmdUpdatePages_Click() {
            MsgButtons::OkOnly, MsgIcon::Information, kTitle, this);
     return;
   }
-  const QString question =
-      pages == 1 ? QStringLiteral("Replace the old code on 1 page?")
-                 : QStringLiteral("Replace the old code on %1 pages?").arg(pages);
+  const QString question = pages == 1
+                               ? QStringLiteral("Replace the old code on 1 page?")
+                               : QStringLiteral("Replace the old code on %1 pages?").arg(pages);
   if (MsgBox(question, MsgButtons::YesNo, MsgIcon::Question, kTitle, this) != MsgAnswer::Yes)
     return;
   if (!browser_) {
@@ -364,8 +365,8 @@ void frmSnippets::runUpdate() {
   const QString shown = pageList_ ? pageList_->currentText() : QString();
   for (const pagebatch::PageOutcome& o : outcomes) {
     failed = failed || !o.failure.isEmpty();
-    currentWritten = currentWritten || (o.changes > 0 && !shown.isEmpty() &&
-                                        QFileInfo(o.path) == QFileInfo(shown));
+    currentWritten = currentWritten ||
+                     (o.changes > 0 && !shown.isEmpty() && QFileInfo(o.path) == QFileInfo(shown));
   }
   if (browser_ && currentWritten) browser_->Navigate2(shown);
   MsgBox(pagebatch::replaceReport(outcomes), MsgButtons::OkOnly,
@@ -416,9 +417,9 @@ void frmSnippets::exportTo(const QString& path) {
 
 void frmSnippets::cmdImport_Click() {
   if (!settle()) return;
-  const QString path = QFileDialog::getOpenFileName(
-      this, QStringLiteral("Import My Code"), QDir::homePath(),
-      QStringLiteral("My Code files (*.json);;All files (*)"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Import My Code"), QDir::homePath(),
+                                   QStringLiteral("My Code files (*.json);;All files (*)"));
   if (!path.isEmpty()) importFrom(path);
 }
 

@@ -13,6 +13,7 @@
 #include <QWebEngineView>
 
 #include "app/main_window.h"
+#include "app/main_window_layout.h"
 #include "editor/editing_state.h"
 #include "editor/web_browser.h"
 #include "support/browser_driver.h"
@@ -73,6 +74,10 @@ void MyCodeLinkTest::linkAndKeysOpenOneWindow() {
   QVERIFY(link->toolTip().contains(QStringLiteral("Ctrl+Shift+Y")));
   QTest::mouseClick(link, Qt::LeftButton);
   QCOMPARE(form_->findChildren<frmSnippets*>().size(), 1);
+  // Left of Check, wide enough for its words.
+  const MainWindowLayout l = layoutForWidth(16515);
+  QCOMPARE(l.lblMyCodeLeft + MainWindowMetrics{}.lblMyCodeWidth + 100, l.lblCheckLeft);
+  QVERIFY(link->width() >= link->fontMetrics().horizontalAdvance(link->text()));
 }
 
 void MyCodeLinkTest::whileViewingItSaysWhereCodeGoes() {
@@ -100,7 +105,8 @@ void MyCodeLinkTest::pageBeingEditedTakesItAsHtml() {
   QVERIFY(loaded.wait(30000));
   QVERIFY(driver::typeInto(browser(), QStringLiteral("h1"), QStringLiteral(" Typed")));
   MsgBoxRecorder none;
-  form_->insertSnippet(QStringLiteral("<b id=\"mine\">Buy now</b><script>document.title='x'</script>"));
+  form_->insertSnippet(
+      QStringLiteral("<b id=\"mine\">Buy now</b><script>document.title='x'</script>"));
   QVERIFY(driver::waitFor([&] { return driver::markup(browser()).contains("id=\"mine\""); }));
   loaded.clear();
   QTest::keyClick(browser()->view()->focusProxy(), Qt::Key_S, Qt::ControlModifier);

@@ -1,5 +1,7 @@
 // My Code's file: kept whole and private, a damaged one set aside, and the
 // lists of earlier codes and of imported snippets.
+#include "tools/snippet_store.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -7,7 +9,6 @@
 
 #include "support/core_test_main.h"
 #include "support/test_files.h"
-#include "tools/snippet_store.h"
 
 namespace {
 
@@ -99,16 +100,14 @@ void SnippetStoreTest::earlierCodes_data() {
   QTest::addColumn<QStringList>("codes");  // saved in turn
   QTest::addColumn<QStringList>("earlier");
   QTest::newRow("newest first") << QStringList{"a", "b", "c"} << QStringList{"b", "a"};
-  QTest::newRow("the same code again changes nothing") << QStringList{"a", "b", "b"}
-                                                       << QStringList{"a"};
-  QTest::newRow("going back to an earlier code")
-      << QStringList{"a", "b", "a"} << QStringList{"b"};
+  QTest::newRow("the same code again changes nothing")
+      << QStringList{"a", "b", "b"} << QStringList{"a"};
+  QTest::newRow("going back to an earlier code") << QStringList{"a", "b", "a"} << QStringList{"b"};
   QTest::newRow("a blank code is not kept") << QStringList{" \n", "b"} << QStringList{};
   QStringList many;
   for (int i = 0; i < 15; ++i) many.append(QString::number(i));
-  QTest::newRow("only the last ten") << many
-                                     << QStringList{"13", "12", "11", "10", "9",
-                                                    "8",  "7",  "6",  "5",  "4"};
+  QTest::newRow("only the last ten")
+      << many << QStringList{"13", "12", "11", "10", "9", "8", "7", "6", "5", "4"};
 }
 
 void SnippetStoreTest::earlierCodes() {

@@ -1,8 +1,9 @@
 // Finding a kept code in a page's own bytes, and making its old code new.
+#include "tools/snippet_use.h"
+
 #include <QTest>
 
 #include "support/core_test_main.h"
-#include "tools/snippet_use.h"
 
 namespace {
 
@@ -28,31 +29,30 @@ void SnippetUseTest::findsTheCodeAsWritten_data() {
   QTest::addColumn<bool>("refused");
 
   const QStringList button{QStringLiteral("<b>Buy: €10</b>")};
-  QTest::newRow("utf-8 as written")
-      << QByteArray("<meta charset=utf-8><p>x</p><b>Buy: \xE2\x82\xAC"
-                    "10</b><b>Buy: \xE2\x82\xAC"
-                    "10</b>")
-      << button << 2 << 0 << false;
+  QTest::newRow("utf-8 as written") << QByteArray(
+                                           "<meta charset=utf-8><p>x</p><b>Buy: \xE2\x82\xAC"
+                                           "10</b><b>Buy: \xE2\x82\xAC"
+                                           "10</b>")
+                                    << button << 2 << 0 << false;
   QTest::newRow("windows-1252, reference as Insert Code writes it")
       << kCp1252 + "<b>Buy: &#8364;10</b>" << button << 1 << 0 << false;
-  QTest::newRow("windows-1252, the charset's own byte")
-      << kCp1252 + "<b>Buy: \x80"
-                   "10</b>"
-      << button << 1 << 0 << false;
-  QTest::newRow("undeclared page: only the reference")
-      << QByteArray("<b>Buy: \x80"
-                    "10</b><b>Buy: &#8364;10</b>")
-      << button << 1 << 0 << false;
+  QTest::newRow("windows-1252, the charset's own byte") << kCp1252 +
+                                                               "<b>Buy: \x80"
+                                                               "10</b>"
+                                                        << button << 1 << 0 << false;
+  QTest::newRow("undeclared page: only the reference") << QByteArray(
+                                                              "<b>Buy: \x80"
+                                                              "10</b><b>Buy: &#8364;10</b>")
+                                                       << button << 1 << 0 << false;
   QTest::newRow("other letter case is another code")
       << QByteArray("<B>Buy: &#8364;10</B>") << button << 0 << 0 << false;
   QTest::newRow("line breaks as the page has them")
       << QByteArray("<p>\r\n<form>\r\n<input>\r\n</form>\r\n<form>\n<input>\n</form>")
       << QStringList{QStringLiteral("<form>\n<input>\n</form>")} << 2 << 0 << false;
-  QTest::newRow("old code")
-      << QByteArray("<a href=\"pay?price=10\">Buy</a>")
-      << QStringList{QStringLiteral("<a href=\"pay?price=12\">Buy</a>"),
-                     QStringLiteral("<a href=\"pay?price=10\">Buy</a>")}
-      << 0 << 1 << false;
+  QTest::newRow("old code") << QByteArray("<a href=\"pay?price=10\">Buy</a>")
+                            << QStringList{QStringLiteral("<a href=\"pay?price=12\">Buy</a>"),
+                                           QStringLiteral("<a href=\"pay?price=10\">Buy</a>")}
+                            << 0 << 1 << false;
   QTest::newRow("new code that holds the old is not old")
       << QByteArray("<div><a>Buy</a></div>")
       << QStringList{QStringLiteral("<div><a>Buy</a></div>"), QStringLiteral("<a>Buy</a>")} << 1
@@ -90,9 +90,13 @@ void SnippetUseTest::updatesOnlyTheOldBytes_data() {
   QTest::addColumn<QByteArray>("expected");
 
   QTest::newRow("windows-1252: each place keeps its own way of writing")
-      << kCp1252 + "<b>&#8364;10</b> caf\xE9 <b>\x80" "10</b>"
+      << kCp1252 +
+             "<b>&#8364;10</b> caf\xE9 <b>\x80"
+             "10</b>"
       << QStringLiteral("<b>€12</b>") << QStringLiteral("<b>€10</b>")
-      << kCp1252 + "<b>&#8364;12</b> caf\xE9 <b>\x80" "12</b>";
+      << kCp1252 +
+             "<b>&#8364;12</b> caf\xE9 <b>\x80"
+             "12</b>";
   QTest::newRow("utf-8 with a byte order mark")
       << QByteArray("\xEF\xBB\xBF<meta charset=utf-8>\xC3\xA9<i>10 \xE2\x82\xAC</i>")
       << QStringLiteral("<i>12 €</i>") << QStringLiteral("<i>10 €</i>")

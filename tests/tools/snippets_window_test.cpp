@@ -1,5 +1,7 @@
 // My Code: a kept code put on pages through Insert Code, found there, and
 // changed on every page after one question; kept across a restart.
+#include "tools/snippets_window.h"
+
 #include <Qsci/qsciscintilla.h>
 
 #include <QCheckBox>
@@ -17,7 +19,6 @@
 #include "support/test_main.h"
 #include "tools/insert_code.h"
 #include "tools/snippet_store.h"
-#include "tools/snippets_window.h"
 
 namespace {
 
@@ -32,9 +33,12 @@ void click(QWidget* window, const char* name) {
   QTest::mouseClick(child<QPushButton>(window, name), Qt::LeftButton);
 }
 
-const QString kOld = QStringLiteral("<a href=\"https://pay.example/?item=7&amp;price=10\">Buy – €10</a>");
-const QString kNew = QStringLiteral("<a href=\"https://pay.example/?item=7&amp;price=12\">Buy – €12</a>");
-const QByteArray kCp1252Head = "<html><head><meta charset=\"windows-1252\"></head>\r\n<body>caf\xE9 ";
+const QString kOld =
+    QStringLiteral("<a href=\"https://pay.example/?item=7&amp;price=10\">Buy – €10</a>");
+const QString kNew =
+    QStringLiteral("<a href=\"https://pay.example/?item=7&amp;price=12\">Buy – €12</a>");
+const QByteArray kCp1252Head =
+    "<html><head><meta charset=\"windows-1252\"></head>\r\n<body>caf\xE9 ";
 
 // The code as Insert Code writes it into a windows-1252 page.
 QByteArray asReferences(const QString& code) {
@@ -94,7 +98,9 @@ void SnippetsWindowTest::keptPutOnPagesFoundAndChangedEverywhere() {
   MsgBoxRecorder messages(MsgAnswer::Yes);
   const QString sales = page("sales.htm", "<meta charset=utf-8><p>\xC3\xA9</p>[BUYBUTTON]\n");
   const QString order = page("order.htm", kCp1252Head + "[BUYBUTTON]</body>\r\n");
-  const QString terms = page("terms.htm", "<p>Buy \xE2\x82\xAC" "10</p>");
+  const QString terms = page("terms.htm",
+                             "<p>Buy \xE2\x82\xAC"
+                             "10</p>");
   pageList_.addItems({sales, order, terms});
   pageList_.setEditText(sales);
 
@@ -140,7 +146,8 @@ void SnippetsWindowTest::keptPutOnPagesFoundAndChangedEverywhere() {
   orderAfter.replace(asReferences(kOld), asReferences(kNew));
   QCOMPARE(testfiles::read(sales), salesAfter);
   QCOMPARE(testfiles::read(order), orderAfter);
-  QCOMPARE(testfiles::read(terms), QByteArray("<p>Buy \xE2\x82\xAC" "10</p>"));
+  QCOMPARE(testfiles::read(terms), QByteArray("<p>Buy \xE2\x82\xAC"
+                                              "10</p>"));
   QCOMPARE(child<QLabel>(w, "lblUsedOn")->text(), QStringLiteral("Used on 2 of 3 pages"));
   w->close();
 

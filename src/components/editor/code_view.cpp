@@ -54,7 +54,7 @@ void setUpCodeEditor(QsciScintilla* editor) {
   for (const int modifiers : {int(QsciScintillaBase::SCMOD_CTRL),
                               QsciScintillaBase::SCMOD_CTRL | QsciScintillaBase::SCMOD_SHIFT})
     editor->SendScintilla(QsciScintillaBase::SCI_CLEARCMDKEY,
-                           static_cast<unsigned long>('U' + (modifiers << 16)));
+                          static_cast<unsigned long>('U' + (modifiers << 16)));
   // Characters that turn the direction of text around, or hide, could make
   // a stranger's code read as something it is not: each shows as a mark.
   const struct {
@@ -66,7 +66,7 @@ void setUpCodeEditor(QsciScintilla* editor) {
                 {0xFEFF, "ZWNBSP"}};
   for (const auto& h : hidden)
     editor->SendScintilla(QsciScintillaBase::SCI_SETREPRESENTATION,
-                           QString::fromUcs4(&h.codePoint, 1).toUtf8().constData(), h.mark);
+                          QString::fromUcs4(&h.codePoint, 1).toUtf8().constData(), h.mark);
 }
 
 CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), session_(session) {
