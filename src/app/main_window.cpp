@@ -40,9 +40,9 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   setUpDrops();
   setUpFind();
   setUpCheck();
-  setUpMyCode();
   setUpDevice();
   setUpCode();
+  setUpMyCode();
   qApp->installEventFilter(this);
   // A page write whose history copy cannot be kept asks this window's user.
   history::askBeforeWritingWithoutCopy(this);

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QKeySequence>
+#include <QMenu>
 #include <QShortcut>
 #include <QWebEngineView>
 
@@ -13,6 +14,7 @@
 #include "editor/document_ops.h"
 #include "editor/editing_state.h"
 #include "editor/web_browser.h"
+#include "tools/my_code.h"
 #include "tools/snippets_window.h"
 #include "widgets/link_label.h"
 #include "widgets/look.h"
@@ -31,6 +33,29 @@ void Form2::setUpMyCode() {
   auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Y), this);
   keys->setContext(Qt::WindowShortcut);
   connect(keys, &QShortcut::activated, this, &Form2::lblMyCode_Click);
+
+  // The code's own menu, with the kept codes to put at the caret.
+  QsciScintilla* code = CodeView1->editor();
+  code->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(code, &QWidget::customContextMenuRequested, this, [this, code](const QPoint& at) {
+    QMenu* menu = code->createStandardContextMenu();
+    menu->setObjectName(QStringLiteral("mnuCode"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    const QList<Snippet> snippets = code->isReadOnly() ? QList<Snippet>() : mycode::load(this);
+    if (!snippets.isEmpty()) {
+      menu->addSeparator();
+      QMenu* mine = menu->addMenu(QStringLiteral("Insert My Code"));
+      mine->setObjectName(QStringLiteral("mnuCodeMyCode"));
+      for (const Snippet& s : snippets) {
+        QString label = s.name;
+        label.replace(u'&', QStringLiteral("&&"));  // not a mnemonic
+        const QString text = s.code;
+        connect(mine->addAction(label), &QAction::triggered, this,
+                [this, text] { insertSnippet(text); });
+      }
+    }
+    menu->popup(code->viewport()->mapToGlobal(at));
+  });
 }
 
 void Form2::lblMyCode_Click() {

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 
@@ -304,9 +305,9 @@ void frmPRO::runAction(int Index) {
     case 1: {
       const history::Action action(QStringLiteral("Head Code"));
       if (chkAllPagesHead->isChecked())
-        everypage::insertHeadCode(pageList_, browser_, txtRetargeting->toPlainText(), this);
+        everypage::insertHeadCode(pageList_, browser_, headCode(), this);
       else
-        insertAndReport(txtRetargeting->toPlainText());
+        insertAndReport(headCode());
       break;
     }
     case 2: {
@@ -320,6 +321,15 @@ void frmPRO::runAction(int Index) {
 }
 
 void frmPRO::Command2_Click() { close(); }
+
+QString frmPRO::headCode() const {
+  // toPlainText() would turn no-break spaces into plain ones, and the code
+  // then differs from the one kept in My Code; the raw text keeps them.
+  QString text = txtRetargeting->document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  return text;
+}
 
 QString frmPRO::currentPage() const { return pageList_ ? pageList_->currentText() : QString(); }
 

@@ -145,6 +145,7 @@ Snippet withCode(Snippet snippet, const QString& code) {
 QStringList merge(QList<Snippet>& into, const QList<Snippet>& imported) {
   QStringList added;
   for (Snippet s : imported) {
+    s.earlier.clear();
     bool same = false;
     for (const Snippet& have : into) same = same || (have.name == s.name && have.code == s.code);
     if (same) continue;

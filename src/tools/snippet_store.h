@@ -55,7 +55,9 @@ Snippet withCode(Snippet snippet, const QString& code);
 
 // The snippets of an imported list added to a list: one already there with
 // the same name and code is left out; a name already taken by other code is
-// given a number ("Buy Button (2)"). The names given, in order.
+// given a number ("Buy Button (2)"). Their earlier codes stay behind: a file
+// from elsewhere must not name what Update Pages replaces in these pages.
+// The names given, in order.
 QStringList merge(QList<Snippet>& into, const QList<Snippet>& imported);
 
 // Tells every window that shows the list when it changed.

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
+#include "tools/snippet_store.h"
 #include "tools/snippets_window.h"
 #include "widgets/link_label.h"
 
@@ -60,6 +62,7 @@ void MyCodeLinkTest::init() {
 }
 
 void MyCodeLinkTest::cleanup() {
+  snippetstore::setFile({});
   MsgBoxRecorder answers(MsgAnswer::Discard);
   form_.reset();
 }
@@ -92,8 +95,18 @@ void MyCodeLinkTest::whileViewingItSaysWhereCodeGoes() {
 void MyCodeLinkTest::codeViewTakesItWithThePagesLineBreaks() {
   QTest::mouseClick(button("cmdViewCode"), Qt::LeftButton);
   QVERIFY(driver::waitFor([&] { return browser()->state()->codeShown(); }));
+  snippetstore::setFile(dir_->filePath(QStringLiteral("snippets.json")));
+  QVERIFY(snippetstore::save(
+      {{QStringLiteral("Note & more"), QStringLiteral("<!-- a -->\n<!-- b -->"), {}}},
+      snippetstore::file()));
   code()->setCursorPosition(0, 0);
-  form_->insertSnippet(QStringLiteral("<!-- a -->\n<!-- b -->"));
+  // From the code's own menu.
+  emit code()->customContextMenuRequested(QPoint(5, 5));
+  auto* mine = form_->findChild<QMenu*>(QStringLiteral("mnuCodeMyCode"));
+  QVERIFY(mine);
+  QCOMPARE(mine->actions().size(), 1);
+  QCOMPARE(mine->actions().first()->text(), QStringLiteral("Note && more"));
+  mine->actions().first()->trigger();
   QVERIFY(code()->text().startsWith(QStringLiteral("<!-- a -->\r\n<!-- b -->")));
   QVERIFY(code()->isModified());
   MsgBoxRecorder answers(MsgAnswer::Discard);

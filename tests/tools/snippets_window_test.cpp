@@ -18,7 +18,9 @@
 #include "support/test_files.h"
 #include "support/test_main.h"
 #include "tools/insert_code.h"
+#include "tools/pro_options.h"
 #include "tools/snippet_store.h"
+#include "widgets/link_label.h"
 
 namespace {
 
@@ -60,6 +62,7 @@ class SnippetsWindowTest final : public QObject {
   void pagesThatCannotBeUpdatedAreReportedAndLeft();
   void aDamagedFileIsSetAsideWithAMessage();
   void everyControlSaysWhatItDoes();
+  void headCodeTakesAKeptCodeAsItIs();
 
  private:
   QString page(const char* name, const QByteArray& bytes) {
@@ -226,6 +229,24 @@ void SnippetsWindowTest::everyControlSaysWhatItDoes() {
         "cmdImport", "cmdExport", "cmdClose"})
     QVERIFY2(!child<QWidget>(w, name)->toolTip().isEmpty(), name);
   w->close();
+}
+
+void SnippetsWindowTest::headCodeTakesAKeptCodeAsItIs() {
+  MsgBoxRecorder messages;
+  const QString sales = page("sales.htm", "<html><head><meta charset=utf-8></head></html>");
+  pageList_.addItem(sales);
+  QVERIFY(
+      snippetstore::save({{QStringLiteral("Pixel"), QStringLiteral("<!-- id\u00A0=\t7 -->"), {}}},
+                         snippetstore::file()));
+  QPointer<frmPRO> pro = new frmPRO(&pageList_, nullptr);
+  pro->show();
+  QTest::mouseClick(child<LinkLabel>(pro, "lblMenu_1"), Qt::LeftButton);
+  emit child<QComboBox>(pro, "cboHeadSnippet")->activated(0);
+  click(pro, "cmdUpdate_1");
+  // The no-break space stays one: the code in the page is the code kept.
+  QCOMPARE(testfiles::read(sales),
+           QByteArray("<html><head><meta charset=utf-8><!-- id\xC2\xA0=\t7 --></head></html>"));
+  delete pro;
 }
 
 QV_TEST_MAIN(SnippetsWindowTest)
