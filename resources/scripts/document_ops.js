@@ -264,6 +264,33 @@
       record(placedOp(img));
       return true;
     },
+    insertHtml: function (html) {
+      // At the caret (the end of a selection), else at the end of the page.
+      var sel = getSelection();
+      var r = sel.rangeCount ? sel.getRangeAt(0).cloneRange() : null;
+      if (!r) {
+        r = document.createRange();
+        r.selectNodeContents(document.body || document.documentElement);
+      }
+      r.collapse(false);
+      // Parsed inert: nothing of it runs while it is put in.
+      var t = document.createElement('template');
+      t.innerHTML = html;
+      var nodes = Array.prototype.slice.call(t.content.childNodes);
+      if (!nodes.length) return false;
+      var frag = document.createDocumentFragment();
+      nodes.forEach(function (n) { frag.appendChild(n); });
+      r.insertNode(frag);
+      var parent = nodes[0].parentNode, next = nodes[nodes.length - 1].nextSibling;
+      record({ apply: function () { nodes.forEach(function (n) { parent.insertBefore(n, next); }); },
+               revert: function () {
+                 nodes.forEach(function (n) { if (n.parentNode) n.parentNode.removeChild(n); });
+               } });
+      var after = document.createRange();
+      after.setStartAfter(nodes[nodes.length - 1]);
+      sel.removeAllRanges(); sel.addRange(after);
+      return true;
+    },
     undo: function () { if (!undoOurs()) document.execCommand('undo'); return true; },
     redo: function () { if (!redoOurs()) document.execCommand('redo'); return true; }
   };

@@ -42,6 +42,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent) {
   setUpCheck();
   setUpDevice();
   setUpCode();
+  setUpMyCode();
   qApp->installEventFilter(this);
   // A page write whose history copy cannot be kept asks this window's user.
   history::askBeforeWritingWithoutCopy(this);
@@ -253,6 +254,7 @@ void Form2::Form_Resize() {
   m.command1Width = tw(Command1->width());
   m.lblHistoryWidth = tw(lblHistory->width());
   m.lblCheckWidth = tw(lblCheck->width());
+  m.lblMyCodeWidth = tw(lblMyCode->width());
   const MainWindowLayout l = layoutForWidth(tw(frameGeometry().width()), m);
 
   splView->resize(px(l.browserWidth), splView->height());
@@ -266,6 +268,7 @@ void Form2::Form_Resize() {
   lblHistory->move(px(l.lblHistoryLeft), lblHistory->y());
   lblPublish->move(px(l.lblPublishLeft), lblPublish->y());
   lblCheck->move(px(l.lblCheckLeft), lblCheck->y());
+  lblMyCode->move(px(l.lblMyCodeLeft), lblMyCode->y());
   cmdViewPage->move(px(l.cmdViewPageLeft), cmdViewPage->y());
   cmdViewCode->move(px(l.cmdViewCodeLeft), cmdViewCode->y());
   cmdViewSplit->move(px(l.cmdViewSplitLeft), cmdViewSplit->y());

@@ -23,6 +23,7 @@ class Form3;
 class frmPRO;
 class frmFind;
 class frmCheck;
+class frmSnippets;
 class frmQuickHelp;
 class frmHistory;
 class frmPublish;
@@ -68,6 +69,11 @@ class Form2 final : public QWidget {
   void ShowFind();
   // The Check link and Ctrl+Shift+C: the Check Pages window (main_window_check.cpp).
   void lblCheck_Click();
+  // The My Code link and Ctrl+Shift+Y (main_window_snippets.cpp).
+  void lblMyCode_Click();
+  // A kept code put where the user works: at the caret of the page being
+  // edited, or of the code view.
+  void insertSnippet(const QString& code);
   // The device views (main_window_device.cpp): cboDevice, cmdRotate, the
   // custom sides, Ctrl+Shift+M between the desktop and the last device.
   void cboDevice_Click(int index);
@@ -89,6 +95,7 @@ class Form2 final : public QWidget {
   void setUpDrops();
   void setUpFind();
   void setUpCheck();
+  void setUpMyCode();
   void setUpDevice();
   // Tells the editing state and keeps the choice for the next run.
   void setDevice(DeviceView device);
@@ -132,6 +139,7 @@ class Form2 final : public QWidget {
   LinkLabel* lblHistory = nullptr;
   LinkLabel* lblPublish = nullptr;
   LinkLabel* lblCheck = nullptr;
+  LinkLabel* lblMyCode = nullptr;
   WebBrowser* WebBrowser1 = nullptr;
   QSplitter* splView = nullptr;
   CodeView* CodeView1 = nullptr;
@@ -166,6 +174,7 @@ class Form2 final : public QWidget {
   QPointer<frmFind> find_;
   QPointer<frmPublish> publish_;
   QPointer<frmCheck> check_;
+  QPointer<frmSnippets> snippets_;
 
   // Whether the window active before this one was another window of the
   // program (not a message box): only a return from one reloads the preview.

@@ -16,7 +16,8 @@ MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m) {
   l.lblPublishLeft = std::max(l.cmdProLeft - 100 - m.lblPublishWidth, 0);
   l.lblHistoryLeft = std::max(l.lblPublishLeft - 100 - m.lblHistoryWidth, 0);
   l.lblCheckLeft = std::max(l.lblHistoryLeft - 100 - m.lblCheckWidth, 0);
-  l.cmdViewSplitLeft = std::max(l.lblCheckLeft - 100 - m.viewButtonWidth, 0);
+  l.lblMyCodeLeft = std::max(l.lblCheckLeft - 100 - m.lblMyCodeWidth, 0);
+  l.cmdViewSplitLeft = std::max(l.lblMyCodeLeft - 100 - m.viewButtonWidth, 0);
   l.cmdViewCodeLeft = std::max(l.cmdViewSplitLeft - 100 - m.viewButtonWidth, 0);
   l.cmdViewPageLeft = std::max(l.cmdViewCodeLeft - 100 - m.viewButtonWidth, 0);
   return l;

@@ -10,6 +10,7 @@ struct MainWindowMetrics final {
   int lblHistoryWidth = 735;
   int lblPublishWidth = 735;
   int lblCheckWidth = 735;
+  int lblMyCodeWidth = 900;
   int viewButtonWidth = 900;
 };
 
@@ -25,6 +26,7 @@ struct MainWindowLayout final {
   int lblHistoryLeft = 0;
   int lblPublishLeft = 0;
   int lblCheckLeft = 0;
+  int lblMyCodeLeft = 0;
   int cmdViewPageLeft = 0;
   int cmdViewCodeLeft = 0;
   int cmdViewSplitLeft = 0;
@@ -36,6 +38,6 @@ struct MainWindowLayout final {
 // gets zero widths and lefts, never negative ones. The Publish link sits in
 // the header band 100 twips left of the Pro button and the History link 100
 // left of Publish, so both move with the button and stay inside the window;
-// the Check link sits 100 left of History, and the Page, Code and Split
-// buttons left of Check, 100 apart.
+// the Check link sits 100 left of History, My Code 100 left of Check, and
+// the Page, Code and Split buttons left of My Code, 100 apart.
 MainWindowLayout layoutForWidth(int outerWidth, const MainWindowMetrics& m = {});

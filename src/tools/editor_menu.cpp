@@ -19,6 +19,7 @@
 #include "tools/image_window.h"
 #include "tools/link_window.h"
 #include "tools/links_window.h"
+#include "tools/my_code.h"
 
 namespace {
 
@@ -197,6 +198,24 @@ QMenu* EditorMenu::editingMenu(const QVariantMap& at) {
               [this, image] { openImageWindow(image, false); });
   addAction(menu, QStringLiteral("Insert Image…"), "mnuInsertImage",
             [this] { openImageWindow({}, true); });
+
+  // The user's kept codes, put in at the caret as HTML.
+  const QList<Snippet> snippets = mycode::load(browser_->window());
+  if (!snippets.isEmpty()) {
+    menu->addSeparator();
+    QMenu* mine = menu->addMenu(QStringLiteral("Insert My Code"));
+    mine->setObjectName(QStringLiteral("mnuInsertMyCode"));
+    for (const Snippet& s : snippets) {
+      const QString code = s.code;
+      QString label = s.name;
+      label.replace(u'&', QStringLiteral("&&"));  // not a mnemonic
+      addAction(mine, label, "mnuMyCode", [this, browser, code] {
+        if (browser)
+          documentops::run(browser, QStringLiteral("insertHtml"), {code}, this,
+                           [this](const QVariant&) { emit editDone(); });
+      });
+    }
+  }
 
   if (!languages_.isEmpty()) {
     menu->addSeparator();

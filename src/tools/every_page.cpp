@@ -20,14 +20,15 @@ int occurrences(const QString& text, const QString& what) {
 
 void runAndReport(QComboBox* pageList, WebBrowser* browser, const pagebatch::EditFunction& edit,
                   const QString& one, const QString& many, QWidget* parent) {
-  QList<pagebatch::PageOutcome> outcomes;
+  const pagebatch::PageEditFunction onPage = pagebatch::onText(edit);
+  const QList<pagebatch::PageOutcome> outcomes = everypage::editEach(
+      everypage::pagesFor(pageList),
+      [&onPage](const QString&, const QByteArray& bytes) { return onPage(bytes); });
   bool anyFailed = false;
   bool anyWritten = false;
-  const pagebatch::PageEditFunction onPage = pagebatch::onText(edit);
-  for (const QString& page : everypage::pagesFor(pageList)) {
-    outcomes.append(pagebatch::editPage(page, onPage));
-    anyFailed = anyFailed || !outcomes.back().failure.isEmpty();
-    anyWritten = anyWritten || outcomes.back().changes > 0;
+  for (const pagebatch::PageOutcome& o : outcomes) {
+    anyFailed = anyFailed || !o.failure.isEmpty();
+    anyWritten = anyWritten || o.changes > 0;
   }
   // The refresh comes before the message, as after one page.
   if (anyWritten && browser && pageList && !pageList->currentText().isEmpty())
@@ -45,6 +46,15 @@ QStringList pagesFor(const QComboBox* pageList) {
   if (pages.isEmpty() && pageList && !pageList->currentText().isEmpty())
     pages.append(pageList->currentText());
   return pages;
+}
+
+QList<pagebatch::PageOutcome> editEach(const QStringList& pages, const EditOne& edit) {
+  QList<pagebatch::PageOutcome> outcomes;
+  outcomes.reserve(pages.size());
+  for (const QString& page : pages)
+    outcomes.append(pagebatch::editPage(
+        page, [&edit, &page](const QByteArray& bytes) { return edit(page, bytes); }));
+  return outcomes;
 }
 
 void replaceTag(QComboBox* pageList, WebBrowser* browser, const QString& tag, const QString& code,

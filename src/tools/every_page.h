@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
+
+#include "tools/page_batch.h"
 
 class QComboBox;
 class QWidget;
@@ -15,6 +20,12 @@ namespace everypage {
 // The pages a tool runs on: every page of the list once, or the current page
 // when the list holds none.
 QStringList pagesFor(const QComboBox* pageList);
+
+// Each page read, edited and written through the one reader and writer, in
+// order; the outcome of each, in the same order. Every tool that writes many
+// pages goes through here.
+using EditOne = std::function<pagebatch::PageEdit(const QString& path, const QByteArray& bytes)>;
+QList<pagebatch::PageOutcome> editEach(const QStringList& pages, const EditOne& edit);
 
 // Insert Code: every exact occurrence of tag in every page becomes code.
 void replaceTag(QComboBox* pageList, WebBrowser* browser, const QString& tag, const QString& code,

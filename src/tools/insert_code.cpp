@@ -15,6 +15,7 @@
 #include "files/history_action.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
+#include "tools/my_code.h"
 #include "tools/page_batch.h"
 #include "tools/text_edits.h"
 #include "widgets/msg_box.h"
@@ -60,6 +61,16 @@ void Form3::buildControls() {
   // A text box, not an editor: Tab moves on to the next control.
   txtToReplace->setTabChangesFocus(true);
   twips::place(txtToReplace, 240, 1335, 8880, 2415);
+  // A kept code of My Code fills the code box; Ctrl+Z takes it back.
+  cboSnippet = mycode::chooser(this, QStringLiteral("cboSnippet"), [this](const QString& code) {
+    QTextCursor all = txtToReplace->textCursor();
+    all.select(QTextCursor::Document);
+    all.insertText(code);
+    txtToReplace->setTextCursor(all);
+    txtToReplace->setFocus();
+  });
+  Label2->resize(twips::toPixels(5640, twips::dpiOf(this)), Label2->height());
+  twips::place(cboSnippet, 6000, 990, 3120, 315);
 
   Label3 = boldLabel(QStringLiteral("Want to Add a Link to the HTML Code?"), this, "Label3");
   twips::place(Label3, 240, 3930, 6000, 255);
@@ -111,7 +122,8 @@ void Form3::buildControls() {
     b->setDefault(false);
   }
 
-  setTabOrder(txtToReplace, txtToFind);
+  setTabOrder(txtToReplace, cboSnippet);
+  setTabOrder(cboSnippet, txtToFind);
   setTabOrder(txtToFind, chkAllPages);
   setTabOrder(chkAllPages, txtLinkUrl);
   setTabOrder(txtLinkUrl, txtLinkTitle);

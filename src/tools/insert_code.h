@@ -42,6 +42,7 @@ class Form3 final : public QDialog {
   QLineEdit* txtToFind = nullptr;
   QCheckBox* chkAllPages = nullptr;
   QLabel* Label2 = nullptr;
+  QComboBox* cboSnippet = nullptr;
   QPlainTextEdit* txtToReplace = nullptr;
   QLabel* Label3 = nullptr;
   QLabel* Label4 = nullptr;

@@ -29,17 +29,6 @@ bool isSpace(char16_t c) {
 bool isAsciiLetter(char16_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isWordChar(QChar c) { return c.unicode() != kBoundary && (c.isLetterOrNumber() || c == u'_'); }
 
-// The charsets in which a byte below 0x80 may be half of a character: a
-// replacement there could cut a character in two.
-bool multiByteCharset(const QString& name) {
-  static const std::array<QStringView, 15> prefixes{
-      u"shift",    u"sjis",   u"x-sjis", u"windows-31j", u"euc-", u"x-euc", u"gb",     u"big5",
-      u"iso-2022", u"utf-16", u"utf-32", u"hz-",         u"ks_c", u"cp9",   u"csshift"};
-  for (QStringView p : prefixes)
-    if (name.startsWith(p)) return true;
-  return false;
-}
-
 bool westernDefault(const QString& name) {
   return name.isEmpty() || name == u"iso-8859-1" || name == u"latin1" || name == u"l1" ||
          name == u"us-ascii" || name == u"ascii" || name == u"windows-1252" || name == u"cp1252" ||
@@ -393,6 +382,16 @@ void placeMatches(QList<Match>& matches, const TextBuffer& page) {
 
 namespace pagesearch {
 
+bool multiByteCharset(const QString& name) {
+  // A replacement there could cut a character in two.
+  static const std::array<QStringView, 15> prefixes{
+      u"shift",    u"sjis",   u"x-sjis", u"windows-31j", u"euc-", u"x-euc", u"gb",     u"big5",
+      u"iso-2022", u"utf-16", u"utf-32", u"hz-",         u"ks_c", u"cp9",   u"csshift"};
+  for (QStringView p : prefixes)
+    if (name.startsWith(p)) return true;
+  return false;
+}
+
 PageCoding codingOf(const QByteArray& fileBytes, TextEncoding decodedAs) {
   PageCoding coding;
   coding.encoding = decodedAs;
@@ -408,7 +407,7 @@ Found findMatches(const TextBuffer& page, const PageCoding& coding, const Option
     result.refused = QStringLiteral("it is written in UTF-16, which cannot be searched yet");
     return result;
   }
-  if (page.encoding == TextEncoding::Bytes && multiByteCharset(coding.charset) &&
+  if (page.encoding == TextEncoding::Bytes && pagesearch::multiByteCharset(coding.charset) &&
       hasHighBytes(page.text)) {
     result.refused =
         QStringLiteral("its character set (%1) cannot be searched").arg(coding.charset);

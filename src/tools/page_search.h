@@ -32,6 +32,10 @@ struct PageCoding final {
 };
 PageCoding codingOf(const QByteArray& fileBytes, TextEncoding decodedAs);
 
+// A charset in which a byte below 0x80 may be half of a character: a page in
+// it that holds other bytes cannot be searched byte by byte.
+bool multiByteCharset(const QString& name);
+
 struct Match final {
   qsizetype start = 0;  // in the decoded text
   qsizetype end = 0;

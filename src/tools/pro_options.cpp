@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 
@@ -22,6 +24,7 @@
 #include "files/v_tools.h"
 #include "tools/byte_edits.h"
 #include "tools/every_page.h"
+#include "tools/my_code.h"
 #include "tools/page_batch.h"
 #include "tools/panel_stack.h"
 #include "tools/text_edits.h"
@@ -146,7 +149,8 @@ void frmPRO::buildControls() {
   setTabOrder(Text1, cmdUpdate[0]);
   setTabOrder(cmdUpdate[0], txtBackRedirect);
   setTabOrder(txtBackRedirect, cmdUpdate[2]);
-  setTabOrder(cmdUpdate[2], txtRetargeting);
+  setTabOrder(cmdUpdate[2], cboHeadSnippet);
+  setTabOrder(cboHeadSnippet, txtRetargeting);
   setTabOrder(txtRetargeting, chkAllPagesHead);
   setTabOrder(chkAllPagesHead, cmdUpdate[1]);
   setTabOrder(cmdUpdate[1], Command2);
@@ -181,6 +185,16 @@ void frmPRO::buildHeadCodePanel() {
   txtRetargeting->setFont(windowFont());
   txtRetargeting->setTabChangesFocus(true);
   twips::place(txtRetargeting, 945, 1215, 9960, 1635);
+  cboHeadSnippet =
+      mycode::chooser(p, QStringLiteral("cboHeadSnippet"), [this](const QString& code) {
+        QTextCursor all = txtRetargeting->textCursor();
+        all.select(QTextCursor::Document);
+        all.insertText(code);
+        txtRetargeting->setTextCursor(all);
+        txtRetargeting->setFocus();
+      });
+  cboHeadSnippet->setFont(windowFont());
+  twips::place(cboHeadSnippet, 7785, 780, 3120, 315);
   cmdUpdate[1] = button(p, QStringLiteral("cmdUpdate_1"), QStringLiteral("Insert Code"), 8370, 3060,
                         2535, 375);
   chkAllPagesHead = named(new QCheckBox(QStringLiteral("In every page of the list"), p),
@@ -291,9 +305,9 @@ void frmPRO::runAction(int Index) {
     case 1: {
       const history::Action action(QStringLiteral("Head Code"));
       if (chkAllPagesHead->isChecked())
-        everypage::insertHeadCode(pageList_, browser_, txtRetargeting->toPlainText(), this);
+        everypage::insertHeadCode(pageList_, browser_, headCode(), this);
       else
-        insertAndReport(txtRetargeting->toPlainText());
+        insertAndReport(headCode());
       break;
     }
     case 2: {
@@ -307,6 +321,15 @@ void frmPRO::runAction(int Index) {
 }
 
 void frmPRO::Command2_Click() { close(); }
+
+QString frmPRO::headCode() const {
+  // toPlainText() would turn no-break spaces into plain ones, and the code
+  // then differs from the one kept in My Code; the raw text keeps them.
+  QString text = txtRetargeting->document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+  return text;
+}
 
 QString frmPRO::currentPage() const { return pageList_ ? pageList_->currentText() : QString(); }
 

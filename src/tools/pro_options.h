@@ -43,6 +43,8 @@ class frmPRO final : public QDialog {
   void backButtonAction();
 
   QString currentPage() const;
+  // The head-code box's text exactly as typed or pasted.
+  QString headCode() const;
   // Keeps the controls of a closed panel out of sight and out of the tab order.
   void showOpenPanelsOnly();
 
@@ -56,6 +58,7 @@ class frmPRO final : public QDialog {
 
   QLineEdit* Text1 = nullptr;
   QPlainTextEdit* txtRetargeting = nullptr;
+  QComboBox* cboHeadSnippet = nullptr;
   QCheckBox* chkAllPagesHead = nullptr;
   QLineEdit* txtBackRedirect = nullptr;
   QLabel* lblNotAvailable = nullptr;

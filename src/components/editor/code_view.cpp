@@ -39,25 +39,22 @@ bool changesText(const QKeyEvent* key) {
 
 }  // namespace
 
-CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), session_(session) {
-  setObjectName(QStringLiteral("fraCode"));
-  txtCode = named(new QsciScintilla(this), "txtCode");
-  txtCode->setUtf8(true);
-  auto* lexer = new QsciLexerHTML(txtCode);
+void setUpCodeEditor(QsciScintilla* editor) {
+  editor->setUtf8(true);
+  auto* lexer = new QsciLexerHTML(editor);
   lexer->setFoldCompact(false);
   lexer->setFoldPreprocessor(true);
-  txtCode->setLexer(lexer);
-  txtCode->setMarginLineNumbers(0, true);
-  txtCode->setFolding(QsciScintilla::BoxedTreeFoldStyle);
+  editor->setLexer(lexer);
+  editor->setMarginLineNumbers(0, true);
+  editor->setFolding(QsciScintilla::BoxedTreeFoldStyle);
   // Long lines scroll; the text is never wrapped or reflowed.
-  txtCode->setWrapMode(QsciScintilla::WrapNone);
-  txtCode->setUtf8(true);
+  editor->setWrapMode(QsciScintilla::WrapNone);
   // Ctrl+U and Ctrl+Shift+U are the window's (code view, publish), not
   // the editor's lower and upper case.
   for (const int modifiers : {int(QsciScintillaBase::SCMOD_CTRL),
                               QsciScintillaBase::SCMOD_CTRL | QsciScintillaBase::SCMOD_SHIFT})
-    txtCode->SendScintilla(QsciScintillaBase::SCI_CLEARCMDKEY,
-                           static_cast<unsigned long>('U' + (modifiers << 16)));
+    editor->SendScintilla(QsciScintillaBase::SCI_CLEARCMDKEY,
+                          static_cast<unsigned long>('U' + (modifiers << 16)));
   // Characters that turn the direction of text around, or hide, could make
   // a stranger's code read as something it is not: each shows as a mark.
   const struct {
@@ -68,8 +65,14 @@ CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), ses
                 {0x2069, "PDI"},   {0x200B, "ZWSP"}, {0x200E, "LRM"}, {0x200F, "RLM"},
                 {0xFEFF, "ZWNBSP"}};
   for (const auto& h : hidden)
-    txtCode->SendScintilla(QsciScintillaBase::SCI_SETREPRESENTATION,
-                           QString::fromUcs4(&h.codePoint, 1).toUtf8().constData(), h.mark);
+    editor->SendScintilla(QsciScintillaBase::SCI_SETREPRESENTATION,
+                          QString::fromUcs4(&h.codePoint, 1).toUtf8().constData(), h.mark);
+}
+
+CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), session_(session) {
+  setObjectName(QStringLiteral("fraCode"));
+  txtCode = named(new QsciScintilla(this), "txtCode");
+  setUpCodeEditor(txtCode);
   // Only the notices that come before a change: for the ones after it,
   // QScintilla counts every character before the change for assistive
   // technology, so each key on a big page cost as long as reading the page.

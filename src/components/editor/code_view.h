@@ -14,6 +14,10 @@ class QTimer;
 class QsciScintilla;
 class EditSession;
 
+// A code field as the code view shows code: HTML highlighted, folding, line
+// numbers, and the characters that hide or turn text around made visible.
+void setUpCodeEditor(QsciScintilla* editor);
+
 // The page's code, byte for byte: the file decoded by its own charset, line
 // breaks as the file has them, highlighted, with line numbers, folding, find
 // (Ctrl+F, F3, Shift+F3) and go to line (Ctrl+G). It is text only: nothing of

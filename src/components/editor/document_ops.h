@@ -22,6 +22,7 @@ class WebBrowser;
 //   show(href)        selects and scrolls to the first link going there
 //   replace(old, new) every link going to old goes to new; the count
 //   setImage(src, alt, width, height)  insertImage(src, alt, width, height)
+//   insertHtml(html)  the markup put in at the caret, parsed inert
 //   undo()  redo()    the editor's undo and redo, ours included
 namespace documentops {
 
