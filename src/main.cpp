@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "engine/engine_environment.h"
 #include "files/page_history.h"
+#include "files/unsaved_edits.h"
 
 int main(int argc, char* argv[]) {
   prepareEngineEnvironment();
@@ -13,6 +14,8 @@ int main(int argc, char* argv[]) {
   // Installed, the desktop finds the launcher and icon by these names.
   // Every page write keeps what it replaces in the user's own data folder.
   history::setRoot(history::standardRoot());
+  // Edits not yet saved are kept there too, against a crash.
+  unsavededits::setRoot(unsavededits::standardRoot());
   QGuiApplication::setDesktopFileName(QStringLiteral("quorvane"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("quorvane")));
   Form2 window;
