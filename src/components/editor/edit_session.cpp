@@ -338,8 +338,7 @@ std::optional<QByteArray> EditSession::wholePage(const QString& markup,
   // markup: it stays the file's.
   const QByteArray& file = workBytes();
   qsizetype tail = file.size();
-  while (tail > 0 && QByteArrayView(" 	
-").contains(file[tail - 1])) --tail;
+  while (tail > 0 && QByteArrayView(" \t\r\n\f").contains(file[tail - 1])) --tail;
   if (tail > 0 && file[tail - 1] == '>' && !page.endsWith(file.sliced(tail)))
     page += file.sliced(tail);
   return toFile(page);

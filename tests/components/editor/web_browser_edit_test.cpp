@@ -37,7 +37,7 @@ QByteArray utf16(const QString& text, bool little) {
   QByteArray out = little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
   for (const QChar c : text) {
     const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
-    out += little ? QByteArray{lo, hi} : QByteArray{hi, lo};
+    out.append(little ? lo : hi).append(little ? hi : lo);
   }
   return out;
 }
