@@ -399,7 +399,8 @@ void MinimalSaveCorpusTest::cleanupTestCase() {
   // changed outside the edit, and m (only the edit's stretches written) or
   // W (the whole page); - where the page has nothing of the kind.
   QString head = QStringLiteral("| page |"), rule = QStringLiteral("|---|");
-  for (const QString& edit : kEdits) head += u' ' + edit + u" |", rule += u"---|";
+  for (const QString& edit : kEdits)
+    head += QStringLiteral(" %1 |").arg(edit), rule += QStringLiteral("---|");
   qInfo("%s", qPrintable(head));
   qInfo("%s", qPrintable(rule));
   QStringList pages;
@@ -407,7 +408,7 @@ void MinimalSaveCorpusTest::cleanupTestCase() {
     if (!pages.contains(r.page)) pages << r.page;
   int cells = 0, minimal = 0;
   for (const QString& page : pages) {
-    QString line = u"| " + page + u" |";
+    QString line = QStringLiteral("| %1 |").arg(page);
     for (const QString& edit : kEdits) {
       const auto it = std::find_if(results.cbegin(), results.cend(), [&](const Result& r) {
         return r.page == page && r.edit == edit && r.method == u"normal";
