@@ -21,8 +21,9 @@ namespace {
 using namespace enginebench;
 
 QByteArray pageOfSize(qsizetype bytes) {
-  QByteArray page = "<!DOCTYPE html>\r\n<HTML><HEAD><META charset=utf-8><TITLE>Big</TITLE></HEAD>\r\n"
-                    "<BODY>\r\n";
+  QByteArray page =
+      "<!DOCTYPE html>\r\n<HTML><HEAD><META charset=utf-8><TITLE>Big</TITLE></HEAD>\r\n"
+      "<BODY>\r\n";
   for (int i = 0; page.size() < bytes; ++i)
     page += "<P id=\"p" + QByteArray::number(i) +
             "\">Order today and get the <B>bonus pack</B> free: caf\xC3\xA9 \xE2\x80\x94 "

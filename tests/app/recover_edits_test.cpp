@@ -117,10 +117,9 @@ void RecoverEditsTest::recovered_data() {
   QTest::addColumn<QByteArray>("changedSince");  // what another program wrote meanwhile
   QTest::addColumn<MsgAnswer>("overwrite");      // the answer to "changed by another program"
   QTest::newRow("file as it was") << QByteArray() << MsgAnswer::Yes;
-  QTest::newRow("file changed since, not overwritten") << QByteArray("<p>theirs</p>")
-                                                       << MsgAnswer::No;
-  QTest::newRow("file changed since, overwritten") << QByteArray("<p>theirs</p>")
-                                                   << MsgAnswer::Yes;
+  QTest::newRow("file changed since, not overwritten")
+      << QByteArray("<p>theirs</p>") << MsgAnswer::No;
+  QTest::newRow("file changed since, overwritten") << QByteArray("<p>theirs</p>") << MsgAnswer::Yes;
 }
 
 void RecoverEditsTest::recovered() {

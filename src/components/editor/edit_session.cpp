@@ -1,17 +1,17 @@
 #include "editor/edit_session.h"
 
-#include "editor/unsaved_keeper.h"
-#include "files/paths.h"
 #include <QFileInfo>
 #include <QVariantMap>
 #include <QWebEnginePage>
 #include <QWidget>
 #include <algorithm>
 
+#include "editor/unsaved_keeper.h"
 #include "engine/engine_parse.h"
 #include "engine/page_scripts.h"
 #include "files/history_action.h"
 #include "files/page_file.h"
+#include "files/paths.h"
 #include "files/v_file.h"
 #include "text/early_charset.h"
 #include "text/line_breaks.h"
@@ -332,15 +332,21 @@ std::optional<QByteArray> EditSession::wholePage(const QString& markup,
   const std::optional<QByteArray> body = pagetext::savedBytes(bare, markup, work);
   const std::optional<QByteArray> head = pagetext::savedBytes(traits_, QString(), work);
   if (!body || !head) return std::nullopt;
-  QByteArray page =
-      *head + linebreaks::follow(workBytes(), linebreaks::lines(workBytes()), *body);
-  // The line break after the file's last tag is no part of the engine's
-  // markup: it stays the file's.
+  QByteArray page = *head + linebreaks::follow(workBytes(), linebreaks::lines(workBytes()), *body);
+  // The engine reads the line break after the file's last tag into the end
+  // of the body, so its markup holds it before </body>: it goes back after
+  // the last tag, where the file has it, and reads the same from there.
   const QByteArray& file = workBytes();
   qsizetype tail = file.size();
   while (tail > 0 && QByteArrayView(" \t\r\n\f").contains(file[tail - 1])) --tail;
-  if (tail > 0 && file[tail - 1] == '>' && !page.endsWith(file.sliced(tail)))
-    page += file.sliced(tail);
+  const QByteArray after = file.sliced(tail);
+  const qsizetype bodyEnd = page.lastIndexOf("</body>");
+  if (tail > 0 && file[tail - 1] == '>' && !after.isEmpty() && bodyEnd >= 0 &&
+      page.sliced(0, bodyEnd).endsWith(after) && !page.endsWith(after) &&
+      page.sliced(bodyEnd).trimmed() == "</body></html>") {
+    page.remove(bodyEnd - after.size(), after.size());
+    page += after;
+  }
   return toFile(page);
 }
 

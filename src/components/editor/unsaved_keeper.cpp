@@ -19,9 +19,7 @@ UnsavedKeeper::UnsavedKeeper(QObject* parent)
 
 UnsavedKeeper::~UnsavedKeeper() { writer_->waitForDone(); }
 
-void UnsavedKeeper::enqueue(std::function<void()> work) {
-  writer_->start(std::move(work));
-}
+void UnsavedKeeper::enqueue(std::function<void()> work) { writer_->start(std::move(work)); }
 
 void UnsavedKeeper::start(QWebEnginePage* page, const unsavededits::Base& base) {
   ++generation_;
@@ -49,28 +47,27 @@ void UnsavedKeeper::tick() {
   reading_ = true;
   const int generation = generation_;
   QPointer<UnsavedKeeper> self(this);
-  pagescripts::call(page_, QStringLiteral("editsSince"), {count_},
-                    [self, generation](const QVariant& v) {
-                      if (!self || self->generation_ != generation) return;
-                      self->reading_ = false;
-                      const QVariantMap read = v.toMap();
-                      if (read.isEmpty()) return;
-                      QElapsedTimer own;
-                      own.start();
-                      self->count_ = read.value(QStringLiteral("count")).toInt();
-                      self->longestReadMs_ = std::max(
-                          self->longestReadMs_, read.value(QStringLiteral("ms")).toDouble());
-                      const QString markup = read.value(QStringLiteral("markup")).toString();
-                      // The keeper outlives its writes (it waits for them), and
-                      // an answer posted to it after it went is dropped.
-                      UnsavedKeeper* keeper = self;
-                      self->enqueue([keeper, path = self->path_, markup] {
-                        const Status written = unsavededits::keepMarkup(path, markup);
-                        QMetaObject::invokeMethod(
-                            keeper, [keeper, why = written.why()] { emit keeper->kept(why); },
-                            Qt::QueuedConnection);
-                      });
-                      self->longestOwnMs_ =
-                          std::max(self->longestOwnMs_, own.nsecsElapsed() / 1e6);
-                    });
+  pagescripts::call(
+      page_, QStringLiteral("editsSince"), {count_}, [self, generation](const QVariant& v) {
+        if (!self || self->generation_ != generation) return;
+        self->reading_ = false;
+        const QVariantMap read = v.toMap();
+        if (read.isEmpty()) return;
+        QElapsedTimer own;
+        own.start();
+        self->count_ = read.value(QStringLiteral("count")).toInt();
+        self->longestReadMs_ =
+            std::max(self->longestReadMs_, read.value(QStringLiteral("ms")).toDouble());
+        const QString markup = read.value(QStringLiteral("markup")).toString();
+        // The keeper outlives its writes (it waits for them), and
+        // an answer posted to it after it went is dropped.
+        UnsavedKeeper* keeper = self;
+        self->enqueue([keeper, path = self->path_, markup] {
+          const Status written = unsavededits::keepMarkup(path, markup);
+          QMetaObject::invokeMethod(
+              keeper, [keeper, why = written.why()] { emit keeper->kept(why); },
+              Qt::QueuedConnection);
+        });
+        self->longestOwnMs_ = std::max(self->longestOwnMs_, own.nsecsElapsed() / 1e6);
+      });
 }

@@ -91,8 +91,7 @@ QString standardRoot() {
 QByteArray encodeBase(const Base& base) {
   QByteArray bytes;
   QDataStream out(&bytes, QIODevice::WriteOnly);
-  out << QByteArray(kBaseMagic) << base.page << base.charset << base.markupBefore
-      << base.fileBytes;
+  out << QByteArray(kBaseMagic) << base.page << base.charset << base.markupBefore << base.fileBytes;
   return bytes;
 }
 

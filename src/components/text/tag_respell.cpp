@@ -62,9 +62,9 @@ std::optional<std::vector<Token>> tokens(S s) {
 }
 
 struct Attr {
-  QByteArray name;          // lower case
-  qsizetype start = 0;      // where its name starts
-  qsizetype end = 0;        // past its value (or name)
+  QByteArray name;           // lower case
+  qsizetype start = 0;       // where its name starts
+  qsizetype end = 0;         // past its value (or name)
   qsizetype valueFrom = -1;  // the value with its quotes; -1: no value
   qsizetype valueTo = -1;
   char quote = 0;  // '"', '\'' or 0 (unquoted)
@@ -139,8 +139,8 @@ const Attr* find(const Tag& tag, const QByteArray& name) {
 bool needsQuotes(QStringView v) {
   if (v.isEmpty()) return true;
   return std::any_of(v.begin(), v.end(), [](QChar c) {
-    return isSpace(c.unicode()) || c == u'"' || c == u'\'' || c == u'=' || c == u'<' ||
-           c == u'>' || c == u'`';
+    return isSpace(c.unicode()) || c == u'"' || c == u'\'' || c == u'=' || c == u'<' || c == u'>' ||
+           c == u'`';
   });
 }
 

@@ -375,10 +375,10 @@ void WebBrowserEditTest::authorSpacesKept_data() {
   QTest::addColumn<int>("caret");  // in the paragraph's text
   QTest::addColumn<QByteArray>("expected");
   const QByteArray page = "<P ID=first>Price:&nbsp;ten&nbsp;dollars</P>\r\n";
-  QTest::newRow("typed after an &nbsp;") << 7 << QByteArray(page).replace("&nbsp;ten", "&nbsp;Xten");
+  QTest::newRow("typed after an &nbsp;")
+      << 7 << QByteArray(page).replace("&nbsp;ten", "&nbsp;Xten");
   QTest::newRow("typed before an &nbsp;") << 6 << QByteArray(page).replace(":&nbsp;", ":X&nbsp;");
-  QTest::newRow("typed between two") << 10
-                                     << QByteArray(page).replace("ten&nbsp;", "tenX&nbsp;");
+  QTest::newRow("typed between two") << 10 << QByteArray(page).replace("ten&nbsp;", "tenX&nbsp;");
 }
 
 // The editor turns the author's &nbsp; next to typed text into a space
@@ -386,7 +386,8 @@ void WebBrowserEditTest::authorSpacesKept_data() {
 void WebBrowserEditTest::authorSpacesKept() {
   QFETCH(int, caret);
   QFETCH(QByteArray, expected);
-  const QString path = write(QStringLiteral("price.htm"), "<P ID=first>Price:&nbsp;ten&nbsp;dollars</P>\r\n");
+  const QString path =
+      write(QStringLiteral("price.htm"), "<P ID=first>Price:&nbsp;ten&nbsp;dollars</P>\r\n");
   QVERIFY(edit(path));
   QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#first"), QString()));
   driver::js(browser_.get(),

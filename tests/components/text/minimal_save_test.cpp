@@ -133,13 +133,15 @@ void MinimalSaveTest::patch_data() {
   const QString links = QStringLiteral(
       "<p><a id=\"a1\" href=\"%1\">One</a>\n<a id=\"a2\" href=\"%1\">Two</a></p>\n\n");
   QTest::newRow("one address changed in two links quoted differently, CRLF")
-      << QByteArray("<HTML><BODY>\r\n<P><A ID=a1 HREF=\"old.htm\">One</A>\r\n"
-                    "<a id=a2 href='old.htm'>Two</a></P>\r\n</BODY></HTML>\r\n")
+      << QByteArray(
+             "<HTML><BODY>\r\n<P><A ID=a1 HREF=\"old.htm\">One</A>\r\n"
+             "<a id=a2 href='old.htm'>Two</a></P>\r\n</BODY></HTML>\r\n")
       << wrap.arg(links.arg("old.htm")) << wrap.arg(links.arg("https://new.example/?a=1&amp;b=2"))
       << "UTF-8" << true
-      << QByteArray("<HTML><BODY>\r\n<P><A ID=a1 HREF=\"https://new.example/?a=1&amp;b=2\">One</A>"
-                    "\r\n<a id=a2 href='https://new.example/?a=1&amp;b=2'>Two</a></P>\r\n"
-                    "</BODY></HTML>\r\n");
+      << QByteArray(
+             "<HTML><BODY>\r\n<P><A ID=a1 HREF=\"https://new.example/?a=1&amp;b=2\">One</A>"
+             "\r\n<a id=a2 href='https://new.example/?a=1&amp;b=2'>Two</a></P>\r\n"
+             "</BODY></HTML>\r\n");
   QTest::newRow("unquoted value that needs quotes takes the tag's own")
       << QByteArray("<P><A HREF=old.htm TITLE='Buy'>One</A></P>")
       << wrap.arg("<p><a href=\"old.htm\" title=\"Buy\">One</a></p>")
@@ -148,9 +150,8 @@ void MinimalSaveTest::patch_data() {
   QTest::newRow("attribute added in the tag's case, one removed with its space")
       << QByteArray("<P><A HREF=x.htm  NAME=top\r\n>One</A></P>")
       << wrap.arg("<p><a href=\"x.htm\" name=\"top\">One</a></p>")
-      << wrap.arg("<p><a href=\"x.htm\" target=\"_blank\" rel=\"noopener\">One</a></p>")
-      << "UTF-8" << false
-      << QByteArray("<P><A HREF=x.htm TARGET=\"_blank\" REL=\"noopener\"\r\n>One</A></P>");
+      << wrap.arg("<p><a href=\"x.htm\" target=\"_blank\" rel=\"noopener\">One</a></p>") << "UTF-8"
+      << false << QByteArray("<P><A HREF=x.htm TARGET=\"_blank\" REL=\"noopener\"\r\n>One</A></P>");
   QTest::newRow("picture: source, text and size in place, quote in a single-quoted value")
       << QByteArray("<P><IMG SRC=a.gif WIDTH=10 ALT='Old' BORDER=0></P>")
       << wrap.arg("<p><img src=\"a.gif\" width=\"10\" alt=\"Old\" border=\"0\"></p>")
