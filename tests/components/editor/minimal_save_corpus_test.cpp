@@ -434,7 +434,7 @@ void MinimalSaveCorpusTest::cleanupTestCase() {
       }
       ++cells;
       if (it->minimal) ++minimal;
-      line += QStringLiteral(" %1 %2 |").arg(it->outside).arg(it->minimal ? u'm' : u'W');
+      line += QStringLiteral(" %1 %2 |").arg(it->outside).arg(QChar(it->minimal ? u'm' : u'W'));
     }
     qInfo("%s", qPrintable(line));
   }
