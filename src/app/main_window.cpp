@@ -278,6 +278,8 @@ void Form2::Form_Resize() {
 
 void Form2::Timer1_Timer() {
   Timer1->stop();
+  // Edits taken up after a crash are what the user works on now.
+  if (offerRecovery()) return;
   Command5_Click();
 }
 

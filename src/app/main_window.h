@@ -6,6 +6,7 @@
 
 #include "editor/device_view.h"
 #include "editor/editing_state.h"
+#include "files/unsaved_edits.h"
 
 class QComboBox;
 class QGroupBox;
@@ -91,6 +92,10 @@ class Form2 final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Edits a crash left unsaved, offered before the welcome window
+  // (main_window_recover.cpp); true when one is taken up.
+  bool offerRecovery();
+  void takeUpRecovered();
   void buildControls();
   void setUpDrops();
   void setUpFind();
@@ -167,6 +172,8 @@ class Form2 final : public QWidget {
   int customHeight_ = 844;
 
   QPointer<frmdropfiles> welcome_;
+  // Recovered edits waiting for the one shown now to be saved or discarded.
+  std::vector<unsavededits::Kept> recovering_;
   QPointer<Form3> insertCode_;
   QPointer<frmPRO> proOptions_;
   QPointer<frmQuickHelp> quickHelp_;

@@ -33,6 +33,14 @@ const QByteArray kPage =
     "<a href=\"dl.zip\"><img src=\"cover.png\" alt=\"Cover\" width=\"10\"></a> end.</p>\r\n"
     "<p id=\"c\">Plain words here.</p>\r\n</body></html>\r\n";
 
+// The same page spelled the old way most received pages are.
+const QByteArray kOldPage =
+    "<HTML><HEAD><TITLE>Sale</TITLE></HEAD>\r\n<BODY>\r\n"
+    "<P ID=a>Pay <A HREF=http://old.example/pay CLASS=btn>here</A> today.</P>\r\n"
+    "<P ID=b>Or <a href='http://old.example/pay'>again</a> and "
+    "<A HREF=\"dl.zip\"><IMG SRC=cover.png ALT=Cover WIDTH=10></A> end.</P>\r\n"
+    "<P ID=c>Plain words here.</P>\r\n</BODY></HTML>\r\n";
+
 // A one-pixel PNG.
 const QByteArray kPng = QByteArray::fromBase64(
     "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg"
@@ -64,6 +72,7 @@ class EditorLinksTest final : public QObject {
   void makeLinkOverSelectionInNewTab();
   void makeLinkOverALinkNestsNone();
   void removeLinkFromMenu();
+  void linksWindowChangesEveryLinkAtOnce_data();
   void linksWindowChangesEveryLinkAtOnce();
   void imageFromOutsideIsCopiedBesideThePage();
   void nonImageRefused();
@@ -311,8 +320,16 @@ void EditorLinksTest::removeLinkFromMenu() {
   QCOMPARE(saved(), expected);
 }
 
+void EditorLinksTest::linksWindowChangesEveryLinkAtOnce_data() {
+  QTest::addColumn<QByteArray>("page");
+  QTest::newRow("lower case, double quotes") << kPage;
+  QTest::newRow("upper case, unquoted and single-quoted, CRLF") << kOldPage;
+}
+
+// Only the addresses change in the file, each in its tag's own quotes.
 void EditorLinksTest::linksWindowChangesEveryLinkAtOnce() {
-  QVERIFY(edit());
+  QFETCH(QByteArray, page);
+  QVERIFY(edit(page));
   MsgBoxRecorder rec;
   QVERIFY(editordriver::withWindow(
       menu_, "frmLinks",
@@ -341,9 +358,10 @@ void EditorLinksTest::linksWindowChangesEveryLinkAtOnce() {
       }));
   QVERIFY(rec.calls.isEmpty());
   QVERIFY(save());
-  QByteArray expected = kPage;
+  QByteArray expected = page;
   expected.replace("http://old.example/pay", "https://mine.example/pay");
   QCOMPARE(saved(), expected);
+  QVERIFY(browser_->session()->lastSaveWay().minimal);
 }
 
 void EditorLinksTest::imageFromOutsideIsCopiedBesideThePage() {

@@ -6,10 +6,12 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "editor/unsaved_keeper.h"
 #include "engine/engine_parse.h"
 #include "engine/page_scripts.h"
 #include "files/history_action.h"
 #include "files/page_file.h"
+#include "files/paths.h"
 #include "files/v_file.h"
 #include "text/early_charset.h"
 #include "text/line_breaks.h"
@@ -37,7 +39,7 @@ qsizetype commonPrefix(const QByteArray& a, const QByteArray& b) {
 using Phase = EditingState::Phase;
 
 EditSession::EditSession(EditingState* state, QWidget* owner)
-    : QObject(owner), state_(state), owner_(owner) {}
+    : QObject(owner), state_(state), owner_(owner), keeper_(new UnsavedKeeper(this)) {}
 
 bool EditSession::active() const { return state_->holdsEdit(); }
 
@@ -68,14 +70,23 @@ void EditSession::edit(const QString& path, QWebEnginePage* page) {
     // The renderer that will check what a save writes starts while the
     // user edits, not when they save.
     checker();
+    if (recovered_ && paths::identityOf(recovered_->base.page) == paths::identityOf(path)) {
+      // The edit goes on from what it began from then, not from the file now.
+      const unsavededits::Kept kept = *std::exchange(recovered_, std::nullopt);
+      setFileBytes(kept.base.fileBytes);
+      markupBefore_ = kept.base.markupBefore;
+      charsetBefore_ = kept.base.charset;
+      state_->setPhase(Phase::Editable);
+      pagescripts::call(page_, QStringLiteral("enterDesignMode"));
+      pagescripts::call(page_, QStringLiteral("restoreMarkup"), {kept.markupNow});
+      keeper_->start(page_, kept.base);
+      return;
+    }
     // The bytes the document was made from, not what the file holds by the
     // time of saving: the prologue, the line breaks and the places of the
     // edits are taken from them.
     QByteArray bytes;
-    if (vFile::LoadBytes(bytes, path_)) {
-      traits_ = pagetext::traitsOf(bytes);
-      fileBytes_ = std::move(bytes);
-    }
+    if (vFile::LoadBytes(bytes, path_)) setFileBytes(std::move(bytes));
     // Read before design mode is on, so before anything can be typed.
     const int generation = generation_;
     QPointer<EditSession> self(this);
@@ -84,16 +95,52 @@ void EditSession::edit(const QString& path, QWebEnginePage* page) {
       const QVariantMap page = v.toMap();
       self->markupBefore_ = page.value(QStringLiteral("markup")).toString();
       self->charsetBefore_ = page.value(QStringLiteral("charset")).toString();
+      self->keepFrom(*self->markupBefore_, self->charsetBefore_);
     });
     state_->setPhase(Phase::Editable);
   }
   pagescripts::call(page_, QStringLiteral("enterDesignMode"));
 }
 
-void EditSession::end() {
+void EditSession::recover(unsavededits::Kept kept) { recovered_ = std::move(kept); }
+
+void EditSession::keepFrom(const QString& markup, const QString& charset) {
+  if (fileBytes_ && page_) keeper_->start(page_, {path_, *fileBytes_, markup, charset});
+}
+
+void EditSession::setFileBytes(std::optional<QByteArray> bytes) {
+  fileBytes_ = std::move(bytes);
+  wide_.reset();
+  traits_ = {};
+  if (!fileBytes_) return;
+  // Only a page that starts with a UTF-16 byte order mark is read so.
+  if (fileBytes_->startsWith("\xFF\xFE") || fileBytes_->startsWith("\xFE\xFF")) {
+    std::optional<codetext::Shown> shown = codetext::decode(*fileBytes_);
+    if (shown && (shown->charset == codetext::Charset::Utf16Le ||
+                  shown->charset == codetext::Charset::Utf16Be))
+      wide_ = std::move(shown);
+  }
+  traits_ = pagetext::traitsOf(workBytes());
+}
+
+const QByteArray& EditSession::workBytes() const { return wide_ ? wide_->text : *fileBytes_; }
+
+QString EditSession::workCharset(const QString& charset) const {
+  return wide_ ? QStringLiteral("UTF-8") : charset;
+}
+
+QByteArray EditSession::toFile(const QByteArray& work) const {
+  // Only the changed stretch is encoded again; the byte order mark and the
+  // byte order stay the file's.
+  return wide_ ? codetext::encode(*fileBytes_, *wide_, work).file : work;
+}
+
+void EditSession::end(bool keepCopy) {
   ++generation_;
+  keeper_->stop(keepCopy);
   page_.clear();
   fileBytes_.reset();
+  wide_.reset();
   traits_ = {};
   markupBefore_.reset();
   charsetBefore_.clear();
@@ -281,10 +328,26 @@ std::optional<QByteArray> EditSession::wholePage(const QString& markup,
   bare.prologue.clear();
   bare.bom = false;
   bare.crlf = false;
-  const std::optional<QByteArray> body = pagetext::savedBytes(bare, markup, charset);
-  const std::optional<QByteArray> head = pagetext::savedBytes(traits_, QString(), charset);
+  const QString work = workCharset(charset);
+  const std::optional<QByteArray> body = pagetext::savedBytes(bare, markup, work);
+  const std::optional<QByteArray> head = pagetext::savedBytes(traits_, QString(), work);
   if (!body || !head) return std::nullopt;
-  return *head + linebreaks::follow(*fileBytes_, linebreaks::lines(*fileBytes_), *body);
+  QByteArray page = *head + linebreaks::follow(workBytes(), linebreaks::lines(workBytes()), *body);
+  // The engine reads the line break after the file's last tag into the end
+  // of the body, so its markup holds it before </body>: it goes back after
+  // the last tag, where the file has it, and reads the same from there.
+  const QByteArray& file = workBytes();
+  qsizetype tail = file.size();
+  while (tail > 0 && QByteArrayView(" \t\r\n\f").contains(file[tail - 1])) --tail;
+  const QByteArray after = file.sliced(tail);
+  const qsizetype bodyEnd = page.lastIndexOf("</body>");
+  if (tail > 0 && file[tail - 1] == '>' && !after.isEmpty() && bodyEnd >= 0 &&
+      page.sliced(0, bodyEnd).endsWith(after) && !page.endsWith(after) &&
+      page.sliced(bodyEnd).trimmed() == "</body></html>") {
+    page.remove(bodyEnd - after.size(), after.size());
+    page += after;
+  }
+  return toFile(page);
 }
 
 void EditSession::writeEdits(const QString& markup, const QString& charset,
@@ -305,9 +368,9 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
     writeWhole(QStringLiteral("the page's character set changed while editing"));
     return;
   }
-  const minimalsave::Patch patch =
-      minimalsave::patch(*fileBytes_, *markupBefore_, markup,
-                         minimalsave::Spelling{charset, traits_.plainAscii, traits_.crlf});
+  const minimalsave::Patch patch = minimalsave::patch(
+      workBytes(), *markupBefore_, markup,
+      minimalsave::Spelling{workCharset(charset), traits_.plainAscii, traits_.crlf});
   if (!patch.bytes) {
     writeWhole(patch.why);
     return;
@@ -316,7 +379,7 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
   // one edited: the whole page is the safe way then.
   QPointer<EditSession> self(this);
   const int generation = generation_;
-  const QByteArray bytes = *patch.bytes;
+  const QByteArray bytes = toFile(*patch.bytes);
   const auto checkByLoad = [self, generation, markup, charset, bytes, writeWhole, done] {
     if (!self || self->generation_ != generation) return;
     self->checker()->parse(bytes, [self, generation, markup, charset, bytes, writeWhole,
@@ -337,7 +400,7 @@ void EditSession::writeEdits(const QString& markup, const QString& charset,
   // character set, the engine can parse the bytes without loading them; any
   // other answer than the edited document is taken to a load to decide.
   const QByteArray label =
-      bytes.size() <= kQuickParseUpTo
+      bytes.size() <= kQuickParseUpTo && !wide_
           ? earlycharset::labelOf(QByteArrayView(bytes).first(commonPrefix(*fileBytes_, bytes)))
           : QByteArray();
   if (label.isEmpty()) {
@@ -362,9 +425,11 @@ void EditSession::writeBytes(const QByteArray& bytes, const QString& markup, Sav
     return;
   }
   lastSaveWay_ = std::move(way);
-  // Later saves of the same edit start from what is in the file now.
-  fileBytes_ = bytes;
+  // Later saves of the same edit start from what is in the file now, and so
+  // does the copy kept against a crash.
+  setFileBytes(bytes);
   markupBefore_ = markup;
+  keepFrom(markup, charsetBefore_);
   forgetEdits();
   // The document stays blocked until the page is shown again.
   done(true);

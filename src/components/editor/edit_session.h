@@ -10,6 +10,8 @@
 
 #include "editor/editing_state.h"
 #include "files/status.h"
+#include "files/unsaved_edits.h"
+#include "text/code_text.h"
 #include "text/page_text.h"
 #include "text/text_buffer.h"
 #include "widgets/msg_box.h"
@@ -19,6 +21,7 @@ namespace engineparse {
 class Checker;
 }
 class QWidget;
+class UnsavedKeeper;
 
 // One edit of one page file, from "Edit Page" until the edits are saved or
 // discarded. It knows what the edit began from (the file's bytes as read, the
@@ -40,7 +43,15 @@ class EditSession final : public QObject {
   void edit(const QString& path, QWebEnginePage* page);
   // The document is gone (replaced, or its renderer died): whatever is
   // pending for it is dropped. The state is moved on by whoever replaced it.
-  void end();
+  // The copy kept against a crash goes too, unless keepCopy (a renderer
+  // that died took the edits with it: the copy is all that is left).
+  void end(bool keepCopy = false);
+  // The next edit of kept's page takes up that edit left unsaved by an
+  // earlier run: the document shows the kept one and a save writes its
+  // changes to what the file held then (asking if it changed since).
+  void recover(unsavededits::Kept kept);
+  // What keeps the document against a crash while it is edited.
+  UnsavedKeeper* keeper() const { return keeper_; }
   // An edit is under way: the document shown holds it.
   bool active() const;
   // The file the edit writes to.
@@ -112,6 +123,13 @@ class EditSession final : public QObject {
   // Runs one of the program's page scripts that answers {markup, charset}.
   void readDocument(const QString& function, DocumentDone done);
   bool changedOnDisk() const;
+  // The file's bytes as the edit began (or was last saved), and how a
+  // UTF-16 page's stand as UTF-8: the stretches of a save are found there.
+  void setFileBytes(std::optional<QByteArray> bytes);
+  const QByteArray& workBytes() const;
+  QString workCharset(const QString& charset) const;
+  QByteArray toFile(const QByteArray& work) const;
+  void keepFrom(const QString& markup, const QString& charset);
   std::optional<QByteArray> wholePage(const QString& markup, const QString& charset) const;
   void writeEdits(const QString& markup, const QString& charset,
                   std::function<void(bool saved)> done);
@@ -136,6 +154,10 @@ class EditSession final : public QObject {
   int generation_ = 0;
   // What the edit began from, so a save can change only what the user changed.
   std::optional<QByteArray> fileBytes_;
+  // Set for a UTF-16 page: its text as UTF-8, worked on in place of its bytes.
+  std::optional<codetext::Shown> wide_;
+  std::optional<unsavededits::Kept> recovered_;
+  UnsavedKeeper* keeper_ = nullptr;
   pagetext::FileTraits traits_;
   std::optional<QString> markupBefore_;
   QString charsetBefore_;

@@ -124,7 +124,7 @@ void WebBrowser::Navigate2(const QString& path) {
 
 QUrl WebBrowser::urlOf(const QString& path) { return pagescheme::urlOf(path); }
 
-void WebBrowser::forgetDocument() { session_->end(); }
+void WebBrowser::forgetDocument(bool keepCopy) { session_->end(keepCopy); }
 
 void WebBrowser::usePage(WebPage* page) {
   page_ = page;
@@ -135,7 +135,8 @@ void WebBrowser::usePage(WebPage* page) {
   // shown now is nothing anyone could save or leave with a question.
   connect(page_, &QWebEnginePage::renderProcessTerminated, this, [this, page] {
     if (page != page_) return;
-    forgetDocument();
+    // The kept copy of its edits is what is left of them: the next start offers it.
+    forgetDocument(true);
     state_->documentLost();
     blockInput(false);
   });

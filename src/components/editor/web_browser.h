@@ -90,8 +90,9 @@ class WebBrowser final : public QWidget {
 
  private:
   void usePage(WebPage* page);
-  // The edit of the document shown ends with it.
-  void forgetDocument();
+  // The edit of the document shown ends with it (its copy kept against a
+  // crash too, unless keepCopy).
+  void forgetDocument(bool keepCopy = false);
   void startLoad(const QUrl& url);
   void loadFinished(bool ok);
   // A page whose renderer already runs, for the next load without scripts.

@@ -38,7 +38,12 @@ Status editable(const QString& path) {
   QByteArray head;
   if (Status read = vFile::LoadHead(head, path, kSniffBytes); !read) return read;
   // Pages start with markup: binary data shows itself within the first bytes.
-  if (head.contains('\0'))
+  // A UTF-16 page holds a NUL in every ASCII character; its byte order mark
+  // says so (four bytes FF FE 00 00 are UTF-32, which no browser reads).
+  const bool utf16 =
+      head.startsWith("\xFE\xFF") ||
+      (head.startsWith("\xFF\xFE") && !head.startsWith(QByteArray("\xFF\xFE\0\0", 4)));
+  if (!utf16 && head.contains('\0'))
     return Status::failure(QStringLiteral("it is not a text page (it holds NUL bytes)"));
   return Status::success();
 }

@@ -19,8 +19,9 @@ inline constexpr qint64 kMaxShownBytes = 20LL * 1024 * 1024;
 
 // Success when path is, besides, a page the editor can save as it found it:
 // a read-only file cannot be saved at all ("the file is read-only"), and a
-// file holding NUL bytes (binary data, UTF-16 text) would come back without
-// them, so it is not edited ("it is not a text page (it holds NUL bytes)").
+// file holding NUL bytes that is not UTF-16 with a byte order mark (binary
+// data) would come back without them, so it is not edited ("it is not a text
+// page (it holds NUL bytes)").
 [[nodiscard]] Status editable(const QString& path);
 
 // Success when the file may be written: not read-only (by its permission

@@ -4,6 +4,7 @@
 #include "text/line_breaks.h"
 #include "text/page_text.h"
 #include "text/tag_forms.h"
+#include "text/tag_respell.h"
 
 namespace {
 
@@ -333,9 +334,16 @@ std::optional<Place> place(Haystack& file, const QString& before, const QString&
                            std::optional<OneWay>& oneWay, QString* why) {
   // The file is searched with its line breaks read as the browser reads them.
   spelling.crlf = false;
-  if (auto exact = locate(file.bytes, before, stretch, spelling, false, why)) return exact;
-  const QString firstWhy = *why;
-  if (auto folded = locate(file.lower(), before, stretch, spelling, true, why)) return folded;
+  // A change inside a tag is placed as the whole tag: a value is written in
+  // the file's own quotes, not where the engine's quotes would be.
+  const bool inTag = stretch.from > 0 && before.lastIndexOf(u'<', stretch.from - 1) >
+                                             before.lastIndexOf(u'>', stretch.from - 1);
+  QString firstWhy;
+  if (!inTag) {
+    if (auto exact = locate(file.bytes, before, stretch, spelling, false, why)) return exact;
+    firstWhy = *why;
+    if (auto folded = locate(file.lower(), before, stretch, spelling, true, why)) return folded;
+  }
   if (!oneWay) oneWay = OneWay{tagforms::of(before), tagforms::of(file.bytes)};
   const qsizetype from = oneWay->before.tagStart(stretch.from);
   const qsizetype to = std::max(from, oneWay->before.tagEnd(stretch.to));
@@ -351,11 +359,32 @@ std::optional<Place> place(Haystack& file, const QString& before, const QString&
       stretch.text = after.mid(f1, stretch.text.size() + (stretch.from - from) + (to - stretch.to));
       stretch.from = from;
       stretch.to = to;
-      return Place{at, end - at};
+      return Place{at, end - at, true};
     }
   }
-  *why = firstWhy;
+  if (!firstWhy.isEmpty()) *why = firstWhy;
   return std::nullopt;
+}
+
+// Changes inside one tag are carried as one: a tag the file spells its own
+// way is placed whole, once, with all of them.
+std::vector<Stretch> withinTagsJoined(const QString& before, std::vector<Stretch> in) {
+  std::vector<Stretch> out;
+  for (Stretch& s : in) {
+    if (!out.empty()) {
+      Stretch& last = out.back();
+      const QStringView gap = QStringView(before).sliced(last.to, s.from - last.to);
+      const bool inTag = last.to > 0 && before.lastIndexOf(u'<', last.to - 1) >
+                                            before.lastIndexOf(u'>', last.to - 1);
+      if (inTag && !gap.contains(u'>') && !gap.contains(u'<')) {
+        last.text += gap.toString() + s.text;
+        last.to = s.to;
+        continue;
+      }
+    }
+    out.push_back(std::move(s));
+  }
+  return out;
 }
 
 }  // namespace
@@ -365,8 +394,9 @@ namespace minimalsave {
 Patch patch(const QByteArray& file, const QString& before, const QString& after,
             const Spelling& spelling) {
   Patch result;
-  const std::optional<std::vector<Stretch>> found = stretches(before, after, &result.why);
+  std::optional<std::vector<Stretch>> found = stretches(before, after, &result.why);
   if (!found) return result;
+  *found = withinTagsJoined(before, std::move(*found));
   result.stretches = int(found->size());
   if (found->size() > kMaxStretches) {
     result.why = QStringLiteral("the changes are spread over too many places");
@@ -402,7 +432,17 @@ Patch patch(const QByteArray& file, const QString& before, const QString& after,
       result.why = QStringLiteral("the changes are in another order in the file");
       return result;
     }
-    const std::optional<QByteArray> text = spellBroken(stretch.text, spelling, lineBreak);
+    const auto spellText = [&](QStringView t) {
+      return spellBroken(t.toString(), spelling, lineBreak);
+    };
+    std::optional<QByteArray> text;
+    // Tags the file spells its own way keep that spelling: only the values
+    // (or attributes) that changed are written.
+    if (at->wholeTags)
+      text = tagrespell::carry(QByteArrayView(file).sliced(at->at, at->length),
+                               QStringView(before).sliced(stretch.from, stretch.to - stretch.from),
+                               stretch.text, spellText);
+    if (!text) text = spellText(stretch.text);
     if (!text) {
       result.why = QStringLiteral("the page's character set cannot be written");
       return result;

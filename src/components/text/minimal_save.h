@@ -41,6 +41,9 @@ std::optional<QByteArray> spellBroken(const QString& text, const Spelling& spell
 struct Place final {
   qsizetype at = 0;
   qsizetype length = 0;
+  // Found as whole tags spelled otherwise in the file: the change is carried
+  // onto the file's own spelling of them where it can be.
+  bool wholeTags = false;
 };
 
 // The file with the changes from before to after, or why it cannot be made.

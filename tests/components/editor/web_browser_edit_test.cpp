@@ -32,6 +32,16 @@ const QByteArray kScriptedPage =
     "setInterval(function () { document.getElementById('first').title = Date.now(); }, 5);"
     "</script></body></html>";
 
+// text in UTF-16 with its byte order mark.
+QByteArray utf16(const QString& text, bool little) {
+  QByteArray out = little ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+  for (const QChar c : text) {
+    const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+    out.append(little ? lo : hi).append(little ? hi : lo);
+  }
+  return out;
+}
+
 }  // namespace
 
 class WebBrowserEditTest final : public QObject {
@@ -53,6 +63,8 @@ class WebBrowserEditTest final : public QObject {
   void pageNavigationKeepsEdits();
   void minimalSave_data();
   void minimalSave();
+  void authorSpacesKept_data();
+  void authorSpacesKept();
   void changedOnDisk_data();
   void changedOnDisk();
   void toolSettlingAsksNothingMore();
@@ -324,6 +336,14 @@ void WebBrowserEditTest::minimalSave_data() {
   QTest::newRow("a wrong place is caught before writing: whole page")
       << QByteArray("<title>Hello</title><p id=first>Hell&#111;</P>") << QByteArray()
       << QStringLiteral("the changed file reads as another page");
+  for (const bool little : {true, false})
+    QTest::addRow("UTF-16 %s: only the typed word, in its byte order", little ? "LE" : "BE")
+        << utf16(QStringLiteral("<HTML><BODY>\r\n<P ID=first>H\u00E9llo</P>\r\n</BODY></HTML>\r\n"),
+                 little)
+        << utf16(QStringLiteral(
+                     "<HTML><BODY>\r\n<P ID=first>H\u00E9llozebra</P>\r\n</BODY></HTML>\r\n"),
+                 little)
+        << QString();
 }
 
 void WebBrowserEditTest::minimalSave() {
@@ -349,6 +369,36 @@ void WebBrowserEditTest::minimalSave() {
   }
   // The whole page, as the engine held it with the edit.
   QCOMPARE(shown, edited);
+}
+
+void WebBrowserEditTest::authorSpacesKept_data() {
+  QTest::addColumn<int>("caret");  // in the paragraph's text
+  QTest::addColumn<QByteArray>("expected");
+  const QByteArray page = "<P ID=first>Price:&nbsp;ten&nbsp;dollars</P>\r\n";
+  QTest::newRow("typed after an &nbsp;")
+      << 7 << QByteArray(page).replace("&nbsp;ten", "&nbsp;Xten");
+  QTest::newRow("typed before an &nbsp;") << 6 << QByteArray(page).replace(":&nbsp;", ":X&nbsp;");
+  QTest::newRow("typed between two") << 10 << QByteArray(page).replace("ten&nbsp;", "tenX&nbsp;");
+}
+
+// The editor turns the author's &nbsp; next to typed text into a space
+// where it looks the same; the file keeps the author's.
+void WebBrowserEditTest::authorSpacesKept() {
+  QFETCH(int, caret);
+  QFETCH(QByteArray, expected);
+  const QString path =
+      write(QStringLiteral("price.htm"), "<P ID=first>Price:&nbsp;ten&nbsp;dollars</P>\r\n");
+  QVERIFY(edit(path));
+  QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#first"), QString()));
+  driver::js(browser_.get(),
+             QStringLiteral("(function () { var t = document.getElementById('first').firstChild;"
+                            " getSelection().collapse(t, %1); })()")
+                 .arg(caret));
+  QTest::keyClicks(browser_->view()->focusProxy(), QStringLiteral("X"));
+  QVERIFY(driver::waitFor([&] { return driver::markup(browser_.get()).contains(u'X'); }));
+  QVERIFY(saveByLeaving(MsgAnswer::Yes, path));
+  QCOMPARE(testfiles::read(path), expected);
+  QVERIFY(browser_->session()->lastSaveWay().minimal);
 }
 
 void WebBrowserEditTest::changedOnDisk_data() {

@@ -123,11 +123,46 @@ void MinimalSaveTest::patch_data() {
   QTest::newRow("join across a self-closed tag")
       << QByteArray("<P>One<BR/>\r\nTwo</P>") << wrap.arg("<p>One<br>\nTwo</p>")
       << wrap.arg("<p>OneTwo</p>") << "UTF-8" << true << QByteArray("<P>OneTwo</P>");
-  QTest::newRow("a changed attribute: the tag is rewritten whole")
+  QTest::newRow("a changed attribute: only its value is written")
       << QByteArray("<P ALIGN=left>Same</P><P ALIGN=left>Other</P>")
       << wrap.arg("<p align=\"left\">Same</p><p align=\"left\">Other</p>")
       << wrap.arg("<p align=\"left\">Same</p><p align=\"center\">Other</p>") << "UTF-8" << false
-      << QByteArray("<P ALIGN=left>Same</P><p align=\"center\">Other</P>");
+      << QByteArray("<P ALIGN=left>Same</P><P ALIGN=center>Other</P>");
+  // Links and pictures changed from the Link, Links and Image windows on a
+  // page spelled the old way: only the values move.
+  const QString links = QStringLiteral(
+      "<p><a id=\"a1\" href=\"%1\">One</a>\n<a id=\"a2\" href=\"%1\">Two</a></p>\n\n");
+  QTest::newRow("one address changed in two links quoted differently, CRLF")
+      << QByteArray(
+             "<HTML><BODY>\r\n<P><A ID=a1 HREF=\"old.htm\">One</A>\r\n"
+             "<a id=a2 href='old.htm'>Two</a></P>\r\n</BODY></HTML>\r\n")
+      << wrap.arg(links.arg("old.htm")) << wrap.arg(links.arg("https://new.example/?a=1&amp;b=2"))
+      << "UTF-8" << true
+      << QByteArray(
+             "<HTML><BODY>\r\n<P><A ID=a1 HREF=\"https://new.example/?a=1&amp;b=2\">One</A>"
+             "\r\n<a id=a2 href='https://new.example/?a=1&amp;b=2'>Two</a></P>\r\n"
+             "</BODY></HTML>\r\n");
+  QTest::newRow("unquoted value that needs quotes takes the tag's own")
+      << QByteArray("<P><A HREF=old.htm TITLE='Buy'>One</A></P>")
+      << wrap.arg("<p><a href=\"old.htm\" title=\"Buy\">One</a></p>")
+      << wrap.arg("<p><a href=\"my page.htm\" title=\"Buy\">One</a></p>") << "UTF-8" << false
+      << QByteArray("<P><A HREF='my page.htm' TITLE='Buy'>One</A></P>");
+  QTest::newRow("attribute added in the tag's case, one removed with its space")
+      << QByteArray("<P><A HREF=x.htm  NAME=top\r\n>One</A></P>")
+      << wrap.arg("<p><a href=\"x.htm\" name=\"top\">One</a></p>")
+      << wrap.arg("<p><a href=\"x.htm\" target=\"_blank\" rel=\"noopener\">One</a></p>") << "UTF-8"
+      << false << QByteArray("<P><A HREF=x.htm TARGET=\"_blank\" REL=\"noopener\"\r\n>One</A></P>");
+  QTest::newRow("picture: source, text and size in place, quote in a single-quoted value")
+      << QByteArray("<P><IMG SRC=a.gif WIDTH=10 ALT='Old' BORDER=0></P>")
+      << wrap.arg("<p><img src=\"a.gif\" width=\"10\" alt=\"Old\" border=\"0\"></p>")
+      << wrap.arg("<p><img src=\"b.png\" width=\"20\" alt=\"It's new\" border=\"0\"></p>")
+      << "UTF-8" << false
+      << QByteArray("<P><IMG SRC=b.png WIDTH=20 ALT='It&#39;s new' BORDER=0></P>");
+  QTest::newRow("link removed: its tags go, its text stays")
+      << QByteArray("<P>Buy <A HREF=x.htm>this pack</A> today</P>")
+      << wrap.arg("<p>Buy <a href=\"x.htm\">this pack</a> today</p>")
+      << wrap.arg("<p>Buy this pack today</p>") << "UTF-8" << false
+      << QByteArray("<P>Buy this pack today</P>");
   QTest::newRow("windows-1252 bytes")
       << QByteArray("<p>caf\xE9 noir</p>") << wrap.arg(QStringLiteral("<p>caf\u00E9 noir</p>"))
       << wrap.arg(QStringLiteral("<p>caf\u00E9 noir \u00E0 \u20AC2</p>")) << "windows-1252" << false

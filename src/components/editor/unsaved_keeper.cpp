@@ -1,0 +1,73 @@
+#include "editor/unsaved_keeper.h"
+
+#include <QElapsedTimer>
+#include <QThreadPool>
+#include <QTimer>
+#include <QVariantMap>
+#include <QWebEnginePage>
+
+#include "engine/page_scripts.h"
+
+UnsavedKeeper::UnsavedKeeper(QObject* parent)
+    : QObject(parent), timer_(new QTimer(this)), writer_(new QThreadPool(this)) {
+  // Half the most age: a change is read by the next tick and written soon after.
+  timer_->setInterval(kMostAgeMs / 2);
+  connect(timer_, &QTimer::timeout, this, &UnsavedKeeper::tick);
+  // One writer: a drop never overtakes the write before it.
+  writer_->setMaxThreadCount(1);
+}
+
+UnsavedKeeper::~UnsavedKeeper() { writer_->waitForDone(); }
+
+void UnsavedKeeper::enqueue(std::function<void()> work) { writer_->start(std::move(work)); }
+
+void UnsavedKeeper::start(QWebEnginePage* page, const unsavededits::Base& base) {
+  ++generation_;
+  page_ = page;
+  path_ = base.page;
+  count_ = -1;
+  reading_ = false;
+  enqueue([base] { (void)unsavededits::keepBase(base); });
+  // What changed before the base was kept is read at the first tick.
+  timer_->start();
+}
+
+void UnsavedKeeper::stop(bool keep) {
+  ++generation_;
+  timer_->stop();
+  page_.clear();
+  reading_ = false;
+  if (path_.isEmpty()) return;
+  if (!keep) enqueue([path = path_] { unsavededits::drop(path); });
+  path_.clear();
+}
+
+void UnsavedKeeper::tick() {
+  if (!page_ || reading_) return;
+  reading_ = true;
+  const int generation = generation_;
+  QPointer<UnsavedKeeper> self(this);
+  pagescripts::call(
+      page_, QStringLiteral("editsSince"), {count_}, [self, generation](const QVariant& v) {
+        if (!self || self->generation_ != generation) return;
+        self->reading_ = false;
+        const QVariantMap read = v.toMap();
+        if (read.isEmpty()) return;
+        QElapsedTimer own;
+        own.start();
+        self->count_ = read.value(QStringLiteral("count")).toInt();
+        self->longestReadMs_ =
+            std::max(self->longestReadMs_, read.value(QStringLiteral("ms")).toDouble());
+        const QString markup = read.value(QStringLiteral("markup")).toString();
+        // The keeper outlives its writes (it waits for them), and
+        // an answer posted to it after it went is dropped.
+        UnsavedKeeper* keeper = self;
+        self->enqueue([keeper, path = self->path_, markup] {
+          const Status written = unsavededits::keepMarkup(path, markup);
+          QMetaObject::invokeMethod(
+              keeper, [keeper, why = written.why()] { emit keeper->kept(why); },
+              Qt::QueuedConnection);
+        });
+        self->longestOwnMs_ = std::max(self->longestOwnMs_, own.nsecsElapsed() / 1e6);
+      });
+}
