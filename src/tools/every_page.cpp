@@ -20,14 +20,13 @@ int occurrences(const QString& text, const QString& what) {
 
 void runAndReport(QComboBox* pageList, WebBrowser* browser, const pagebatch::EditFunction& edit,
                   const QString& one, const QString& many, QWidget* parent) {
-  QList<pagebatch::PageOutcome> outcomes;
+  const QList<pagebatch::PageOutcome> outcomes =
+      pagebatch::editPages(everypage::pagesFor(pageList), pagebatch::onText(edit), {});
   bool anyFailed = false;
   bool anyWritten = false;
-  const pagebatch::PageEditFunction onPage = pagebatch::onText(edit);
-  for (const QString& page : everypage::pagesFor(pageList)) {
-    outcomes.append(pagebatch::editPage(page, onPage));
-    anyFailed = anyFailed || !outcomes.back().failure.isEmpty();
-    anyWritten = anyWritten || outcomes.back().changes > 0;
+  for (const pagebatch::PageOutcome& o : outcomes) {
+    anyFailed = anyFailed || !o.failure.isEmpty();
+    anyWritten = anyWritten || o.changes > 0;
   }
   // The refresh comes before the message, as after one page.
   if (anyWritten && browser && pageList && !pageList->currentText().isEmpty())
