@@ -151,9 +151,8 @@ int program(const QString& path) {
     if (shown.isEmpty()) shown.wait(120000);
     return true;
   };
-  if (!savedThen([&] {
-        QTest::keyClick(browser->view()->focusProxy(), Qt::Key_S, Qt::ControlModifier);
-      }))
+  if (!savedThen(
+          [&] { QTest::keyClick(browser->view()->focusProxy(), Qt::Key_S, Qt::ControlModifier); }))
     return 1;
   settle(5000);
   report("after_save");

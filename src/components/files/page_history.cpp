@@ -24,6 +24,7 @@
 #include "files/history_action.h"
 #include "files/history_faults.h"
 #include "files/history_limits.h"
+#include "files/page_batch_writer.h"
 #include "files/paths.h"
 #include "files/v_file.h"
 
@@ -416,6 +417,26 @@ Status restore(const QString& page, const Version& version) {
   if (Status s = readVersion(page, version, bytes); !s) return s;
   const Action restoring(QStringLiteral("Restore"));
   return vFile::SaveBytes(bytes, page, recordBeforeWrite);
+}
+
+std::vector<Status> restore(const std::vector<PageVersion>& versions) {
+  std::vector<Status> out(versions.size(), Status::success());
+  std::vector<pagebatchwriter::Change> changes;
+  std::vector<std::size_t> changed;
+  for (std::size_t i = 0; i < versions.size(); ++i) {
+    QByteArray bytes;
+    if (Status s = readVersion(versions[i].page, versions[i].version, bytes); !s) {
+      out[i] = s;
+      continue;
+    }
+    changes.push_back({versions[i].page, std::move(bytes), std::nullopt});
+    changed.push_back(i);
+  }
+  const Action restoring(QStringLiteral("Restore"));
+  const std::vector<pagebatchwriter::Outcome> written = pagebatchwriter::write(std::move(changes));
+  for (std::size_t k = 0; k < written.size(); ++k)
+    if (!written[k].written()) out[changed[k]] = Status::failure(written[k].why);
+  return out;
 }
 
 }  // namespace history

@@ -76,6 +76,15 @@ std::vector<Version> versions(const QString& page);
 // it replaces are kept too (as "Restore") and a restore can be undone.
 [[nodiscard]] Status restore(const QString& page, const Version& version);
 
+// Writes each version back over its page, all in one batch of the batch
+// writer (files/page_batch_writer.h): each page on its own, one that fails
+// says why and leaves the others restored. A status per page, in order.
+struct PageVersion final {
+  QString page;
+  Version version;
+};
+std::vector<Status> restore(const std::vector<PageVersion>& versions);
+
 // The folder of one page's history.
 QString folderOf(const QString& page);
 

@@ -39,6 +39,7 @@ class PageBatchWriterTest final : public QObject {
   void onePageFailsTheOthersAreWritten_data();
   void onePageFailsTheOthersAreWritten();
   void noHistoryCopyAsksFirst();
+  void restoresSeveralPagesAtOnce();
   void killedAnywhereEachPageIsOldOrNew();
 
  private:
@@ -212,6 +213,29 @@ void PageBatchWriterTest::noHistoryCopyAsksFirst() {
   QVERIFY(history::versions(b).empty());
 }
 
+void PageBatchWriterTest::restoresSeveralPagesAtOnce() {
+  const QString a = page("a.htm", oldBytes(1));
+  const QString b = page("b.htm", oldBytes(2));
+  const QString locked = page("c.htm", oldBytes(3));
+  for (const auto& o : pagebatchwriter::write(
+           {{a, newBytes(1), {}}, {b, newBytes(2), {}}, {locked, newBytes(3), {}}}))
+    QVERIFY(o.written());
+  QFile::setPermissions(locked, QFile::ReadOwner);
+  const std::vector<Status> restored =
+      history::restore({{a, history::versions(a).front()},
+                        {b, history::versions(b).front()},
+                        {locked, history::versions(locked).front()}});
+  QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner);
+  QVERIFY(restored[0] && restored[1]);
+  QCOMPARE(restored[2].why(), QStringLiteral("the file is read-only"));
+  QCOMPARE(testfiles::read(a), oldBytes(1));
+  QCOMPARE(testfiles::read(b), oldBytes(2));
+  QCOMPARE(testfiles::read(locked), newBytes(3));
+  // Each restore is kept too, so it can be taken back.
+  QCOMPARE(history::versions(a).front().action, QStringLiteral("Restore"));
+  QCOMPARE(keptBytes(b), newBytes(2));
+}
+
 // A child process writes a batch of 100 pages and is killed at a random moment:
 // every page holds its old bytes or its new ones, and each new one has its old
 // bytes in the history.
@@ -231,14 +255,19 @@ void PageBatchWriterTest::killedAnywhereEachPageIsOldOrNew() {
     for (int i = 0; i < kPages; ++i) changes.push_back({pages[i], newBytes(i, round), {}});
     return changes;
   };
-  // How long an uninterrupted batch takes, so the kills fall all across one.
-  fresh(-1);
-  QElapsedTimer timer;
-  timer.start();
-  for (const auto& o : pagebatchwriter::write(batch(-1))) QVERIFY(o.written());
-  const qint64 span = std::max<qint64>(timer.nsecsElapsed() / 1000, 1000);
+  // How long an uninterrupted batch takes once the pages' history folders
+  // are there, so the kills fall all across one.
+  qint64 span = 0;
+  for (int round : {-2, -1}) {
+    fresh(round);
+    QElapsedTimer timer;
+    timer.start();
+    for (const auto& o : pagebatchwriter::write(batch(round))) QVERIFY(o.written());
+    span = std::max<qint64>(timer.nsecsElapsed() / 1000, 1000);
+  }
 
   int oldSeen = 0, newSeen = 0, mixed = 0;
+  qint64 lo = 0, hi = span;
   for (int round = 0; round < kRounds; ++round) {
     fresh(round);
     const pid_t child = ::fork();
@@ -247,7 +276,11 @@ void PageBatchWriterTest::killedAnywhereEachPageIsOldOrNew() {
       pagebatchwriter::write(batch(round));
       ::_exit(0);
     }
-    ::usleep(useconds_t(QRandomGenerator::global()->bounded(span * 5 / 4)));
+    // A random moment between the latest kill that found every page old and
+    // the earliest that found every page new: the time a batch takes varies
+    // with the disk's other work, so the window follows what the kills found.
+    const qint64 delay = lo + QRandomGenerator::global()->bounded(std::max<qint64>(hi - lo, 1));
+    ::usleep(useconds_t(delay));
     ::kill(child, SIGKILL);
     int status = 0;
     QCOMPARE(::waitpid(child, &status, 0), child);
@@ -262,6 +295,14 @@ void PageBatchWriterTest::killedAnywhereEachPageIsOldOrNew() {
       }
     }
     (news == 0 ? oldSeen : news == kPages ? newSeen : mixed)++;
+    if (news == 0) {
+      lo = delay;
+      hi = std::max(hi, lo * 2);
+    }
+    if (news == kPages) {
+      hi = delay;
+      lo = std::min(lo, hi / 2);
+    }
   }
   qInfo("%d rounds killed before any page changed, %d after all, %d in between", oldSeen, newSeen,
         mixed);
