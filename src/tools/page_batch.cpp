@@ -140,7 +140,6 @@ void PageBatch::flush() {
     o.why = written[i].why;
     if (written[i].result == pagebatchwriter::Outcome::Result::Changed) {
       o.fault = PageOutcome::Fault::Refused;
-      o.why = QString::fromLatin1(kChangedSinceSearch);
       o.failure = o.why;
     } else {
       o.fault = PageOutcome::Fault::Write;

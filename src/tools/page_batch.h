@@ -64,7 +64,7 @@ PageOutcome editPage(const QString& path, const PageEditFunction& edit);
 // batch writer: a few syncs for the whole batch instead of one per page. Each
 // page is on its own: one that fails is reported, the others are written.
 // A page changed by another program between its read and its write is not
-// written (refused: changed since the search). History copies are named
+// written (refused: it changed since it was read). History copies are named
 // action, or by the caller's history::Action when it is empty.
 class PageBatch final {
  public:
