@@ -208,7 +208,7 @@ void BM_FindInThousandPagesThroughTheWindow(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_ReplaceAcrossPagesVsSed)
-    ->ArgsNames({"pages", "code", "batch"})
+    ->ArgNames({"pages", "code", "batch"})
     ->ArgsProduct({{100}, {0, 1}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()

@@ -137,7 +137,8 @@ int program(const QString& path) {
     return MsgAnswer::Ok;
   });
   edit->click();
-  if (!waitFor([&] { return js(browser, QStringLiteral("document.designMode")) == u"on"; }))
+  if (!waitFor(
+          [&] { return js(browser, QStringLiteral("document.designMode")).toString() == u"on"; }))
     return 1;
   js(browser, kType);
   settle(2000);
@@ -157,7 +158,7 @@ int program(const QString& path) {
   settle(5000);
   report("after_save");
   // Typed again, so leaving asks and saves.
-  waitFor([&] { return js(browser, QStringLiteral("document.designMode")) == u"on"; });
+  waitFor([&] { return js(browser, QStringLiteral("document.designMode")).toString() == u"on"; });
   js(browser, kType);
   if (!savedThen([&] { edit->click(); })) return 1;
   settle(5000);
