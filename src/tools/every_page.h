@@ -7,9 +7,10 @@ class QComboBox;
 class QWidget;
 class WebBrowser;
 
-// The code tools run on every page of the list at once. Each page is read,
-// edited and written on its own; one that fails is reported and the others
-// are still done. A report of what changed takes the place of "Done!".
+// The code tools run on every page of the list at once. Each page is read
+// and edited on its own, then they are written together (pagebatch::PageBatch);
+// one that fails is reported and the others are still done. A report of what
+// changed takes the place of "Done!".
 namespace everypage {
 
 // The pages a tool runs on: every page of the list once, or the current page
