@@ -80,8 +80,9 @@ void BM_ReplaceAcrossPagesVsSed(benchmark::State& state) {
   const int pages = int(state.range(0));
   const auto mode = state.range(1) ? pagesearch::Mode::Code : pagesearch::Mode::Text;
   const bool batched = state.range(2) != 0;
+  // QV_BENCH_NO_HISTORY=1 leaves the history out, to see what it costs.
   QTemporaryDir historyRoot;
-  history::setRoot(historyRoot.path());
+  if (!qEnvironmentVariableIsSet("QV_BENCH_NO_HISTORY")) history::setRoot(historyRoot.path());
   QTemporaryDir dir;
   QDir(dir.path()).mkdir(QStringLiteral("ours"));
   QDir(dir.path()).mkdir(QStringLiteral("sed"));
