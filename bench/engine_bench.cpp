@@ -82,7 +82,19 @@ double familyPssMB() {
     QFile rollup(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
     if (!rollup.open(QIODevice::ReadOnly)) continue;
     for (const QByteArray& line : rollup.readAll().split('\n'))
-      if (line.startsWith("Pss:")) mb += line.mid(4).trimmed().split(' ').first().toDouble() / 1024;
+      if (line.startsWith("Pss:")) {
+        const double own = line.mid(4).trimmed().split(' ').first().toDouble() / 1024;
+        mb += own;
+        // Which process holds it: QV_BENCH_PROCS=1 names each one.
+        if (qEnvironmentVariableIsSet("QV_BENCH_PROCS")) {
+          QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+          cmd.open(QIODevice::ReadOnly);
+          const QByteArray type = cmd.readAll().replace('\0', ' ');
+          const qsizetype at = type.indexOf("--type=");
+          qInfo("pid %s pss %.0f %s", qPrintable(pid), own,
+                at < 0 ? "main" : type.mid(at, type.indexOf(' ', at) - at).constData());
+        }
+      }
   }
   return mb;
 }

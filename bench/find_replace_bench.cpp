@@ -1,10 +1,11 @@
 // Find and replace across pages. Two figures:
 // - 100 pages of 100 KB with a phrase ten times in each page's text: search
-//   and replace every match (read, search, re-read, check, write atomically)
-//   against one `sed -i` over copies of the same files, in the same run, and
-//   against that `sed -i` followed by `sync` of the files (x_sed_synced): the
-//   atomic writer makes each page durable before it replaces the old one,
-//   sed does not;
+//   and replace every match (read, search, re-read, check, write atomically,
+//   history kept) against one `sed -i` over copies of the same files, in the
+//   same run, and against that `sed -i` followed by `sync` of the files
+//   (x_sed_synced): our writer makes each page durable before it replaces the
+//   old one, sed does not. batch:0 writes page by page (one sync each), as the
+//   one-page writer does; batch:1 as the window does, through the batch writer;
 // - 1,000 pages of 100 KB searched through the Find and Replace window: the
 //   longest time the window did not answer, whether it showed progress, and
 //   how soon Close ends a search under way.
@@ -25,6 +26,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "files/page_history.h"
 #include "tools/find_window.h"
 #include "tools/page_batch.h"
 
@@ -77,6 +79,10 @@ double childrenCpu() {
 void BM_ReplaceAcrossPagesVsSed(benchmark::State& state) {
   const int pages = int(state.range(0));
   const auto mode = state.range(1) ? pagesearch::Mode::Code : pagesearch::Mode::Text;
+  const bool batched = state.range(2) != 0;
+  // QV_BENCH_NO_HISTORY=1 leaves the history out, to see what it costs.
+  QTemporaryDir historyRoot;
+  if (!qEnvironmentVariableIsSet("QV_BENCH_NO_HISTORY")) history::setRoot(historyRoot.path());
   QTemporaryDir dir;
   QDir(dir.path()).mkdir(QStringLiteral("ours"));
   QDir(dir.path()).mkdir(QStringLiteral("sed"));
@@ -105,12 +111,17 @@ void BM_ReplaceAcrossPagesVsSed(benchmark::State& state) {
     timer.start();
     const double cpuBefore = ownCpu();
     replaced = 0;
+    pagebatch::PageBatch batch(QStringLiteral("Find and Replace"));
     for (const QString& path : ours) {
       const pagebatch::SearchedPage found = pagebatch::searchPage(path, options);
       QList<int> all;
       for (int m = 0; m < found.matches.size(); ++m) all.append(m);
-      replaced += pagebatch::replaceInPage(found, all, QStringLiteral("Zed Inc"), mode).changes;
+      if (batched)
+        batch.add(path, pagebatch::replacementIn(found, all, QStringLiteral("Zed Inc"), mode));
+      else
+        replaced += pagebatch::replaceInPage(found, all, QStringLiteral("Zed Inc"), mode).changes;
     }
+    for (const pagebatch::PageOutcome& o : batch.finish()) replaced += o.changes;
     const double oursNow = timer.nsecsElapsed() * 1e-9;
     oursCpu += ownCpu() - cpuBefore;
     const double childrenBefore = childrenCpu();
@@ -126,6 +137,7 @@ void BM_ReplaceAcrossPagesVsSed(benchmark::State& state) {
   for (int i = 0; i < pages; ++i)
     if (read(ours[i]) != read(theirs[i])) state.SkipWithError("result differs from sed's");
   if (replaced != qsizetype(pages) * kMatchesPerPage) state.SkipWithError("matches missed");
+  history::setRoot({});
   state.counters["pages"] = pages;
   state.counters["page_KB"] = double(originals[0].size()) / 1024;
   state.counters["sed_ms"] = 1000 * sedSeconds / double(state.iterations());
@@ -197,7 +209,8 @@ void BM_FindInThousandPagesThroughTheWindow(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_ReplaceAcrossPagesVsSed)
-    ->ArgsProduct({{100}, {0, 1}})
+    ->ArgNames({"pages", "code", "batch"})
+    ->ArgsProduct({{100}, {0, 1}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(5);

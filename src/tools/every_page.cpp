@@ -20,10 +20,8 @@ int occurrences(const QString& text, const QString& what) {
 
 void runAndReport(QComboBox* pageList, WebBrowser* browser, const pagebatch::EditFunction& edit,
                   const QString& one, const QString& many, QWidget* parent) {
-  const pagebatch::PageEditFunction onPage = pagebatch::onText(edit);
-  const QList<pagebatch::PageOutcome> outcomes = everypage::editEach(
-      everypage::pagesFor(pageList),
-      [&onPage](const QString&, const QByteArray& bytes) { return onPage(bytes); });
+  const QList<pagebatch::PageOutcome> outcomes =
+      pagebatch::editPages(everypage::pagesFor(pageList), pagebatch::onText(edit), {});
   bool anyFailed = false;
   bool anyWritten = false;
   for (const pagebatch::PageOutcome& o : outcomes) {
@@ -49,12 +47,10 @@ QStringList pagesFor(const QComboBox* pageList) {
 }
 
 QList<pagebatch::PageOutcome> editEach(const QStringList& pages, const EditOne& edit) {
-  QList<pagebatch::PageOutcome> outcomes;
-  outcomes.reserve(pages.size());
+  pagebatch::PageBatch batch({});  // history copies named by the caller's action
   for (const QString& page : pages)
-    outcomes.append(pagebatch::editPage(
-        page, [&edit, &page](const QByteArray& bytes) { return edit(page, bytes); }));
-  return outcomes;
+    batch.add(page, [&edit, &page](const QByteArray& bytes) { return edit(page, bytes); });
+  return batch.finish();
 }
 
 void replaceTag(QComboBox* pageList, WebBrowser* browser, const QString& tag, const QString& code,

@@ -12,18 +12,19 @@ class QComboBox;
 class QWidget;
 class WebBrowser;
 
-// The code tools run on every page of the list at once. Each page is read,
-// edited and written on its own; one that fails is reported and the others
-// are still done. A report of what changed takes the place of "Done!".
+// The code tools run on every page of the list at once. Each page is read
+// and edited on its own, then they are written together (pagebatch::PageBatch);
+// one that fails is reported and the others are still done. A report of what
+// changed takes the place of "Done!".
 namespace everypage {
 
 // The pages a tool runs on: every page of the list once, or the current page
 // when the list holds none.
 QStringList pagesFor(const QComboBox* pageList);
 
-// Each page read, edited and written through the one reader and writer, in
-// order; the outcome of each, in the same order. Every tool that writes many
-// pages goes through here.
+// Each page read and edited in order, then written with the others through
+// the batch writer; the outcome of each, in the same order. Every tool that
+// writes many pages goes through here.
 using EditOne = std::function<pagebatch::PageEdit(const QString& path, const QByteArray& bytes)>;
 QList<pagebatch::PageOutcome> editEach(const QStringList& pages, const EditOne& edit);
 

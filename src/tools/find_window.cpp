@@ -280,6 +280,7 @@ void frmFind::startReplace() {
   if (order.isEmpty()) return;
   for (const int page : order) toReplace_.append({page, ticked.value(page)});
   replacement_ = txtReplace->text();
+  batch_ = std::make_unique<pagebatch::PageBatch>(QStringLiteral("Find and Replace"));
   next_ = 0;
   work_ = Work::Replacing;
   started_.start();
@@ -292,8 +293,9 @@ void frmFind::replaceStep() {
   slice.start();
   while (next_ < toReplace_.size() && slice.elapsed() < kSliceMs) {
     const auto& [page, chosen] = toReplace_[next_];
-    outcomes_.append(
-        pagebatch::replaceInPage(searched_[page], chosen, replacement_, searchedFor_.mode));
+    if (const pagebatch::PageEditFunction edit =
+            pagebatch::replacementIn(searched_[page], chosen, replacement_, searchedFor_.mode))
+      batch_->add(searched_[page].path, edit);
     ++next_;
   }
   if (next_ < toReplace_.size())
@@ -305,6 +307,8 @@ void frmFind::replaceStep() {
 void frmFind::endReplace() {
   stepper_->stop();
   work_ = Work::None;
+  outcomes_ = batch_->finish();
+  batch_.reset();
   prgProgress->hide();
   // The matches were places in the old bytes: a second replace must search again.
   lstMatches->clear();

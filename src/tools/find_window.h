@@ -6,6 +6,7 @@
 #include <QPair>
 #include <QPointer>
 #include <QStringList>
+#include <memory>
 
 #include "tools/page_batch.h"
 #include "tools/page_search.h"
@@ -87,5 +88,6 @@ class frmFind final : public QDialog {
   // The replace under way: pages with their ticked matches, and what came of each.
   QList<QPair<int, QList<int>>> toReplace_;
   QString replacement_;
+  std::unique_ptr<pagebatch::PageBatch> batch_;
   QList<pagebatch::PageOutcome> outcomes_;
 };

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <utility>
 
 #include "files/history_action.h"
 #include "files/page_file.h"
@@ -87,6 +88,81 @@ PageOutcome editPage(const QString& path, const PageEditFunction& edit) {
   return outcome;
 }
 
+namespace {
+
+// Bounds what waits in memory for its batch: past either, the batch is written.
+constexpr qint64 kBatchBytes = qint64(64) << 20;
+constexpr qsizetype kBatchPages = 500;
+
+}  // namespace
+
+PageBatch::PageBatch(QString action) : action_(std::move(action)) {}
+
+PageBatch::~PageBatch() { flush(); }
+
+void PageBatch::add(const QString& path, const PageEditFunction& edit) {
+  PageOutcome outcome;
+  outcome.path = path;
+  const auto fail = [&](PageOutcome::Fault fault, const QString& why, const QString& words) {
+    outcome.fault = fault;
+    outcome.why = why;
+    outcome.failure = words + why;
+    outcomes_.append(outcome);
+  };
+  QByteArray bytes;
+  if (const Status read = vFile::LoadBytes(bytes, path); !read)
+    return fail(PageOutcome::Fault::Read, read.why(), QStringLiteral("could not be read: "));
+  const pagebatchwriter::Identity identity = pagebatchwriter::Identity::of(bytes);
+  PageEdit edited = edit(bytes);
+  bytes = QByteArray();
+  if (!edited.refused.isEmpty()) return fail(PageOutcome::Fault::Refused, edited.refused, {});
+  if (edited.changes == 0) {
+    outcomes_.append(outcome);
+    return;
+  }
+  outcome.changes = edited.changes;
+  waitingBytes_ += edited.bytes.size();
+  waiting_.push_back({path, std::move(edited.bytes), identity});
+  waitingAt_.append(outcomes_.size());
+  outcomes_.append(outcome);
+  if (waitingBytes_ > kBatchBytes || waiting_.size() >= std::size_t(kBatchPages)) flush();
+}
+
+void PageBatch::flush() {
+  if (waiting_.empty()) return;
+  std::optional<history::Action> naming;
+  if (!action_.isEmpty()) naming.emplace(action_);
+  const std::vector<pagebatchwriter::Outcome> written = pagebatchwriter::write(std::move(waiting_));
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    PageOutcome& o = outcomes_[waitingAt_[qsizetype(i)]];
+    if (written[i].written()) continue;
+    o.changes = 0;
+    o.why = written[i].why;
+    if (written[i].result == pagebatchwriter::Outcome::Result::Changed) {
+      o.fault = PageOutcome::Fault::Refused;
+      o.failure = o.why;
+    } else {
+      o.fault = PageOutcome::Fault::Write;
+      o.failure = QStringLiteral("could not be saved: ") + o.why;
+    }
+  }
+  waiting_.clear();
+  waitingAt_.clear();
+  waitingBytes_ = 0;
+}
+
+QList<PageOutcome> PageBatch::finish() {
+  flush();
+  return std::exchange(outcomes_, {});
+}
+
+QList<PageOutcome> editPages(const QStringList& paths, const PageEditFunction& edit,
+                             const QString& action) {
+  PageBatch batch(action);
+  for (const QString& path : paths) batch.add(path, edit);
+  return batch.finish();
+}
+
 bool reportFileFault(const PageOutcome& outcome, QWidget* parent) {
   if (outcome.fault != PageOutcome::Fault::Read && outcome.fault != PageOutcome::Fault::Write)
     return false;
@@ -142,32 +218,41 @@ SearchedPage searchPage(const QString& path, const pagesearch::Options& options)
   return searched;
 }
 
-PageOutcome replaceInPage(const SearchedPage& page, const QList<int>& chosen,
-                          const QString& replacement, pagesearch::Mode mode) {
-  PageOutcome outcome;
-  outcome.path = page.path;
+PageEditFunction replacementIn(const SearchedPage& page, const QList<int>& chosen,
+                               const QString& replacement, pagesearch::Mode mode) {
   QList<pagesearch::ByteRange> ranges;
   for (const int i : chosen)
     if (i >= 0 && i < page.matches.size())
       ranges.append({page.matches[i].byteStart, page.matches[i].byteEnd});
-  if (ranges.isEmpty()) return outcome;
+  if (ranges.isEmpty()) return {};
   std::sort(ranges.begin(), ranges.end());
   ranges.erase(std::unique(ranges.begin(), ranges.end()), ranges.end());
 
   const QByteArray with = pagesearch::replacementBytes(replacement, mode, page.coding);
-  const history::Action action(QStringLiteral("Find and Replace"));
-  return editPage(page.path, [&](const QByteArray& bytes) {
+  return [ranges, with, size = page.size, fingerprint = page.fingerprint](const QByteArray& bytes) {
     PageEdit edited;
     // The matches are places in the bytes that were searched: in other bytes
     // they would cut the page at random.
-    if (bytes.size() != page.size || qHash(bytes) != page.fingerprint) {
-      edited.refused = QStringLiteral("changed since the search");
+    if (bytes.size() != size || qHash(bytes) != fingerprint) {
+      edited.refused = QString::fromLatin1(kChangedSinceSearch);
       return edited;
     }
     edited.bytes = pagesearch::spliceBytes(bytes, ranges, with);
     edited.changes = int(ranges.size());
     return edited;
-  });
+  };
+}
+
+PageOutcome replaceInPage(const SearchedPage& page, const QList<int>& chosen,
+                          const QString& replacement, pagesearch::Mode mode) {
+  const PageEditFunction edit = replacementIn(page, chosen, replacement, mode);
+  if (!edit) {
+    PageOutcome none;
+    none.path = page.path;
+    return none;
+  }
+  const history::Action action(QStringLiteral("Find and Replace"));
+  return editPage(page.path, edit);
 }
 
 QString replaceReport(const QList<PageOutcome>& outcomes) {

@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
+#include "files/page_batch_writer.h"
 #include "tools/page_search.h"
 
 class QComboBox;
@@ -58,6 +60,40 @@ struct PageOutcome final {
 // a page with no change is not written.
 PageOutcome editPage(const QString& path, const PageEditFunction& edit);
 
+// Many pages read and edited one by one and written together through the
+// batch writer: a few syncs for the whole batch instead of one per page. Each
+// page is on its own: one that fails is reported, the others are written.
+// A page changed by another program between its read and its write is not
+// written (refused: it changed since it was read). History copies are named
+// action, or by the caller's history::Action when it is empty.
+class PageBatch final {
+ public:
+  explicit PageBatch(QString action);
+  // What waits is written: a page read and edited is as good as done (a
+  // window closed half way through keeps the pages it did).
+  ~PageBatch();
+  PageBatch(const PageBatch&) = delete;
+  PageBatch& operator=(const PageBatch&) = delete;
+
+  // Reads and edits the page now; it is written with the batch (sooner when
+  // the bytes waiting pass a bound, so memory stays small on many big pages).
+  void add(const QString& path, const PageEditFunction& edit);
+  // Writes what waits; the outcomes of every page added, in order.
+  QList<PageOutcome> finish();
+
+ private:
+  void flush();
+  QString action_;
+  QList<PageOutcome> outcomes_;
+  std::vector<pagebatchwriter::Change> waiting_;
+  QList<qsizetype> waitingAt_;  // where each waiting change's outcome is
+  qint64 waitingBytes_ = 0;
+};
+
+// Every page edited by edit and written in batches.
+QList<PageOutcome> editPages(const QStringList& paths, const PageEditFunction& edit,
+                             const QString& action);
+
 // What every tool says of one page it could not read or write (a refused
 // edit is the tool's own to tell); false when there is nothing to say.
 bool reportFileFault(const PageOutcome& outcome, QWidget* parent);
@@ -81,11 +117,19 @@ struct SearchedPage final {
 
 SearchedPage searchPage(const QString& path, const pagesearch::Options& options);
 
-// Writes the replacement over the chosen matches of a searched page (indices
-// into page.matches). Nothing is written when the file changed since the
-// search, or when no match is chosen.
+// The edit that writes the replacement over the chosen matches of a searched
+// page (indices into page.matches); it refuses a page changed since the search.
+// Empty when no match is chosen.
+PageEditFunction replacementIn(const SearchedPage& page, const QList<int>& chosen,
+                               const QString& replacement, pagesearch::Mode mode);
+
+// The same for one page written at once. Nothing is written when the file
+// changed since the search, or when no match is chosen.
 PageOutcome replaceInPage(const SearchedPage& page, const QList<int>& chosen,
                           const QString& replacement, pagesearch::Mode mode);
+
+// The words for a page that changed since the search.
+inline const char* const kChangedSinceSearch = "changed since the search";
 
 // The report after a replace: one line per page (replaced N, or failed and
 // why), failures first; a long list is cut short.

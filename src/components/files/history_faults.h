@@ -15,6 +15,9 @@ using Fault = std::function<QString(Step)>;
 
 void setFault(Fault hook);
 
+// What the installed hook says of the step (empty without one).
+QString injectedFault(Step step);
+
 class ScopedFault final {
  public:
   explicit ScopedFault(Fault hook) { setFault(std::move(hook)); }

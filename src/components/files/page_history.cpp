@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <algorithm>
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "files/history_action.h"
 #include "files/history_faults.h"
 #include "files/history_limits.h"
+#include "files/page_batch_writer.h"
 #include "files/paths.h"
 #include "files/v_file.h"
 
@@ -198,8 +200,8 @@ void trimPage(const QDir& folder) {
 }
 
 // Past the total, the oldest versions of any page go, never an original and
-// never the version just kept (it is what undoes the write under way).
-void trimTotal(const QString& keptFolder, const QString& keptStem) {
+// never a version just kept (it is what undoes the write under way).
+void trimTotal(const QSet<QString>& justKept) {
   struct Candidate {
     QString folder, stem;
     qint64 keptAt;
@@ -214,7 +216,7 @@ void trimTotal(const QString& keptFolder, const QString& keptStem) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
       const QFileInfo data(folder.filePath(entries[i].stem + kData));
       total += data.size();
-      const bool kept = folder.path() == keptFolder && entries[i].stem == keptStem;
+      const bool kept = justKept.contains(folder.filePath(entries[i].stem));
       if (i > 0 && !kept)
         candidates.push_back({folder.path(), entries[i].stem, entries[i].keptAt, data.size()});
     }
@@ -229,9 +231,10 @@ void trimTotal(const QString& keptFolder, const QString& keptStem) {
   }
 }
 
-// Keeps oldBytes as the newest version of the page; the stem of the entry.
-Status keep(const QString& canonicalPath, const QByteArray& oldBytes, const QByteArray& sha,
-            QString& stem) {
+// Names the entry that keeps oldBytes as the newest version of the page;
+// nothing when the newest version holds them already. Folders are made here,
+// no entry file is written.
+Status plan(const QString& canonicalPath, const QByteArray& oldBytes, std::optional<Copy>& copy) {
   const QString path = folderOfCanonical(canonicalPath);
   if (QString why = injected(Step::Folder); !why.isEmpty()) return Status::failure(why);
   // Folders made here are the user's alone; one that was there is left as it is.
@@ -245,6 +248,7 @@ Status keep(const QString& canonicalPath, const QByteArray& oldBytes, const QByt
   const QDir folder(path);
   removeAbandoned(folder);
 
+  const QByteArray sha = sha256Hex(oldBytes);
   // The same bytes as the newest version (a write that failed and is tried
   // again, a save of an unchanged page) are kept once.
   const std::vector<Stored> entries = committed(folder);
@@ -254,23 +258,37 @@ Status keep(const QString& canonicalPath, const QByteArray& oldBytes, const QByt
       return Status::success();
   }
 
-  stem = QStringLiteral("%1-%2")
-             .arg(nextSequence(folder), 8, 10, QLatin1Char('0'))
-             .arg(nowNanoseconds(), 19, 10, QLatin1Char('0'));
+  Copy planned;
+  planned.folder = path;
+  planned.stem = QStringLiteral("%1-%2")
+                     .arg(nextSequence(folder), 8, 10, QLatin1Char('0'))
+                     .arg(nowNanoseconds(), 19, 10, QLatin1Char('0'));
   QJsonObject index;
   index.insert(QStringLiteral("page"), canonicalPath);
   index.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
   index.insert(QStringLiteral("action"), currentAction());
   index.insert(QStringLiteral("size"), oldBytes.size());
   index.insert(QStringLiteral("sha256"), QString::fromLatin1(sha));
+  planned.dataPath = folder.filePath(planned.stem + kData);
+  planned.indexPath = folder.filePath(planned.stem + kIndex);
+  planned.index = QJsonDocument(index).toJson();
+  copy = std::move(planned);
+  return Status::success();
+}
 
+// Keeps oldBytes as the newest version of the page.
+Status keep(const QString& canonicalPath, const QByteArray& oldBytes, std::optional<Copy>& copy) {
+  if (Status s = plan(canonicalPath, oldBytes, copy); !s || !copy) return s;
   // The bytes before their index: a crash leaves no index, or one whose bytes are whole.
-  if (Status s = writeWhole(path, stem + kData, oldBytes, Step::Data); !s) return s;
-  if (Status s = writeWhole(path, stem + kIndex, QJsonDocument(index).toJson(), Step::Index); !s) {
-    QFile::remove(folder.filePath(stem + kData));
+  const QString data = QFileInfo(copy->dataPath).fileName();
+  if (Status s = writeWhole(copy->folder, data, oldBytes, Step::Data); !s) return s;
+  if (Status s =
+          writeWhole(copy->folder, QFileInfo(copy->indexPath).fileName(), copy->index, Step::Index);
+      !s) {
+    QFile::remove(copy->dataPath);
     return s;
   }
-  syncFolder(path);
+  syncFolder(copy->folder);
   return Status::success();
 }
 
@@ -321,6 +339,33 @@ QString standardRoot() {
 
 QString folderOf(const QString& page) { return folderOfCanonical(paths::identityOf(page)); }
 
+Status planCopy(const QString& path, const QByteArray& oldBytes, const QByteArray& newBytes,
+                std::optional<Copy>& copy) {
+  copy.reset();
+  if (rootFolder().isEmpty() || !recording() || oldBytes == newBytes) return Status::success();
+  return plan(paths::identityOf(path), oldBytes, copy);
+}
+
+Status withoutCopy(const QString& path, const QString& why) {
+  if (!question())
+    return Status::failure(QStringLiteral("no history copy could be kept: %1").arg(why));
+  if (question()(path, why)) return Status::success();
+  return Status::failure(QStringLiteral("it was not saved without a history copy"));
+}
+
+void trimAfter(const std::vector<Copy>& kept) {
+  if (kept.empty()) return;
+  // Trimming is housekeeping: a file that cannot be removed now is removed next time.
+  QSet<QString> stems;
+  for (const Copy& copy : kept) {
+    trimPage(QDir(copy.folder));
+    stems.insert(QDir(copy.folder).filePath(copy.stem));
+  }
+  trimTotal(stems);
+}
+
+QString injectedFault(Step step) { return injected(step); }
+
 Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
   if (rootFolder().isEmpty() || !recording()) return Status::success();
   const QFileInfo info(path);
@@ -331,23 +376,14 @@ Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
   Status kept = vFile::LoadBytes(oldBytes, path);
   if (kept) {
     if (oldBytes == newBytes) return Status::success();
-    QString stem;
-    const QString canonicalPath = paths::identityOf(path);
-    kept = keep(canonicalPath, oldBytes, sha256Hex(oldBytes), stem);
-    if (kept && !stem.isEmpty()) {
-      // Trimming is housekeeping: a file that cannot be removed now is removed next time.
-      trimPage(QDir(folderOfCanonical(canonicalPath)));
-      trimTotal(folderOfCanonical(canonicalPath), stem);
-    }
+    std::optional<Copy> copy;
+    kept = keep(paths::identityOf(path), oldBytes, copy);
+    if (kept && copy) trimAfter({*copy});
   } else {
     kept = Status::failure(QStringLiteral("the page could not be read (%1)").arg(kept.why()));
   }
   if (kept) return kept;
-
-  const QString why = QStringLiteral("no history copy could be kept: %1").arg(kept.why());
-  if (!question()) return Status::failure(why);
-  if (question()(path, kept.why())) return Status::success();
-  return Status::failure(QStringLiteral("it was not saved without a history copy"));
+  return withoutCopy(path, kept.why());
 }
 
 std::vector<Version> versions(const QString& page) {
@@ -381,6 +417,26 @@ Status restore(const QString& page, const Version& version) {
   if (Status s = readVersion(page, version, bytes); !s) return s;
   const Action restoring(QStringLiteral("Restore"));
   return vFile::SaveBytes(bytes, page, recordBeforeWrite);
+}
+
+std::vector<Status> restore(const std::vector<PageVersion>& versions) {
+  std::vector<Status> out(versions.size(), Status::success());
+  std::vector<pagebatchwriter::Change> changes;
+  std::vector<std::size_t> changed;
+  for (std::size_t i = 0; i < versions.size(); ++i) {
+    QByteArray bytes;
+    if (Status s = readVersion(versions[i].page, versions[i].version, bytes); !s) {
+      out[i] = s;
+      continue;
+    }
+    changes.push_back({versions[i].page, std::move(bytes), std::nullopt});
+    changed.push_back(i);
+  }
+  const Action restoring(QStringLiteral("Restore"));
+  const std::vector<pagebatchwriter::Outcome> written = pagebatchwriter::write(std::move(changes));
+  for (std::size_t k = 0; k < written.size(); ++k)
+    if (!written[k].written()) out[changed[k]] = Status::failure(written[k].why);
+  return out;
 }
 
 }  // namespace history

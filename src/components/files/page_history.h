@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "files/status.h"
@@ -36,6 +37,30 @@ QString standardRoot();
 // left as it is (the user was asked, or nobody could be).
 [[nodiscard]] Status recordBeforeWrite(const QString& path, const QByteArray& newBytes);
 
+// A copy of a page's old bytes that a batch of writes makes durable with the
+// pages themselves: the bytes go to dataPath, then index to indexPath, both
+// before the page is replaced. A reader takes an index only with whole bytes.
+struct Copy final {
+  QString folder;
+  QString stem;
+  QString dataPath;
+  QString indexPath;
+  QByteArray index;
+};
+
+// Names the copy that writing newBytes over the page at path needs, its
+// folders made: none when nothing is recorded, the bytes stay the same, or the
+// newest version holds them already. Nothing else is written.
+[[nodiscard]] Status planCopy(const QString& path, const QByteArray& oldBytes,
+                              const QByteArray& newBytes, std::optional<Copy>& copy);
+
+// When no copy could be kept (why): success when the page may be written
+// without one, as the question below decides.
+[[nodiscard]] Status withoutCopy(const QString& path, const QString& why);
+
+// The housekeeping after copies were written: each page's newest versions, then the total.
+void trimAfter(const std::vector<Copy>& kept);
+
 // Asked when no copy can be kept; true writes the page without one. With no
 // question installed such a write is refused.
 using WithoutCopyQuestion = std::function<bool(const QString& page, const QString& why)>;
@@ -50,6 +75,15 @@ std::vector<Version> versions(const QString& page);
 // Writes the version back over the page through the page writer, so the bytes
 // it replaces are kept too (as "Restore") and a restore can be undone.
 [[nodiscard]] Status restore(const QString& page, const Version& version);
+
+// Writes each version back over its page, all in one batch of the batch
+// writer (files/page_batch_writer.h): each page on its own, one that fails
+// says why and leaves the others restored. A status per page, in order.
+struct PageVersion final {
+  QString page;
+  Version version;
+};
+std::vector<Status> restore(const std::vector<PageVersion>& versions);
 
 // The folder of one page's history.
 QString folderOf(const QString& page);

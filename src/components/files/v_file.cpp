@@ -150,9 +150,9 @@ Status SaveText(const TextBuffer& source, const QString& path) {
   return SaveBytes(textcodec::encode(source), path);
 }
 
-Status SaveBytes(const QByteArray& bytes, const QString& path, const BeforeWrite& before) {
+Status WritableTarget(const QString& path, QString& target) {
   if (path.isEmpty()) return Status::failure(QStringLiteral("no file name was given"));
-  QString target = path;
+  target = path;
   // A link stays a link: the file it points to is the one rewritten.
   for (int hops = 0; QFileInfo(target).isSymLink(); ++hops) {
     if (hops > 32) return Status::failure(QStringLiteral("the link points to itself"));
@@ -166,7 +166,12 @@ Status SaveBytes(const QByteArray& bytes, const QString& path, const BeforeWrite
   if (info.exists() && (!info.isWritable() || !(info.permissions() & QFile::WriteOwner)))
     return Status::failure(QStringLiteral("the file is read-only"));
   if (!info.dir().exists()) return Status::failure(QStringLiteral("its folder does not exist"));
+  return Status::success();
+}
 
+Status SaveBytes(const QByteArray& bytes, const QString& path, const BeforeWrite& before) {
+  QString target;
+  if (Status writable = WritableTarget(path, target); !writable) return writable;
   if (before)
     if (Status ready = before(target, bytes); !ready) return ready;
   return WriteWhole(bytes, target, {std::nullopt, writeFault()});
@@ -203,5 +208,7 @@ Status WriteWhole(const QByteArray& bytes, const QString& target, const WriteOpt
 }
 
 void setWriteFault(WriteFault hook) { writeFault() = std::move(hook); }
+
+QString injectedWriteFault(WriteStep step) { return writeFault() ? writeFault()(step) : QString(); }
 
 }  // namespace vFile

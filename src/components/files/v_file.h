@@ -46,6 +46,10 @@ using BeforeWrite = std::function<Status(const QString& target, const QByteArray
 [[nodiscard]] Status SaveBytes(const QByteArray& bytes, const QString& path,
                                const BeforeWrite& before = {});
 
+// The file a write of path would replace (a link followed), or why it may
+// not be written: a folder, a read-only file or file system, no folder.
+[[nodiscard]] Status WritableTarget(const QString& path, QString& target);
+
 struct WriteOptions final {
   // The permissions of a file that was not there (one that was keeps its own).
   std::optional<QFileDevice::Permissions> fresh;

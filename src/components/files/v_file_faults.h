@@ -16,6 +16,9 @@ using WriteFault = std::function<QString(WriteStep)>;
 // Used by every SaveText until replaced; an empty hook removes it.
 void setWriteFault(WriteFault hook);
 
+// What the installed hook says of the step (empty without one).
+QString injectedWriteFault(WriteStep step);
+
 // Installs a hook for one scope.
 class ScopedWriteFault final {
  public:

@@ -1,0 +1,330 @@
+#include "files/page_batch_writer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSet>
+#include <cerrno>
+
+#include "files/history_faults.h"
+#include "files/page_history.h"
+#include "files/paths.h"
+#include "files/v_file.h"
+#include "files/v_file_faults.h"
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace pagebatchwriter {
+
+Identity Identity::of(const QByteArray& bytes) { return {bytes.size(), qHash(bytes)}; }
+
+}  // namespace pagebatchwriter
+
+namespace {
+
+using pagebatchwriter::Outcome;
+
+const QString kChanged = QStringLiteral("it changed since it was read");
+
+#ifdef Q_OS_UNIX
+
+struct Pending final {
+  std::size_t index = 0;
+  QString target;
+  QByteArray bytes;
+  bool existed = false;
+  struct stat before {};
+  std::optional<history::Copy> copy;
+  QString pageTemp, dataTemp, indexTemp;
+  bool alive = true;
+};
+
+QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
+
+void removeTemps(Pending& p) {
+  for (QString* temp : {&p.pageTemp, &p.dataTemp, &p.indexTemp}) {
+    if (!temp->isEmpty()) ::unlink(encoded(*temp).constData());
+    temp->clear();
+  }
+}
+
+// A new file beside target holding bytes, with mode's permissions from its
+// first byte on (a private page's new bytes are never readable by others).
+// The same "<name>.XXXXXX" form as the single-file writer's temporary files.
+// A new file's mode: the usual one less the umask.
+constexpr mode_t kNewFile = mode_t(-1);
+
+Status writeTemp(const QString& target, const QByteArray& bytes, mode_t mode, QString& temp,
+                 const std::function<QString(vFile::WriteStep)>& fault) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  if (QString why = fault(vFile::WriteStep::Open); !why.isEmpty()) return Status::failure(why);
+  int fd = -1;
+  QString name;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    name = target + u'.';
+    for (int i = 0; i < 6; ++i)
+      name += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)]);
+    fd = ::open(encoded(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                mode != kNewFile ? S_IRUSR | S_IWUSR : 0666);
+    if (fd < 0 && errno != EEXIST) return Status::failure(vFile::reasonOf(errno));
+  }
+  if (fd < 0) return Status::failure(vFile::reasonOf(EEXIST));
+  temp = name;
+  const auto fail = [&](int error, const QString& why = {}) {
+    ::close(fd);
+    return Status::failure(why.isEmpty() ? vFile::reasonOf(error) : why);
+  };
+  if (mode != kNewFile && ::fchmod(fd, mode) != 0) return fail(errno);
+  if (QString why = fault(vFile::WriteStep::Write); !why.isEmpty()) {
+    [[maybe_unused]] const auto cut = ::write(fd, bytes.constData(), size_t(bytes.size() / 2));
+    return fail(0, why);
+  }
+  for (qsizetype done = 0; done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return fail(n < 0 ? errno : ENOSPC);
+    done += n;
+  }
+  if (QString why = fault(vFile::WriteStep::Flush); !why.isEmpty()) return fail(0, why);
+  if (::close(fd) != 0) return Status::failure(vFile::reasonOf(errno));
+  return Status::success();
+}
+
+dev_t deviceOf(const QString& path) {
+  struct stat st {};
+  return ::stat(encoded(path).constData(), &st) == 0 ? st.st_dev : dev_t(-1);
+}
+
+// Makes everything written so far in these folders durable: one sync of each
+// file system (Linux), or of each folder's files where that is not offered.
+// The devices whose sync failed, with the reason.
+QHash<dev_t, QString> syncAll(const QSet<QString>& folders, const QStringList& files) {
+  QHash<dev_t, QString> failed;
+#ifdef Q_OS_LINUX
+  Q_UNUSED(files);
+  QHash<dev_t, QString> devices;
+  for (const QString& folder : folders) devices.insert(deviceOf(folder), folder);
+  for (auto it = devices.cbegin(); it != devices.cend(); ++it) {
+    const int fd = ::open(encoded(it.value()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::syncfs(fd) != 0) failed.insert(it.key(), vFile::reasonOf(errno));
+    if (fd >= 0) ::close(fd);
+  }
+#else
+  for (const QString& path : files + QStringList(folders.cbegin(), folders.cend())) {
+    const int fd = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    if (::fsync(fd) != 0 && !QFileInfo(path).isDir())
+      failed.insert(deviceOf(path), vFile::reasonOf(errno));
+    ::close(fd);
+  }
+#endif
+  return failed;
+}
+
+QString folderOf(const QString& file) { return QFileInfo(file).absolutePath(); }
+
+// Drops every page whose files lie on a device that could not be synced.
+void dropUnsynced(std::vector<Pending>& pending, const QHash<dev_t, QString>& failed,
+                  std::vector<Outcome>& out, bool historyToo) {
+  if (failed.isEmpty()) return;
+  for (Pending& p : pending) {
+    if (!p.alive) continue;
+    dev_t dev = deviceOf(folderOf(p.target));
+    if (historyToo && p.copy && !failed.contains(dev)) dev = deviceOf(p.copy->folder);
+    if (!failed.contains(dev)) continue;
+    removeTemps(p);
+    p.alive = false;
+    out[p.index] = {Outcome::Result::Failed, failed.value(dev)};
+  }
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Reads, checks and writes beside its target every page of the batch.
+void prepare(std::vector<pagebatchwriter::Change>& changes, std::vector<Pending>& pending,
+             std::vector<Outcome>& out) {
+  QSet<QString> targets;
+  const auto pageFault = [](vFile::WriteStep step) { return vFile::injectedWriteFault(step); };
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    pagebatchwriter::Change& change = changes[i];
+    Pending p;
+    p.index = i;
+    if (Status writable = vFile::WritableTarget(change.path, p.target); !writable) {
+      out[i].why = writable.why();
+      continue;
+    }
+    // Written twice in one batch, the second rename would decide silently.
+    const QString identity = paths::identityOf(p.target);
+    if (targets.contains(identity)) {
+      out[i].why = QStringLiteral("it is in the batch twice");
+      continue;
+    }
+    targets.insert(identity);
+    QByteArray old;
+    p.existed = ::stat(encoded(p.target).constData(), &p.before) == 0;
+    if (p.existed) {
+      if (Status read = vFile::LoadBytes(old, p.target); !read) {
+        out[i].why = QStringLiteral("it could not be read (%1)").arg(read.why());
+        continue;
+      }
+    }
+    if (change.expected && (!p.existed || pagebatchwriter::Identity::of(old) != *change.expected)) {
+      out[i] = {Outcome::Result::Changed, kChanged};
+      continue;
+    }
+    if (p.existed && old == change.bytes) {
+      out[i] = {Outcome::Result::Written, {}};
+      continue;
+    }
+    p.bytes = std::move(change.bytes);
+    change.bytes = QByteArray();
+
+    // A new file replaces nothing, so it has nothing to keep.
+    Status copied =
+        p.existed ? history::planCopy(p.target, old, p.bytes, p.copy) : Status::success();
+    if (copied && p.copy) {
+      const auto historyFault = [](history::Step step) {
+        return [step](vFile::WriteStep at) {
+          return at == vFile::WriteStep::Write ? history::injectedFault(step) : QString();
+        };
+      };
+      copied = writeTemp(p.copy->dataPath, old, S_IRUSR | S_IWUSR, p.dataTemp,
+                         historyFault(history::Step::Data));
+      if (copied)
+        copied = writeTemp(p.copy->indexPath, p.copy->index, S_IRUSR | S_IWUSR, p.indexTemp,
+                           historyFault(history::Step::Index));
+    }
+    old = QByteArray();
+    if (!copied) {
+      removeTemps(p);
+      p.copy.reset();
+      if (Status without = history::withoutCopy(p.target, copied.why()); !without) {
+        out[i].why = without.why();
+        continue;
+      }
+    }
+    const mode_t mode = p.existed ? p.before.st_mode & 07777 : kNewFile;
+    if (Status written = writeTemp(p.target, p.bytes, mode, p.pageTemp, pageFault); !written) {
+      removeTemps(p);
+      out[i].why = written.why();
+      continue;
+    }
+    p.bytes = QByteArray();
+    pending.push_back(std::move(p));
+  }
+}
+
+void commit(std::vector<Pending>& pending, std::vector<Outcome>& out) {
+  QSet<QString> folders;
+  QStringList files;
+  for (const Pending& p : pending) {
+    folders.insert(folderOf(p.target));
+    files.append(p.pageTemp);
+    if (p.copy) {
+      folders.insert(p.copy->folder);
+      files << p.dataTemp << p.indexTemp;
+    }
+  }
+  // 1. Every new byte durable under its temporary name.
+  dropUnsynced(pending, syncAll(folders, files), out, true);
+
+  // 2. The history copies in place and durable before any page changes, so a
+  // page that is new after a crash always has its old bytes kept.
+  QSet<QString> historyFolders;
+  std::vector<history::Copy> kept;
+  for (Pending& p : pending) {
+    if (!p.alive || !p.copy) continue;
+    const auto lost = [&](int error) {
+      removeTemps(p);
+      p.alive = false;
+      out[p.index].why =
+          QStringLiteral("no history copy could be kept: %1").arg(vFile::reasonOf(error));
+    };
+    if (::rename(encoded(p.dataTemp).constData(), encoded(p.copy->dataPath).constData()) != 0) {
+      lost(errno);
+      continue;
+    }
+    p.dataTemp.clear();
+    if (::rename(encoded(p.indexTemp).constData(), encoded(p.copy->indexPath).constData()) != 0) {
+      const int error = errno;
+      ::unlink(encoded(p.copy->dataPath).constData());
+      lost(error);
+      continue;
+    }
+    p.indexTemp.clear();
+    historyFolders.insert(p.copy->folder);
+    kept.push_back(*p.copy);
+  }
+  if (!historyFolders.isEmpty()) dropUnsynced(pending, syncAll(historyFolders, {}), out, true);
+
+  // 3. Each page renamed over its file, then the renames made durable.
+  QSet<QString> pageFolders;
+  for (Pending& p : pending) {
+    if (!p.alive) continue;
+    if (QString why = vFile::injectedWriteFault(vFile::WriteStep::Commit); !why.isEmpty()) {
+      removeTemps(p);
+      out[p.index].why = why;
+      continue;
+    }
+    struct stat now {};
+    const bool exists = ::stat(encoded(p.target).constData(), &now) == 0;
+    if (exists != p.existed || (exists && !sameFile(now, p.before))) {
+      removeTemps(p);
+      out[p.index] = {Outcome::Result::Changed, kChanged};
+      continue;
+    }
+    if (::rename(encoded(p.pageTemp).constData(), encoded(p.target).constData()) != 0) {
+      out[p.index].why = vFile::reasonOf(errno);
+      removeTemps(p);
+      continue;
+    }
+    p.pageTemp.clear();
+    out[p.index] = {Outcome::Result::Written, {}};
+    pageFolders.insert(folderOf(p.target));
+  }
+  // The pages are in place: a failed sync of their folders can no longer be
+  // undone, and the next sync of the disk writes them anyway.
+  if (!pageFolders.isEmpty()) syncAll(pageFolders, {});
+  history::trimAfter(kept);
+}
+
+#endif
+
+}  // namespace
+
+namespace pagebatchwriter {
+
+std::vector<Outcome> write(std::vector<Change> changes) {
+  std::vector<Outcome> out(changes.size());
+#ifdef Q_OS_UNIX
+  std::vector<Pending> pending;
+  prepare(changes, pending, out);
+  commit(pending, out);
+#else
+  // Elsewhere each page is written on its own by the single-page writer.
+  for (std::size_t i = 0; i < changes.size(); ++i) {
+    Change& c = changes[i];
+    if (c.expected) {
+      QByteArray old;
+      if (!vFile::LoadBytes(old, c.path) || Identity::of(old) != *c.expected) {
+        out[i] = {Outcome::Result::Changed, kChanged};
+        continue;
+      }
+    }
+    const Status saved = vFile::SaveBytes(c.bytes, c.path, history::recordBeforeWrite);
+    out[i] = saved ? Outcome{Outcome::Result::Written, {}}
+                   : Outcome{Outcome::Result::Failed, saved.why()};
+  }
+#endif
+  return out;
+}
+
+}  // namespace pagebatchwriter
