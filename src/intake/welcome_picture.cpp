@@ -1,6 +1,8 @@
 #include "intake/welcome_picture.h"
 
 #include <QPainter>
+#include <QtMath>
+#include <algorithm>
 #include <QPainterPath>
 
 namespace {
@@ -40,8 +42,11 @@ void drawPage(QPainter& p, const QRectF& r, const QColor& edge) {
 
 }  // namespace
 
-QImage drawWelcomePicture() {
-  QImage image(kWelcomePictureSize, kWelcomePictureSize, QImage::Format_RGB32);
+QImage drawWelcomePicture(qreal devicePixelRatio) {
+  const qreal ratio = std::max(devicePixelRatio, 1.0);
+  const int side = qCeil(kWelcomePictureSize * ratio);
+  QImage image(side, side, QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::white);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
