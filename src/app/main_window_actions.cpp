@@ -1,8 +1,11 @@
 // The main window's list of actions, and what is made from it: the menu
 // (cmdMenu, F10), the window's keys, the header links and the tooltips of
 // the buttons that run an action.
+#include <Qsci/qsciscintilla.h>
+
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -294,6 +297,14 @@ void Form2::setUpActions() {
   connect(WebBrowser1->state(), &EditingState::changed, this, &Form2::showActions);
   connect(Combo1, &QComboBox::currentTextChanged, this, &Form2::showActions);
   showActions();
+
+  // Tab follows the window from the top left: the band, the page row, what
+  // the preview holds, the device row.
+  const QList<QWidget*> order = {
+      cmdMenu,   cmdViewPage, cmdViewCode,    cmdViewSplit,    cmdPro,        Combo1,
+      Command5,  Command2,    Command1,       cmdAddPages,     WebBrowser1,   CodeView1->editor(),
+      cboDevice, cmdRotate,   txtDeviceWidth, txtDeviceHeight, cmdSavePicture};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void Form2::runAction(const QString& name) {

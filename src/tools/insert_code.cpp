@@ -147,6 +147,7 @@ QString Form3::codeText() const {
 
 void Form3::Command1_Click() {
   if (!pageList_) return;
+  usedCode_ = codeText();
   if (!browser_) {
     runInsertion();
     return;
@@ -191,6 +192,16 @@ void Form3::insertIntoCurrentPage() {
 }
 
 void Form3::Command2_Click() { close(); }
+
+void Form3::reject() {
+  const QString code = codeText();
+  if (!code.trimmed().isEmpty() && code != usedCode_ &&
+      MsgBox(QStringLiteral("Close Insert Code? The code you typed has not been put into a page."),
+             MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Insert Code"),
+             this) != MsgAnswer::Yes)
+    return;
+  QDialog::reject();
+}
 
 void Form3::Command3_Click() {
   const QString url = txtLinkUrl->text();

@@ -283,6 +283,7 @@ void frmPRO::showOpenPanelsOnly() {
 }
 
 void frmPRO::cmdUpdate_Click(int Index) {
+  if (Index == 1) usedHeadCode_ = txtRetargeting->toPlainText();
   if (!browser_) {
     runAction(Index);
     return;
@@ -321,6 +322,16 @@ void frmPRO::runAction(int Index) {
 }
 
 void frmPRO::Command2_Click() { close(); }
+
+void frmPRO::reject() {
+  const QString code = txtRetargeting->toPlainText();
+  if (!code.trimmed().isEmpty() && code != usedHeadCode_ &&
+      MsgBox(QStringLiteral("Close Pro Version? The code you pasted has not been put into a page."),
+             MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Pro Version"),
+             this) != MsgAnswer::Yes)
+    return;
+  QDialog::reject();
+}
 
 QString frmPRO::currentPage() const { return pageList_ ? pageList_->currentText() : QString(); }
 

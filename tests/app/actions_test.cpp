@@ -177,6 +177,19 @@ class ActionsTest final : public QObject {
     QTRY_VERIFY(!menu()->isVisible());
   }
 
+  void tabFollowsTheLayout() {
+    const QStringList expected = {"cmdMenu",       "cmdViewPage", "cmdViewCode", "cmdViewSplit",
+                                  "cmdPro",        "Combo1",      "Command5",    "Command2",
+                                  "Command1",      "cmdAddPages", "cboDevice",   "cmdRotate",
+                                  "cmdSavePicture"};
+    QStringList seen;
+    QWidget* w = form->findChild<QWidget*>("cmdMenu");
+    for (int i = 0; i < 500 && seen.size() < expected.size(); ++i, w = w->nextInFocusChain())
+      if (expected.contains(w->objectName()) && !seen.contains(w->objectName()))
+        seen << w->objectName();
+    QCOMPARE(seen, expected);
+  }
+
   void theEmptyWindowGuides() {
     auto* guide = form->findChild<QWidget*>("frGuide");
     auto* add = form->findChild<QPushButton*>("cmdAddPages");
