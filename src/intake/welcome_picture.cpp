@@ -1,9 +1,9 @@
 #include "intake/welcome_picture.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QtMath>
 #include <algorithm>
-#include <QPainterPath>
 
 namespace {
 

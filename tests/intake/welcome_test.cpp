@@ -199,8 +199,9 @@ void WelcomeTest::pictureIsSquareAndDrawn() {
   const QImage sharp = drawWelcomePicture(2.0);
   QCOMPARE(sharp.size(), QSize(356, 356));
   QCOMPARE(sharp.deviceIndependentSize(), QSizeF(178, 178));
-  QCOMPARE(sharp.scaled(178, 178, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(89, 70),
-           picture.pixelColor(89, 70));
+  QCOMPARE(
+      sharp.scaled(178, 178, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(89, 70),
+      picture.pixelColor(89, 70));
 }
 
 void WelcomeTest::dropsLandAnywhereInBothModes_data() {

@@ -22,8 +22,8 @@ class EscapeAsksTest final : public QObject {
       const QString name = QString::fromLatin1(w);
       QTest::addRow("%s, empty box", w) << name << QString() << MsgAnswer::No << false << true;
       QTest::addRow("%s, only spaces", w) << name << "  \n" << MsgAnswer::No << false << true;
-      QTest::addRow("%s, code kept", w) << name << "<script>x()</script>" << MsgAnswer::No << true
-                                        << false;
+      QTest::addRow("%s, code kept", w)
+          << name << "<script>x()</script>" << MsgAnswer::No << true << false;
       QTest::addRow("%s, code given up", w)
           << name << "<script>x()</script>" << MsgAnswer::Yes << true << true;
     }
