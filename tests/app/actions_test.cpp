@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -43,6 +44,8 @@ class ActionsTest final : public QObject {
   }
 
  private slots:
+  // The device chosen and other settings go to a test folder, never the user's.
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   void init() {
     page = dir.filePath("sales.htm");
     testfiles::write(page, "<html><body><p>A</p></body></html>");

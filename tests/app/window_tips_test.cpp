@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -75,6 +76,8 @@ class WindowTipsTest final : public QObject {
   QString page;
 
  private slots:
+  // The device chosen and other settings go to a test folder, never the user's.
+  void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
   void init() {
     page = dir.filePath("sales.htm");
     testfiles::write(page, "<html><head><title>T</title></head><body><p>A</p></body></html>");
