@@ -34,6 +34,8 @@ QStringList groups(const QList<Action>& list) {
 }
 
 const Action* find(const QList<Action>& list, const QString& name) {
+  // Entries that only name keys have no name, and nothing finds them by it.
+  if (name.isEmpty()) return nullptr;
   for (const Action& a : list)
     if (a.name == name) return &a;
   return nullptr;

@@ -247,7 +247,7 @@ void Form2::setUpActions() {
   actions_ = makeActions();
 
   cmdMenu = named(new QPushButton(QStringLiteral("\u2630 Menu"), Picture2), "cmdMenu");
-  twips::place(cmdMenu, 6100, 180, 1300, 420);
+  twips::place(cmdMenu, 2900, 180, 1300, 420);
   auto* menu = named(new QMenu(cmdMenu), "mnuMain");
   menu->setToolTipsVisible(true);
   for (const QString& group : actions::groups(actions_)) {

@@ -43,7 +43,10 @@ void Form2::setUpGuide() {
   column->addSpacing(16);
   column->addWidget(cmdAddPages, 0, Qt::AlignHCenter);
   column->addStretch(2);
-  lblGuide->setMaximumWidth(720);
+  // A wrapped label centred in a column is given its one-line height: it is
+  // sized for its width here.
+  lblGuide->setFixedWidth(620);
+  lblGuide->setMinimumHeight(lblGuide->heightForWidth(620));
   connect(cmdAddPages, &QPushButton::clicked, this, &Form2::Command5_Click);
 
   // The guide stands while the list is empty, however it became so.

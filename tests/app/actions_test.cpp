@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -104,8 +105,12 @@ class ActionsTest final : public QObject {
                qPrintable(e->text()));
       QVERIFY2(e->toolTip().startsWith(a.tip), qPrintable(a.name));
     }
-    for (const char* group : {"mnuPages", "mnuEdit", "mnuView", "mnuCode", "mnuHelp"})
-      QVERIFY2(menu()->findChild<QMenu*>(group), group);
+    for (const char* group : {"mnuPages", "mnuEdit", "mnuView", "mnuCode", "mnuHelp"}) {
+      auto* sub = menu()->findChild<QMenu*>(group);
+      QVERIFY2(sub, group);
+      // The group's entry is titled with the group, whatever its entries are.
+      QCOMPARE(sub->menuAction()->text(), sub->title());
+    }
   }
 
   void whatCannotRunIsDisabledWithItsReason() {
@@ -199,6 +204,9 @@ class ActionsTest final : public QObject {
     QVERIFY(guide && add);
     QVERIFY(guide->isVisible());
     QCOMPARE(guide->geometry(), form->findChild<QWidget*>("splView")->geometry());
+    // The three steps show whole, not cut to the heading's height.
+    auto* steps = form->findChild<QLabel*>("lblGuide");
+    QVERIFY(steps->height() >= steps->heightForWidth(steps->width()));
     bool welcomed = false;
     whenModal("frmdropfiles", [&](QWidget* w) {
       welcomed = true;
