@@ -64,7 +64,7 @@ for lib in libqt6core6 libqt6webenginecore6 libqscintilla2-qt6-15 libcurl4 libqt
 done
 # lintian, when installed, on what it says about the copyright file.
 if command -v lintian >/dev/null; then
-  complaints=$(lintian --no-tag-display-limit "$deb" 2>&1 | grep -Ei '^[EW]: .*copyright' || true)
+  complaints=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -Ei '^[EW]: .*copyright' || true)
   [ -z "$complaints" ] || fail "lintian on the copyright file: $complaints"
 fi
 
