@@ -47,6 +47,27 @@ done
 grep -qxF -- "./usr/bin/quorvane -> ../lib/quorvane/quorvane" <<<"$contents" ||
   fail "the package's /usr/bin/quorvane is not a link to ../lib/quorvane/quorvane"
 
+# The licence and the Debian copyright file: Quorvane's licence, and a word
+# on every library of its own that it links (each with its licence).
+for f in ./usr/share/doc/quorvane/copyright ./usr/share/doc/quorvane/LICENSE; do
+  grep -qxF -- "$f" <<<"$contents" || fail "the package does not hold ${f#.}"
+done
+copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/quorvane/copyright)
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+  <<<"$copyright" || fail "the copyright file is not in the Debian format"
+grep -qx 'License: GPL-3+' <<<"$copyright" || fail "the copyright file does not give GPL-3+"
+for lib in libqt6core6 libqt6webenginecore6 libqscintilla2-qt6-15 libcurl4 libqt6keychain1 \
+    libarchive13; do
+  grep -qw -- "$lib" <<<"$depends" || continue
+  grep -qF -- "/usr/share/doc/$lib/copyright" <<<"$copyright" ||
+    fail "the copyright file does not name $lib, which the program links"
+done
+# lintian, when installed, on what it says about the copyright file.
+if command -v lintian >/dev/null; then
+  complaints=$(lintian --tag-display-limit 0 "$deb" 2>&1 | grep -Ei '^[EW]: .*copyright' || true)
+  [ -z "$complaints" ] || fail "lintian on the copyright file: $complaints"
+fi
+
 # The menu entry as installed: valid, and starting the program on the PATH with its icon.
 entry=$(mktemp --suffix=.desktop)
 trap 'rm -f "$entry"' EXIT

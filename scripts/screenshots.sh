@@ -38,9 +38,13 @@ cp -r "$page_folder" "$work/my-product"
 mkdir -p "$out"
 out=$(realpath "$out")
 
-xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
+# One run per scale: at 1 the README's pictures, at 2 the main window as a
+# 200 % screen shows it (main-window@2x.png), to see that it stays sharp.
+shoot() {
+  local scale=$1 suffix=$2 screen=$3
+  QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
   set -euo pipefail
-  program=$1 pages=$2 out=$3
+  program=$1 pages=$2 out=$3 scale=$4 suffix=$5
   openbox >/dev/null 2>&1 &
   # The picker starts in the working folder: the copied pages.
   cd "$pages"
@@ -50,18 +54,21 @@ xvfb-run -a -s "-screen 0 1280x900x24" bash -c '
   main=$(timeout 60 xdotool search --sync --onlyvisible --name "^Quorvane 2\.5\.5\$" | head -n 1)
   welcome=$(timeout 30 xdotool search --sync --onlyvisible --name "^Welcome\$" | head -n 1)
   sleep 2
-  import -silent -frame -window "$welcome" "$out/welcome.png"
+  [ "$scale" = 1 ] && import -silent -frame -window "$welcome" "$out/welcome.png"
 
   # "Don'"'"'t Want to Use Drag and Drop? Click Here", then "Ok": positions in
-  # pixels (96 dpi) of the link and the button inside the window.
-  xdotool mousemove --window "$welcome" 645 17 click 1
+  # pixels (96 dpi) of the link and the button inside the window, times the scale.
+  xdotool mousemove --window "$welcome" $((645 * scale)) $((17 * scale)) click 1
   sleep 1
-  xdotool mousemove --window "$welcome" 338 525 click 1
+  xdotool mousemove --window "$welcome" $((338 * scale)) $((525 * scale)) click 1
   sleep 6
   if xdotool search --onlyvisible --name "^Welcome\$" >/dev/null; then
     echo "The picker did not hand the page over: the welcome window is still open" >&2
     exit 1
   fi
-  import -silent -frame -window "$main" "$out/main-window.png"
-' screenshots "$program" "$work/my-product" "$out"
-echo "Wrote $out/welcome.png and $out/main-window.png"
+  import -silent -frame -window "$main" "$out/main-window$suffix.png"
+' screenshots "$program" "$work/my-product" "$out" "$scale" "$suffix"
+}
+shoot 1 "" 1280x900
+shoot 2 "@2x" 2600x1900
+echo "Wrote $out/welcome.png, $out/main-window.png and $out/main-window@2x.png"

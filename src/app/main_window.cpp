@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QShortcut>
 #include <QSplitter>
 #include <QTimer>
 
@@ -32,17 +31,24 @@
 #include "widgets/look.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
+#include "widgets/tips.h"
 #include "widgets/twips.h"
 
 Form2::Form2(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Form2"));
   buildControls();
   setUpDrops();
-  setUpFind();
   setUpCheck();
   setUpDevice();
   setUpCode();
   setUpMyCode();
+  setUpGuide();
+  setUpActions();
+  tips::set(this, {{"Combo1", "The page shown: choose one of your pages from the list"},
+                   {"cmdRotate", "Turn the phone or tablet on its side"},
+                   {"txtCodeFind",
+                    "Text to find in the code: Enter finds it, F3 / Shift+F3 the "
+                    "next or previous, Esc closes"}});
   qApp->installEventFilter(this);
   // A page write whose history copy cannot be kept asks this window's user.
   history::askBeforeWritingWithoutCopy(this);
@@ -77,7 +83,6 @@ void Form2::buildControls() {
   lblPublish = named(new LinkLabel(QStringLiteral("Publish"), Picture2), "lblPublish");
   lblPublish->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
   look::setTextColor(lblPublish, QColor(144, 238, 144));
-  lblPublish->setToolTip(QStringLiteral("Upload the pages to your web host (Ctrl+Shift+U)"));
   twips::place(lblPublish, 12060, 270, 735, 240);
 
   Combo1 = named(new QComboBox(this), "Combo1");
@@ -103,7 +108,7 @@ void Form2::buildControls() {
   twips::place(WebBrowser1, 405, 1440, 15585, 7575);
   new WebWaitNote(WebProxy::instance(), WebBrowser1);
   // The preview's own menu, links, pictures and spelling; it lives with the browser.
-  new EditorMenu(WebBrowser1);
+  editorMenu_ = new EditorMenu(WebBrowser1);
 
   frShortcuts = named(
       new QGroupBox(QStringLiteral("Shortcuts (Remember to click the \"Edit Page\" Button First)"),
@@ -143,9 +148,6 @@ void Form2::buildControls() {
   connect(cmdPro, &QPushButton::clicked, this, &Form2::cmdPro_Click);
   connect(lblHelp, &LinkLabel::clicked, this, &Form2::lblHelp_Click);
   connect(lblHistory, &LinkLabel::clicked, this, &Form2::lblHistory_Click);
-  auto* showHistory = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H), this);
-  showHistory->setContext(Qt::WindowShortcut);
-  connect(showHistory, &QShortcut::activated, this, &Form2::lblHistory_Click);
   connect(lblPublish, &LinkLabel::clicked, this, &Form2::lblPublish_Click);
   // A chosen entry shows its page, whether the user chose it or another
   // window set the selection; choosing the entry already selected shows it too.
@@ -188,33 +190,12 @@ bool Form2::event(QEvent* event) {
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
   // Seen before the browser or the code gets it, and only for keys meant for
-  // this window: while editing the page, Ctrl+Shift+Z stays the editor's redo
-  // and Ctrl+U its underline; while viewing, they undo the page's last change
-  // and show the code. In the code, Ctrl+Shift+Z is the code's own redo.
+  // this window; the list says which it takes now (while editing the page,
+  // Ctrl+Shift+Z stays the editor's redo and Ctrl+U its underline).
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-      static_cast<QWidget*>(watched)->window() == this) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const EditingState* state = WebBrowser1->state();
-    const bool inCode = CodeView1->isAncestorOf(static_cast<QWidget*>(watched));
-    const auto is = [key](int code, Qt::KeyboardModifiers modifiers) {
-      return key->key() == code && key->modifiers() == modifiers;
-    };
-    if (is(Qt::Key_S, Qt::ControlModifier) && saveShortcut()) return true;
-    if (!state->editing()) {
-      if (!inCode && is(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier)) {
-        undoLastChange();
-        return true;
-      }
-      if (is(Qt::Key_U, Qt::ControlModifier | Qt::ShiftModifier)) {
-        lblPublish_Click();
-        return true;
-      }
-    }
-    if ((!state->editing() || state->codeShown()) && is(Qt::Key_U, Qt::ControlModifier)) {
-      requestView(state->codeShown() ? EditingState::View::Page : EditingState::View::Code);
-      return true;
-    }
-  }
+      static_cast<QWidget*>(watched)->window() == this &&
+      runKey(watched, static_cast<QKeyEvent*>(event)))
+    return true;
   // A click in the page beside the code finds its element's tag there.
   if (event->type() == QEvent::MouseButtonRelease && watched->isWidgetType() &&
       WebBrowser1->isAncestorOf(static_cast<QWidget*>(watched)) &&
@@ -274,6 +255,7 @@ void Form2::Form_Resize() {
   cmdViewSplit->move(px(l.cmdViewSplitLeft), cmdViewSplit->y());
   // The header band spans the window, whatever its width.
   Picture2->resize(width(), Picture2->height());
+  frGuide->setGeometry(splView->geometry());
 }
 
 void Form2::Timer1_Timer() {

@@ -4,12 +4,14 @@
 #include <QVariantList>
 #include <QWidget>
 
+#include "app/actions.h"
 #include "editor/device_view.h"
 #include "editor/editing_state.h"
 #include "files/unsaved_edits.h"
 
 class QComboBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMimeData;
@@ -28,6 +30,9 @@ class frmSnippets;
 class frmQuickHelp;
 class frmHistory;
 class frmPublish;
+class frmAbout;
+class frmShortcuts;
+class EditorMenu;
 
 // The main window: page list, preview, the commands that open the other
 // windows, and the edit-and-save button. It lives for the whole run.
@@ -44,6 +49,10 @@ class Form2 final : public QWidget {
   QString currentPage() const;
   // Whether the welcome window is showing; asking never creates it.
   bool welcomeShowing() const;
+
+  // Every action of the program: the source of the menu, the keys, the
+  // Keyboard Shortcuts window and the header links (main_window_actions.cpp).
+  const QList<Action>& actionList() const { return actions_; }
 
   // Drops onto the window's surface and onto the page list: both replace the
   // list with every dropped path; only a surface drop selects (and shows) one.
@@ -84,6 +93,8 @@ class Form2 final : public QWidget {
   void cmdSavePicture_Click();
   // Writes the page, as the device view shows it, to file as a PNG picture.
   void savePictureTo(const QString& file);
+  void showShortcuts();
+  void showAbout();
 
  protected:
   bool event(QEvent* event) override;
@@ -98,7 +109,17 @@ class Form2 final : public QWidget {
   void takeUpRecovered();
   void buildControls();
   void setUpDrops();
-  void setUpFind();
+  QList<Action> makeActions();
+  void setUpActions();
+  // A menu entry runs its action when it can run now.
+  void runAction(const QString& name);
+  // A key seen before the page or the code: true when an action took it.
+  bool runKey(QObject* target, const QKeyEvent* key);
+  // The menu's entries and the tooltips of the buttons, as things stand.
+  void showActions();
+  // The guide over the empty preview (main_window_guide.cpp).
+  void setUpGuide();
+  void showGuide();
   void setUpCheck();
   void setUpMyCode();
   void setUpDevice();
@@ -136,6 +157,13 @@ class Form2 final : public QWidget {
   QWidget* Picture2 = nullptr;
   QLabel* lblAppName = nullptr;
   QPushButton* cmdPro = nullptr;
+  QPushButton* cmdMenu = nullptr;
+  QWidget* frGuide = nullptr;
+  QPushButton* cmdAddPages = nullptr;
+  EditorMenu* editorMenu_ = nullptr;
+  QList<Action> actions_;
+  // Buttons and links whose tooltip is their action's.
+  QList<std::pair<QPointer<QWidget>, QString>> tipped_;
   QComboBox* Combo1 = nullptr;
   QPushButton* Command5 = nullptr;
   QPushButton* Command2 = nullptr;
@@ -182,6 +210,8 @@ class Form2 final : public QWidget {
   QPointer<frmPublish> publish_;
   QPointer<frmCheck> check_;
   QPointer<frmSnippets> snippets_;
+  QPointer<frmAbout> about_;
+  QPointer<frmShortcuts> shortcuts_;
 
   // Whether the window active before this one was another window of the
   // program (not a message box): only a return from one reloads the preview.

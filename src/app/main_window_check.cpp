@@ -1,7 +1,5 @@
-// Check Pages, opened from the header band's link and by its keys.
+// Check Pages, opened from the header band's link (its keys are in the action list).
 #include <QComboBox>
-#include <QKeySequence>
-#include <QShortcut>
 
 #include "app/main_window.h"
 #include "tools/check_window.h"
@@ -14,14 +12,8 @@ void Form2::setUpCheck() {
   lblCheck->setObjectName(QStringLiteral("lblCheck"));
   lblCheck->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
   look::setTextColor(lblCheck, QColor(160, 255, 160));
-  lblCheck->setToolTip(
-      QStringLiteral("Check the pages before they go online: missing files, letter case, "
-                     "placeholders, payment links (Ctrl+Shift+C)"));
   twips::place(lblCheck, 10390, 270, 735, 240);
   connect(lblCheck, &LinkLabel::clicked, this, &Form2::lblCheck_Click);
-  auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), this);
-  keys->setContext(Qt::WindowShortcut);
-  connect(keys, &QShortcut::activated, this, &Form2::lblCheck_Click);
 }
 
 void Form2::lblCheck_Click() {

@@ -7,13 +7,11 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QIntValidator>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSettings>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStandardPaths>
 
@@ -71,9 +69,6 @@ void Form2::setUpDevice() {
   connect(cmdRotate, &QPushButton::clicked, this, &Form2::cmdRotate_Click);
   connect(cmdSavePicture, &QPushButton::clicked, this, &Form2::cmdSavePicture_Click);
   connect(WebBrowser1, &WebBrowser::DeviceShown, this, &Form2::showDevice);
-  auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M), this);
-  keys->setContext(Qt::WindowShortcut);
-  connect(keys, &QShortcut::activated, this, &Form2::toggleDevice);
 
   // The last run's choice; a damaged file gives the desktop and kept limits.
   const QSettings s(settingsFile(), QSettings::IniFormat);

@@ -1,18 +1,8 @@
-// Find and Replace, opened from the main window by its keys.
+// Find and Replace, opened from the main window (its keys are in the action list).
 #include <QComboBox>
-#include <QKeySequence>
-#include <QShortcut>
 
 #include "app/main_window.h"
 #include "tools/find_window.h"
-
-void Form2::setUpFind() {
-  for (const QKeySequence& keys :
-       {QKeySequence(Qt::CTRL | Qt::Key_H), QKeySequence(Qt::CTRL | Qt::Key_F)}) {
-    auto* shortcut = new QShortcut(keys, this);
-    connect(shortcut, &QShortcut::activated, this, &Form2::ShowFind);
-  }
-}
 
 void Form2::ShowFind() {
   // Every page of the list can be searched, even with the page box empty.

@@ -1,11 +1,10 @@
-// My Code, opened from the header band's link and by its keys, and its code
+// My Code, opened from the header band's link (its keys come with the action
+// list), and its code
 // put where the user is working.
 #include <Qsci/qsciscintilla.h>
 
 #include <QComboBox>
-#include <QKeySequence>
 #include <QMenu>
-#include <QShortcut>
 #include <QWebEngineView>
 
 #include "app/main_window.h"
@@ -26,13 +25,8 @@ void Form2::setUpMyCode() {
   lblMyCode->setObjectName(QStringLiteral("lblMyCode"));
   lblMyCode->setFont(look::font(QStringLiteral("MS Sans Serif"), 8.25, true, true));
   look::setTextColor(lblMyCode, QColor(160, 255, 160));
-  lblMyCode->setToolTip(
-      QStringLiteral("Your own pieces of code, kept once and used on every page (Ctrl+Shift+Y)"));
   twips::place(lblMyCode, 9510, 270, MainWindowMetrics{}.lblMyCodeWidth, 240);
   connect(lblMyCode, &LinkLabel::clicked, this, &Form2::lblMyCode_Click);
-  auto* keys = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Y), this);
-  keys->setContext(Qt::WindowShortcut);
-  connect(keys, &QShortcut::activated, this, &Form2::lblMyCode_Click);
 
   // The code's own menu, with the kept codes to put at the caret.
   QsciScintilla* code = CodeView1->editor();

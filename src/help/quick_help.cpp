@@ -9,6 +9,7 @@
 #include "help/save_switch.h"
 #include "widgets/look.h"
 #include "widgets/msg_box.h"
+#include "widgets/tips.h"
 #include "widgets/twips.h"
 
 namespace {
@@ -31,6 +32,8 @@ frmQuickHelp::frmQuickHelp(QWidget* parent) : QDialog(parent) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Quick Help"));
   buildControls();
+  tips::set(this, {{"Check1", "Turn on the other way of saving; Close applies it"},
+                   {"Command1", "Close this window and apply the switch"}});
   Form_Load();
 }
 

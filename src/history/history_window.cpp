@@ -20,6 +20,7 @@
 #include "history/history_questions.h"
 #include "history/version_diff.h"
 #include "widgets/msg_box.h"
+#include "widgets/tips.h"
 #include "widgets/twips.h"
 
 namespace {
@@ -56,6 +57,12 @@ frmHistory::frmHistory(QComboBox* pageList, WebBrowser* browser, QWidget* parent
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Page History"));
   buildControls();
+  tips::set(this, {{"lstVersions", "The kept versions of the page, newest first"},
+                   {"txtDiff",
+                    "What the chosen version differs in from the page now: - only the version, + "
+                    "only the page"},
+                   {"cmdRestore", "Write the chosen version back into the page"},
+                   {"cmdClose", "Close this window (Esc)"}});
   Form_Load();
 }
 

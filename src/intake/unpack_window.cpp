@@ -14,6 +14,7 @@
 #include "intake/archive_names.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
+#include "widgets/tips.h"
 #include "widgets/twips.h"
 
 namespace {
@@ -33,6 +34,11 @@ frmUnpack::frmUnpack(const QString& archive, QWidget* parent) : QDialog(parent),
   const double dpi = twips::dpiOf(this);
   setFixedSize(twips::toPixels(kClientWidth, dpi), twips::toPixels(kClientHeight, dpi));
   buildControls();
+  tips::set(this, {{"txtUnpackTo", "The new folder the product is unpacked into"},
+                   {"cmdBrowseUnpack", "Choose another place for the new folder"},
+                   {"txtPassword", "The archive's password, if it has one"},
+                   {"cmdUnpack", "Unpack the product into the folder (Enter)"},
+                   {"cmdCancel", "Stop and take back what was unpacked (Esc)"}});
 }
 
 frmUnpack::~frmUnpack() {

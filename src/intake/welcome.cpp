@@ -19,6 +19,7 @@
 #include "widgets/link_label.h"
 #include "widgets/look.h"
 #include "widgets/named.h"
+#include "widgets/tips.h"
 #include "widgets/twips.h"
 
 namespace {
@@ -59,6 +60,14 @@ frmdropfiles::frmdropfiles(QComboBox* pageList, QWidget* parent)
   const double dpi = twips::dpiOf(this);
   setFixedSize(twips::toPixels(kClientWidth, dpi), twips::toPixels(kClientHeight, dpi));
   buildControls();
+  tips::set(this, {{"lstFiles", "The pages you dropped or picked, to be added to the page list"},
+                   {"cmdOk", "Add the pages listed to the page list and close this window"},
+                   {"cmdUnload", "Close this window without adding pages (Esc)"},
+                   {"Label5", "Pick your pages' folder from a list instead of dragging them here"},
+                   {"Label7", "Go back to dropping your pages here"},
+                   {"Drive1", "The drive that holds your pages"},
+                   {"Dir1", "The folder that holds your pages: double-click to open it"},
+                   {"File1", "The pages of the chosen folder; all of them are added"}});
   Form_Load();
 }
 
@@ -78,7 +87,7 @@ void frmdropfiles::buildControls() {
   twips::place(Label1, 1080, 1665, 10545, 1185);
 
   Image1 = named(new QLabel(this), "Image1");
-  Image1->setPixmap(QPixmap::fromImage(drawWelcomePicture()));
+  Image1->setPixmap(QPixmap::fromImage(drawWelcomePicture(devicePixelRatioF())));
   Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   twips::place(Image1, 5085, 2925, 2670, 2670);
 

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
+#include <algorithm>
 
 namespace {
 
@@ -40,8 +42,11 @@ void drawPage(QPainter& p, const QRectF& r, const QColor& edge) {
 
 }  // namespace
 
-QImage drawWelcomePicture() {
-  QImage image(kWelcomePictureSize, kWelcomePictureSize, QImage::Format_RGB32);
+QImage drawWelcomePicture(qreal devicePixelRatio) {
+  const qreal ratio = std::max(devicePixelRatio, 1.0);
+  const int side = qCeil(kWelcomePictureSize * ratio);
+  QImage image(side, side, QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   image.fill(Qt::white);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);

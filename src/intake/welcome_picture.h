@@ -6,4 +6,6 @@
 // (no image file), on white so it sits on the window's background.
 constexpr int kWelcomePictureSize = 178;
 
-QImage drawWelcomePicture();
+// Drawn for the screen's device pixel ratio, so it stays sharp at 200 %; its
+// size in logical pixels is the same at any ratio.
+QImage drawWelcomePicture(qreal devicePixelRatio = 1.0);

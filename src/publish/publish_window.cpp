@@ -22,6 +22,7 @@
 #include "publish/publish_plan.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
+#include "widgets/tips.h"
 
 namespace {
 
@@ -65,6 +66,18 @@ frmPublish::frmPublish(QComboBox* pageList, QWidget* parent, PublishPaths paths)
   Transfer::initialise();
   passwords_ = new PasswordStore(this);
   buildControls();
+  tips::set(this, {{"cboProtocol", "How to reach your web host: SFTP, FTPS or FTP"},
+                   {"txtHost", "Your web host's name, such as ftp.example.com"},
+                   {"txtPort", "The port; it fills in with the protocol"},
+                   {"txtUser", "Your user name at the web host"},
+                   {"txtPassword", "Your password at the web host"},
+                   {"chkRemember", "Keep the password in your desktop's keyring, never in a file"},
+                   {"txtRemoteFolder", "The folder on the server, such as /public_html/offer"},
+                   {"lstFiles", "The pages and the files they use; untick any to leave out"},
+                   {"cmdTest", "Only log in, to check the settings"},
+                   {"cmdPublish", "Check the pages and upload the ticked files (Enter)"},
+                   {"cmdCancel", "Stop the upload"},
+                   {"cmdClose", "Close this window (Esc)"}});
 
   const SiteFields last = store_->lastSite();
   cboProtocol->setCurrentIndex(static_cast<int>(last.protocol));

@@ -27,6 +27,7 @@
 #include "tools/every_page.h"
 #include "tools/web_links.h"
 #include "widgets/msg_box.h"
+#include "widgets/tips.h"
 
 using pagecheck::Problem;
 using pagecheck::Severity;
@@ -70,6 +71,13 @@ frmCheck::frmCheck(QComboBox* pageList, WebBrowser* browser, QWidget* parent, QS
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(kTitle);
   buildControls();
+  tips::set(this,
+            {{"chkWebLinks", "Also ask every web address whether it answers (slower)"},
+             {"lstProblems",
+              "Each problem with its page, line and severity; Enter or a double-click shows it"},
+             {"cmdCheck", "Check the pages again"},
+             {"cmdCancel", "Stop the check"},
+             {"cmdClose", "Close this window (Esc)"}});
   savedMine_ = sitecheck::savedIdentities(settingsFile_);
   txtMine->setText(savedMine_);
   // The pages are checked as the window opens: that is what it is for.

@@ -19,6 +19,7 @@
 #include "tools/every_page.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
+#include "widgets/tips.h"
 #include "widgets/twips.h"
 
 namespace {
@@ -46,6 +47,19 @@ frmFind::frmFind(QComboBox* pageList, WebBrowser* browser, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Find and Replace"));
   buildControls();
+  tips::set(this,
+            {{"txtFind", "The text to find in the pages"},
+             {"txtReplace", "The text to put in its place"},
+             {"optText", "Find only what a visitor reads: never inside tags, addresses or scripts"},
+             {"optCode", "Find the file's text exactly, tags and all"},
+             {"chkMatchCase", "Tell capital letters from small ones"},
+             {"chkWholeWord", "Find only whole words"},
+             {"chkAllPages", "Search every page of the list, not only the current one"},
+             {"cmdFind", "List every match (Enter)"},
+             {"cmdReplace", "Replace the ticked matches and save those pages"},
+             {"cmdClose", "Close this window (Esc)"},
+             {"lstMatches",
+              "Every match with its page, line and the words around it; untick what to leave"}});
 }
 
 void frmFind::buildControls() {

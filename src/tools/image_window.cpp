@@ -17,6 +17,7 @@
 #include "text/image_file.h"
 #include "text/link_address.h"
 #include "widgets/msg_box.h"
+#include "widgets/tips.h"
 
 ImageSource imageSourceFor(const QString& chosen, const QString& pageFolder) {
   const QString typed = chosen.trimmed();
@@ -107,6 +108,13 @@ frmImage::frmImage(const QString& pageFolder, const Fields& fields, QWidget* par
   connect(cmdOk, &QPushButton::clicked, this, &frmImage::cmdOk_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(cmdBrowse, &QPushButton::clicked, this, &frmImage::cmdBrowse_Click);
+  tips::set(this, {{"txtImageFile", "The picture: a file, or a web address"},
+                   {"cmdBrowse", "Choose a picture file"},
+                   {"txtAlt", "What the picture shows, for those who cannot see it"},
+                   {"txtWidth", "The width in pixels; empty for the picture's own"},
+                   {"txtHeight", "The height in pixels; empty for the picture's own"},
+                   {"cmdOk", "Use this picture (Enter)"},
+                   {"cmdCancel", "Leave the picture as it was (Esc)"}});
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);

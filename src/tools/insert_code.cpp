@@ -20,6 +20,7 @@
 #include "tools/text_edits.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
+#include "widgets/tips.h"
 #include "widgets/twips.h"
 
 namespace {
@@ -40,6 +41,16 @@ Form3::Form3(QComboBox* pageList, WebBrowser* browser, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Insert Code"));
   buildControls();
+  tips::set(
+      this,
+      {{"txtToFind", "The tag in the page to replace, such as [BUYBUTTON]"},
+       {"chkAllPages", "Replace the tag in every page of the list, not only the current one"},
+       {"txtToReplace", "The HTML code that takes the tag's place (Shift+Enter for a new line)"},
+       {"txtLinkUrl", "The web address the link goes to"},
+       {"txtLinkTitle", "The words of the link"},
+       {"Command3", "Write a link from the address and the words into the code box"},
+       {"Command1", "Replace every copy of the tag in the page with the code and save the page"},
+       {"Command2", "Close this window (Esc)"}});
 }
 
 void Form3::buildControls() {
@@ -148,6 +159,7 @@ QString Form3::codeText() const {
 
 void Form3::Command1_Click() {
   if (!pageList_) return;
+  usedCode_ = codeText();
   if (!browser_) {
     runInsertion();
     return;
@@ -192,6 +204,16 @@ void Form3::insertIntoCurrentPage() {
 }
 
 void Form3::Command2_Click() { close(); }
+
+void Form3::reject() {
+  const QString code = codeText();
+  if (!code.trimmed().isEmpty() && code != usedCode_ &&
+      MsgBox(QStringLiteral("Close Insert Code? The code you typed has not been put into a page."),
+             MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Insert Code"),
+             this) != MsgAnswer::Yes)
+    return;
+  QDialog::reject();
+}
 
 void Form3::Command3_Click() {
   const QString url = txtLinkUrl->text();

@@ -26,6 +26,8 @@ class Form3 final : public QDialog {
   void Command1_Click();
   void Command2_Click();
   void Command3_Click();
+  // Esc: closes, asking first when typed code has not been put into a page.
+  void reject() override;
 
  private:
   void buildControls();
@@ -56,4 +58,6 @@ class Form3 final : public QDialog {
   QPushButton* Command1 = nullptr;
   QPushButton* Command2 = nullptr;
   TextBuffer txtHTMLFile;
+  // The code as last sent to a page: closing loses nothing while it stands.
+  QString usedCode_;
 };

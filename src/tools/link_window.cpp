@@ -13,6 +13,7 @@
 #include "text/link_address.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
+#include "widgets/tips.h"
 
 bool acceptLinkAddress(const QString& address, const QString& pageFolder, const QString& title,
                        QWidget* parent) {
@@ -61,6 +62,12 @@ frmLink::frmLink(const QString& pageFolder, const Fields& fields, bool existing,
   connect(cmdOk, &QPushButton::clicked, this, &frmLink::cmdOk_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(cmdRemove, &QPushButton::clicked, this, &frmLink::cmdRemove_Click);
+  tips::set(this, {{"txtLinkUrl", "The web address, e-mail (mailto:) or page the link goes to"},
+                   {"txtLinkText", "The words of the link"},
+                   {"chkNewWindow", "Open the link in a new tab"},
+                   {"cmdRemove", "Remove the link and keep its words"},
+                   {"cmdOk", "Change the link (Enter)"},
+                   {"cmdCancel", "Leave the link as it was (Esc)"}});
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);

@@ -12,6 +12,7 @@
 #include "editor/document_ops.h"
 #include "editor/web_browser.h"
 #include "tools/link_window.h"
+#include "widgets/tips.h"
 
 frmLinks::frmLinks(WebBrowser* browser, QWidget* parent)
     : QDialog(parent),
@@ -46,6 +47,11 @@ frmLinks::frmLinks(WebBrowser* browser, QWidget* parent)
   bottom->addWidget(cmdClose);
   layout->addLayout(bottom);
   refresh();
+  tips::set(this, {{"lstLinks",
+                    "Every address the page's links go to, how many go there, and their text"},
+                   {"txtNewUrl", "The new address for the links chosen above"},
+                   {"cmdReplaceUrl", "Give every link to the chosen address the new one"},
+                   {"cmdClose", "Close this window (Esc)"}});
 }
 
 void frmLinks::refresh() {

@@ -32,6 +32,7 @@
 #include "widgets/look.h"
 #include "widgets/msg_box.h"
 #include "widgets/named.h"
+#include "widgets/tips.h"
 #include "widgets/twips.h"
 #include "widgets/v_frame.h"
 
@@ -107,6 +108,19 @@ frmPRO::frmPRO(QComboBox* pageList, WebBrowser* browser, QWidget* parent)
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFont(windowFont());
   buildControls();
+  tips::set(
+      this,
+      {{"lblMenu_0", "Open the panel that sets the page title"},
+       {"lblMenu_1", "Open the panel that puts code before </head>"},
+       {"lblMenu_2", "Open the panel that redirects the browser's Back button"},
+       {"Text1", "The page title shown in the browser's title bar and by search engines"},
+       {"cmdUpdate_0", "Write the title into the page"},
+       {"txtRetargeting", "Tracking or analytics code to put before </head>"},
+       {"chkAllPagesHead", "Put the code in every page of the list, not only the current one"},
+       {"cmdUpdate_1", "Put the code before </head> and save the page"},
+       {"txtBackRedirect", "Where visitors go when they press their browser's Back button"},
+       {"cmdUpdate_2", "Put the Back button redirect into the page"},
+       {"Command2", "Close this window (Esc)"}});
   Form_Load();
 }
 
@@ -283,6 +297,7 @@ void frmPRO::showOpenPanelsOnly() {
 }
 
 void frmPRO::cmdUpdate_Click(int Index) {
+  if (Index == 1) usedHeadCode_ = txtRetargeting->toPlainText();
   if (!browser_) {
     runAction(Index);
     return;
@@ -329,6 +344,16 @@ QString frmPRO::headCode() const {
   text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   text.replace(QChar::LineSeparator, QLatin1Char('\n'));
   return text;
+}
+
+void frmPRO::reject() {
+  const QString code = txtRetargeting->toPlainText();
+  if (!code.trimmed().isEmpty() && code != usedHeadCode_ &&
+      MsgBox(QStringLiteral("Close Pro Version? The code you pasted has not been put into a page."),
+             MsgButtons::YesNo, MsgIcon::Question, QStringLiteral("Pro Version"),
+             this) != MsgAnswer::Yes)
+    return;
+  QDialog::reject();
 }
 
 QString frmPRO::currentPage() const { return pageList_ ? pageList_->currentText() : QString(); }

@@ -21,6 +21,8 @@ class frmPRO final : public QDialog {
   Q_OBJECT
  public:
   frmPRO(QComboBox* pageList, WebBrowser* browser, QWidget* parent = nullptr);
+  // Esc: closes, asking first when pasted head code has not been put into a page.
+  void reject() override;
 
  private:
   enum class Outcome { Written, NoHeadTag, FileFailed };
@@ -66,4 +68,6 @@ class frmPRO final : public QDialog {
   TextBuffer txtHTMLFile;
   TextBuffer txtBackControl;
   TextBuffer txtBackControlParsed;
+  // The head code as last sent to a page: closing loses nothing while it stands.
+  QString usedHeadCode_;
 };

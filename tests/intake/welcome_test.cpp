@@ -195,6 +195,13 @@ void WelcomeTest::pictureIsSquareAndDrawn() {
   QVERIFY2(colours.size() > 10, "the picture is (nearly) blank");
   Welcome w;
   QCOMPARE(child<QLabel>(w.window, "Image1")->pixmap().size(), QSize(178, 178));
+  // At 200 % it is drawn with twice the pixels, the same picture in the same place.
+  const QImage sharp = drawWelcomePicture(2.0);
+  QCOMPARE(sharp.size(), QSize(356, 356));
+  QCOMPARE(sharp.deviceIndependentSize(), QSizeF(178, 178));
+  QCOMPARE(
+      sharp.scaled(178, 178, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(89, 70),
+      picture.pixelColor(89, 70));
 }
 
 void WelcomeTest::dropsLandAnywhereInBothModes_data() {

@@ -208,7 +208,10 @@ void ProOptionsTest::reopeningStartsAfresh() {
   child<QLineEdit>(w, "txtBackRedirect")->setText(QStringLiteral("http://changed"));
   child<QPlainTextEdit>(w, "txtRetargeting")->setPlainText(QStringLiteral("changed"));
   click(w, "lblMenu_0");
+  // The pasted code was never put into a page: Esc asks, and Yes closes.
+  MsgBoxRecorder asked(MsgAnswer::Yes);
   QTest::keyClick(w, Qt::Key_Escape);
+  QCOMPARE(asked.calls.size(), 1);
   QTRY_VERIFY(w.isNull());
 
   w = open();
