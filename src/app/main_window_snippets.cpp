@@ -1,6 +1,5 @@
-// My Code, opened from the header band's link (its keys come with the action
-// list), and its code
-// put where the user is working.
+// My Code, opened from the header band's link (its keys come with the list of
+// actions), and its code put where the user is working.
 #include <Qsci/qsciscintilla.h>
 
 #include <QComboBox>
