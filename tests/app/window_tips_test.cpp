@@ -31,6 +31,7 @@
 #include "tools/link_window.h"
 #include "tools/links_window.h"
 #include "tools/pro_options.h"
+#include "tools/snippets_window.h"
 #include "widgets/link_label.h"
 
 namespace {
@@ -90,9 +91,10 @@ class WindowTipsTest final : public QObject {
 
   void everyWindowTipsEveryControl_data() {
     QTest::addColumn<QString>("window");
-    for (const char* w : {"Form2 empty", "Form2", "frmdropfiles", "frmUnpack", "Form3", "frmPRO",
-                          "frmQuickHelp", "frmHistory", "frmFind", "frmCheck", "frmPublish",
-                          "frmLink", "frmImage", "frmLinks", "frmShortcuts", "frmAbout"})
+    for (const char* w :
+         {"Form2 empty", "Form2", "frmdropfiles", "frmUnpack", "Form3", "frmPRO", "frmQuickHelp",
+          "frmHistory", "frmFind", "frmCheck", "frmPublish", "frmLink", "frmImage", "frmLinks",
+          "frmShortcuts", "frmAbout", "frmSnippets"})
       QTest::newRow(w) << QString::fromLatin1(w);
   }
   void everyWindowTipsEveryControl() {
@@ -127,6 +129,7 @@ class WindowTipsTest final : public QObject {
     if (window == "frmLinks") made.reset(new frmLinks(browser, form.get()));
     if (window == "frmShortcuts") made.reset(new frmShortcuts(form->actionList(), form.get()));
     if (window == "frmAbout") made.reset(new frmAbout(QStringLiteral("1.0"), form.get()));
+    if (window == "frmSnippets") made.reset(new frmSnippets(combo, browser, {}, form.get()));
     if (made) {
       // Windows that delete themselves on closing are deleted here instead.
       made->setAttribute(Qt::WA_DeleteOnClose, false);
