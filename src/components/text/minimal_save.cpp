@@ -325,6 +325,26 @@ struct OneWay {
   tagforms::Forms<QByteArray> file;
 };
 
+// Whether position at of the engine's markup is inside a tag: after a "<"
+// that starts one and before its ">". A "<" in a script, a style or other
+// text the browser reads raw is text, not a tag.
+bool insideTag(const QString& markup, qsizetype at) {
+  if (at <= 0) return false;
+  const qsizetype open = markup.lastIndexOf(u'<', at - 1);
+  if (open < 0 || open + 1 >= markup.size() || markup.lastIndexOf(u'>', at - 1) > open)
+    return false;
+  const char16_t next = markup[open + 1].unicode();
+  if (!((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/')) return false;
+  for (const char* raw : {"script", "style", "textarea", "title", "xmp"}) {
+    const QString name = QString::fromLatin1(raw);
+    const qsizetype starts = markup.lastIndexOf(u'<' + name, open, Qt::CaseInsensitive);
+    const qsizetype ends =
+        markup.lastIndexOf(QStringLiteral("</") + name, open, Qt::CaseInsensitive);
+    if (starts >= 0 && starts != open && starts > ends) return false;
+  }
+  return true;
+}
+
 // Where before[stretch) stands in the file's lines (positions in the lines),
 // matched as spelled, then in another case, then tag by tag by what each tag
 // is. The last may widen the stretch to whole tags: stretch then grows, its
@@ -336,8 +356,7 @@ std::optional<Place> place(Haystack& file, const QString& before, const QString&
   spelling.crlf = false;
   // A change inside a tag is placed as the whole tag: a value is written in
   // the file's own quotes, not where the engine's quotes would be.
-  const bool inTag = stretch.from > 0 && before.lastIndexOf(u'<', stretch.from - 1) >
-                                             before.lastIndexOf(u'>', stretch.from - 1);
+  const bool inTag = insideTag(before, stretch.from);
   QString firstWhy;
   if (!inTag) {
     if (auto exact = locate(file.bytes, before, stretch, spelling, false, why)) return exact;
@@ -374,8 +393,7 @@ std::vector<Stretch> withinTagsJoined(const QString& before, std::vector<Stretch
     if (!out.empty()) {
       Stretch& last = out.back();
       const QStringView gap = QStringView(before).sliced(last.to, s.from - last.to);
-      const bool inTag = last.to > 0 && before.lastIndexOf(u'<', last.to - 1) >
-                                            before.lastIndexOf(u'>', last.to - 1);
+      const bool inTag = insideTag(before, last.to);
       if (inTag && !gap.contains(u'>') && !gap.contains(u'<')) {
         last.text += gap.toString() + s.text;
         last.to = s.to;

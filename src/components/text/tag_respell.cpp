@@ -87,6 +87,9 @@ std::optional<Tag> parseTag(S s) {
   bool anyLower = false;
   while (j < n && !isSpace(charAt(s, j)) && charAt(s, j) != '/') {
     const char16_t c = charAt(s, j++);
+    // Names are matched and written as ASCII: a tag named otherwise is not
+    // respelled (its bytes and the engine's text would not line up).
+    if (c > 0x7F) return std::nullopt;
     anyLower |= c >= 'a' && c <= 'z';
     tag.upper |= c >= 'A' && c <= 'Z';
     tag.name += char(lower(c));
@@ -99,8 +102,10 @@ std::optional<Tag> parseTag(S s) {
     if (j >= n) break;
     Attr a;
     a.start = j;
-    while (j < n && !isSpace(charAt(s, j)) && charAt(s, j) != '=' && charAt(s, j) != '/')
+    while (j < n && !isSpace(charAt(s, j)) && charAt(s, j) != '=' && charAt(s, j) != '/') {
+      if (charAt(s, j) > 0x7F) return std::nullopt;
       a.name += char(lower(charAt(s, j++)));
+    }
     if (a.name.isEmpty()) return std::nullopt;
     a.end = j;
     qsizetype k = j;
@@ -165,9 +170,10 @@ std::optional<QByteArray> respellTag(QByteArrayView file, QStringView before, QS
     }
   const auto quoted = [&](const QString& value, char quote) -> std::optional<QByteArray> {
     QString v = value;
-    // The engine writes '"' as &quot;; a value in single quotes needs its
-    // own quote written so too.
+    // A value in quotes has its own quote written as a reference (the engine
+    // writes '"' so, but a value it left unquoted may hold either).
     if (quote == '\'') v.replace(u'\'', QStringLiteral("&#39;"));
+    if (quote == '"') v.replace(u'"', QStringLiteral("&quot;"));
     const std::optional<QByteArray> bytes = spell(v);
     if (!bytes) return std::nullopt;
     return quote ? QByteArray(1, quote) + *bytes + QByteArray(1, quote) : *bytes;
@@ -235,6 +241,19 @@ std::optional<QByteArray> carry(QByteArrayView file, QStringView before, QString
     const QByteArrayView fileToken = file.sliced(ft.from, ft.to - ft.from);
     const QStringView beforeToken = before.sliced(bt.from, bt.to - bt.from);
     const QStringView afterToken = after.sliced(at.from, at.to - at.from);
+    // The file's token must be the one the engine read as before's: text
+    // that reads otherwise (or a tag of another name) means the three do
+    // not line up, and nothing is carried.
+    if (!ft.tag) {
+      const std::optional<QByteArray> read = spell(beforeToken);
+      if (!read || *read != fileToken) return std::nullopt;
+    } else {
+      const auto fileTag = parseTag(fileToken);
+      const auto beforeTag = parseTag(beforeToken);
+      if ((fileTag && beforeTag && fileTag->name != beforeTag->name) ||
+          bool(fileTag) != bool(beforeTag))
+        return std::nullopt;
+    }
     if (beforeToken == afterToken) {
       out += fileToken;
       continue;
