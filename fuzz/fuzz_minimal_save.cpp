@@ -99,6 +99,8 @@ class EngineSpelled final : public markupscan::Visitor {
   explicit EngineSpelled(QByteArrayView page) : page_(page) { markupscan::scan(page, *this); }
   bool yes = true;
   void tag(const markupscan::Tag& tag) override {
+    for (const char c : tag.name)
+      if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) yes = false;
     for (const markupscan::Attribute& a : tag.attributes) {
       for (const char c : a.name)
         if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'))
@@ -107,7 +109,18 @@ class EngineSpelled final : public markupscan::Visitor {
     }
   }
 
+  // The engine writes "<" and ">" in text as references; only a script or
+  // a style holds them as they are.
+  void text(qsizetype from, qsizetype to) override { plain(from, to); }
+  void raw(const markupscan::Tag& element, qsizetype from, qsizetype to) override {
+    if (!element.is("script") && !element.is("style")) plain(from, to);
+  }
+
  private:
+  void plain(qsizetype from, qsizetype to) {
+    const QByteArrayView t = page_.sliced(from, to - from);
+    if (t.contains('<') || t.contains('>')) yes = false;
+  }
   QByteArrayView page_;
 };
 

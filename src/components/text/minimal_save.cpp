@@ -333,8 +333,13 @@ bool insideTag(const QString& markup, qsizetype at) {
   const qsizetype open = markup.lastIndexOf(u'<', at - 1);
   if (open < 0 || open + 1 >= markup.size() || markup.lastIndexOf(u'>', at - 1) > open)
     return false;
-  const char16_t next = markup[open + 1].unicode();
-  if (!((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/')) return false;
+  // A tag's name: ASCII letters and digits, then a space, "/" or ">".
+  qsizetype end = open + 1 + (markup[open + 1] == u'/' ? 1 : 0);
+  const qsizetype nameStart = end;
+  while (end < at && markup[end].unicode() < 0x80 && markup[end].isLetterOrNumber()) ++end;
+  if (end == nameStart || end >= markup.size() || !markup[nameStart].isLetter()) return false;
+  if (end < at && !markup[end].isSpace() && markup[end] != u'/' && markup[end] != u'>')
+    return false;
   for (const char* raw : {"script", "style", "textarea", "title", "xmp"}) {
     const QString name = QString::fromLatin1(raw);
     const qsizetype starts = markup.lastIndexOf(u'<' + name, open, Qt::CaseInsensitive);

@@ -73,6 +73,7 @@ struct Attr {
 
 struct Tag {
   QByteArray name;  // lower case
+  bool closing = false;
   bool upper = false;
   std::vector<Attr> attrs;
   qsizetype insertAt = 0;  // where a new attribute goes
@@ -83,7 +84,10 @@ std::optional<Tag> parseTag(S s) {
   Tag tag;
   const qsizetype n = s.size() - 1;  // the closing '>'
   qsizetype j = 1;
-  if (j < n && charAt(s, j) == '/') ++j;
+  if (j < n && charAt(s, j) == '/') {
+    tag.closing = true;
+    ++j;
+  }
   bool anyLower = false;
   while (j < n && !isSpace(charAt(s, j)) && charAt(s, j) != '/') {
     const char16_t c = charAt(s, j++);
@@ -160,7 +164,9 @@ std::optional<QByteArray> respellTag(QByteArrayView file, QStringView before, QS
   const std::optional<Tag> f = parseTag(file);
   const std::optional<Tag> b = parseTag(before);
   const std::optional<Tag> a = parseTag(after);
-  if (!f || !b || !a || f->name != b->name || b->name != a->name) return std::nullopt;
+  if (!f || !b || !a || f->name != b->name || b->name != a->name || f->closing != b->closing ||
+      b->closing != a->closing)
+    return std::nullopt;
   // A value that needs quotes gets the quote the tag already uses.
   char tagQuote = '"';
   for (const Attr& attr : f->attrs)
@@ -250,7 +256,8 @@ std::optional<QByteArray> carry(QByteArrayView file, QStringView before, QString
     } else {
       const auto fileTag = parseTag(fileToken);
       const auto beforeTag = parseTag(beforeToken);
-      if ((fileTag && beforeTag && fileTag->name != beforeTag->name) ||
+      if ((fileTag && beforeTag &&
+           (fileTag->name != beforeTag->name || fileTag->closing != beforeTag->closing)) ||
           bool(fileTag) != bool(beforeTag))
         return std::nullopt;
     }
