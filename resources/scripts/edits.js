@@ -41,7 +41,7 @@
   qv.editsSince = function (count) {
     if (!edits || edits.count === count) return null;
     var at = performance.now();
-    var markup = qv.markup();
+    var markup = qv.keptMarkup();
     return { count: edits.count, markup: markup, ms: performance.now() - at };
   };
   // Puts the document of an edit kept from an earlier run in place of the

@@ -28,8 +28,25 @@ void UnsavedKeeper::start(QWebEnginePage* page, const unsavededits::Base& base) 
   count_ = -1;
   reading_ = false;
   enqueue([base] { (void)unsavededits::keepBase(base); });
+  readAhead();
   // What changed before the base was kept is read at the first tick.
   timer_->start();
+}
+
+void UnsavedKeeper::readAhead() {
+  readingAhead_ = true;
+  const int generation = generation_;
+  QPointer<UnsavedKeeper> self(this);
+  // A slice a call: between two, the page answers the user.
+  pagescripts::call(page_, QStringLiteral("prepareKeptMarkup"), {},
+                    [self, generation](const QVariant& done) {
+                      if (!self || self->generation_ != generation || !self->page_) return;
+                      // Not a bool: a document without our scripts.
+                      if (done.typeId() == QMetaType::Bool && !done.toBool())
+                        self->readAhead();
+                      else
+                        self->readingAhead_ = false;
+                    });
 }
 
 void UnsavedKeeper::stop(bool keep) {
@@ -37,13 +54,15 @@ void UnsavedKeeper::stop(bool keep) {
   timer_->stop();
   page_.clear();
   reading_ = false;
+  readingAhead_ = false;
   if (path_.isEmpty()) return;
   if (!keep) enqueue([path = path_] { unsavededits::drop(path); });
   path_.clear();
 }
 
 void UnsavedKeeper::tick() {
-  if (!page_ || reading_) return;
+  // The first read waits for the read ahead, so that it is a small one.
+  if (!page_ || reading_ || readingAhead_) return;
   reading_ = true;
   const int generation = generation_;
   QPointer<UnsavedKeeper> self(this);

@@ -42,6 +42,7 @@ class UnsavedKeeper final : public QObject {
 
  private:
   void enqueue(std::function<void()> work);
+  void readAhead();
 
   QPointer<QWebEnginePage> page_;
   QString path_;
@@ -50,6 +51,7 @@ class UnsavedKeeper final : public QObject {
   int generation_ = 0;
   int count_ = -1;
   bool reading_ = false;
+  bool readingAhead_ = false;
   double longestOwnMs_ = 0;
   double longestReadMs_ = 0;
 };

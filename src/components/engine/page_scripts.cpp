@@ -12,8 +12,9 @@ namespace {
 constexpr auto kWorld = QWebEngineScript::ApplicationWorld;
 
 // In the order they are put in: later ones may use what earlier ones define.
-constexpr const char* kScripts[] = {"document",     "edits",          "user_link", "parse_declared",
-                                    "document_ops", "locate_problem", "code_view"};
+constexpr const char* kScripts[] = {"document",       "kept_markup",    "edits",
+                                    "user_link",      "parse_declared", "document_ops",
+                                    "locate_problem", "code_view"};
 
 const QList<QWebEngineScript>& scripts() {
   static const QList<QWebEngineScript> all = [] {
