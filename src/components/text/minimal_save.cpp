@@ -356,7 +356,7 @@ bool insideTag(const QString& markup, qsizetype at) {
 // text with it (shift: where after stands against before at the stretch).
 std::optional<Place> place(Haystack& file, const QString& before, const QString& after,
                            Stretch& stretch, qsizetype shift, Spelling spelling,
-                           std::optional<OneWay>& oneWay, QString* why) {
+                           std::optional<OneWay> (&oneWay)[2], QString* why) {
   // The file is searched with its line breaks read as the browser reads them.
   spelling.crlf = false;
   // A change inside a tag is placed as the whole tag: a value is written in
@@ -368,23 +368,26 @@ std::optional<Place> place(Haystack& file, const QString& before, const QString&
     firstWhy = *why;
     if (auto folded = locate(file.lower(), before, stretch, spelling, true, why)) return folded;
   }
-  if (!oneWay) oneWay = OneWay{tagforms::of(before), tagforms::of(file.bytes)};
-  const qsizetype from = oneWay->before.tagStart(stretch.from);
-  const qsizetype to = std::max(from, oneWay->before.tagEnd(stretch.to));
-  Stretch formed{oneWay->before.toForm(from), oneWay->before.toForm(to), {}};
-  std::optional<Place> found;
-  if (formed.from >= 0 && formed.to >= formed.from)
-    found = locate(oneWay->file.text, oneWay->before.text, formed, spelling, false, why);
-  if (found) {
-    const qsizetype at = oneWay->file.toSource(found->at);
-    const qsizetype end = oneWay->file.toSource(found->at + found->length);
-    if (at >= 0 && end >= at) {
-      const qsizetype f1 = stretch.from + shift - (stretch.from - from);
-      stretch.text = after.mid(f1, stretch.text.size() + (stretch.from - from) + (to - stretch.to));
-      stretch.from = from;
-      stretch.to = to;
-      return Place{at, end - at, true};
-    }
+  // Tag by tag; then also without the tags the file may leave out and the
+  // engine puts in (a paragraph's end, a table's body).
+  for (const bool loose : {false, true}) {
+    std::optional<OneWay>& way = oneWay[loose];
+    if (!way) way = OneWay{tagforms::of(before, loose), tagforms::of(file.bytes, loose)};
+    const qsizetype from = way->before.tagStart(stretch.from);
+    const qsizetype to = std::max(from, way->before.tagEnd(stretch.to));
+    const Stretch formed{way->before.toForm(from), way->before.toForm(to), {}};
+    std::optional<Place> found;
+    if (formed.from >= 0 && formed.to >= formed.from)
+      found = locate(way->file.text, way->before.text, formed, spelling, false, why);
+    if (!found) continue;
+    const qsizetype at = way->file.toSource(found->at);
+    const qsizetype end = way->file.toSource(found->at + found->length);
+    if (at < 0 || end < at) continue;
+    const qsizetype f1 = stretch.from + shift - (stretch.from - from);
+    stretch.text = after.mid(f1, stretch.text.size() + (stretch.from - from) + (to - stretch.to));
+    stretch.from = from;
+    stretch.to = to;
+    return Place{at, end - at, true};
   }
   if (!firstWhy.isEmpty()) *why = firstWhy;
   return std::nullopt;
@@ -437,7 +440,7 @@ Patch patch(const QByteArray& file, const QString& before, const QString& after,
                                    ? lines.usual
                                    : QByteArray(spelling.crlf ? "\r\n" : "\n");
   Haystack hay{lines.text, std::nullopt};
-  std::optional<OneWay> oneWay;
+  std::optional<OneWay> oneWay[2];  // tags as written; and without those a page may leave out
   QByteArray out;
   out.reserve(file.size() + 256);
   qsizetype done = 0;   // bytes of file already carried over

@@ -84,8 +84,27 @@ bool tag(const S& s, qsizetype i, S& form, qsizetype* end) {
   return true;
 }
 
+// Tags the browser adds where a page leaves them out: end tags it may omit,
+// and start tags without attributes it may imply.
 template <typename S>
-tagforms::Forms<S> formsOf(const S& s) {
+bool impliable(const S& form) {
+  static const char* const kTags[] = {
+      "</p>",    "</li>",  "</dt>",    "</dd>",    "</option>", "</optgroup>", "</tr>",
+      "</td>",   "</th>",  "</thead>", "</tbody>", "</tfoot>",  "</colgroup>", "</caption>",
+      "</rb>",   "</rt>",  "</rtc>",   "</rp>",    "</html>",   "</head>",     "</body>",
+      "<tbody>", "<html>", "<head>",   "<body>"};
+  for (const char* tag : kTags) {
+    if constexpr (std::is_same_v<S, QString>) {
+      if (form == QLatin1StringView(tag)) return true;
+    } else if (form == tag) {
+      return true;
+    }
+  }
+  return false;
+}
+
+template <typename S>
+tagforms::Forms<S> formsOf(const S& s, bool loose) {
   tagforms::Forms<S> out;
   out.sourceSize = s.size();
   out.text.reserve(s.size());
@@ -111,7 +130,7 @@ tagforms::Forms<S> formsOf(const S& s) {
     qsizetype end = 0;
     if (opens && tag(s, i, form, &end)) {
       out.tokens.push_back({out.text.size(), i, true});
-      out.text += form;
+      if (!loose || !impliable(form)) out.text += form;
       i = end;
       continue;
     }
@@ -139,7 +158,12 @@ qsizetype Forms<S>::toForm(qsizetype source) const {
 
 template <typename S>
 qsizetype Forms<S>::toSource(qsizetype form) const {
-  if (form >= text.size()) return form == text.size() ? sourceSize : -1;
+  if (form > text.size()) return -1;
+  // Where tags left out of the text stand, the place before them.
+  const auto first = std::lower_bound(tokens.begin(), tokens.end(), form,
+                                      [](const Token& k, qsizetype v) { return k.form < v; });
+  if (first != tokens.end() && first->form == form) return first->source;
+  if (form == text.size()) return sourceSize;
   auto t = std::upper_bound(tokens.begin(), tokens.end(), form,
                             [](qsizetype v, const Token& k) { return v < k.form; });
   if (t == tokens.begin()) return form;
@@ -172,7 +196,7 @@ qsizetype Forms<S>::tagEnd(qsizetype at) const {
 template struct Forms<QString>;
 template struct Forms<QByteArray>;
 
-Forms<QString> of(const QString& markup) { return formsOf(markup); }
-Forms<QByteArray> of(const QByteArray& markup) { return formsOf(markup); }
+Forms<QString> of(const QString& markup, bool loose) { return formsOf(markup, loose); }
+Forms<QByteArray> of(const QByteArray& markup, bool loose) { return formsOf(markup, loose); }
 
 }  // namespace tagforms

@@ -34,7 +34,10 @@ struct Forms final {
   qsizetype tagEnd(qsizetype at) const;
 };
 
-Forms<QString> of(const QString& markup);
-Forms<QByteArray> of(const QByteArray& markup);
+// loose: also without the tags a page may leave out and the browser puts in
+// ("</p>", "</li>", "</td>", a bare "<tbody>"...), so that "<P>One<P>Two"
+// lines up with the engine's "<p>One</p><p>Two</p>".
+Forms<QString> of(const QString& markup, bool loose = false);
+Forms<QByteArray> of(const QByteArray& markup, bool loose = false);
 
 }  // namespace tagforms

@@ -120,6 +120,16 @@ void MinimalSaveTest::patch_data() {
       << wrap.arg("<p id=\"a\" class=\"MsoNormal\">One</p>\n<p id=\"b\">Two</p>\n")
       << wrap.arg("<p id=\"a\" class=\"MsoNormal\">One Two</p>\n") << "UTF-8" << true
       << QByteArray("<P ID=a CLASS=MsoNormal>One Two</P>\r\n");
+  QTest::newRow("join where the file leaves out the paragraph's end")
+      << QByteArray("<P ALIGN=CENTER>Buy today<BR>\r\n<P>Second one\r\n</BODY>")
+      << wrap.arg("<p align=\"CENTER\">Buy today<br>\n</p><p>Second one\n</p>")
+      << wrap.arg("<p align=\"CENTER\">Buy today Second one\n</p>") << "UTF-8" << true
+      << QByteArray("<P ALIGN=CENTER>Buy today Second one\r\n</BODY>");
+  QTest::newRow("join of two cells of a table without its body tag")
+      << QByteArray("<TABLE><TR><TD>One<TD>Two</TABLE>")
+      << wrap.arg("<table><tbody><tr><td>One</td><td>Two</td></tr></tbody></table>")
+      << wrap.arg("<table><tbody><tr><td>One Two</td></tr></tbody></table>") << "UTF-8" << false
+      << QByteArray("<TABLE><TR><TD>One Two</TABLE>");
   QTest::newRow("join across a self-closed tag")
       << QByteArray("<P>One<BR/>\r\nTwo</P>") << wrap.arg("<p>One<br>\nTwo</p>")
       << wrap.arg("<p>OneTwo</p>") << "UTF-8" << true << QByteArray("<P>OneTwo</P>");
