@@ -5,8 +5,14 @@
 
 namespace pagefile {
 
-Status save(const QByteArray& bytes, const QString& path) {
-  return vFile::SaveBytes(bytes, path, history::recordBeforeWrite);
+Status save(const QByteArray& bytes, const QString& path, const KnownBytes* known) {
+  std::optional<history::Linked> linked;
+  const Status written =
+      vFile::SaveBytes(bytes, path, [&](const QString& target, const QByteArray& newBytes) {
+        return history::recordBeforeReplace(target, newBytes, known, linked);
+      });
+  history::settleLink(linked, written.ok());
+  return written;
 }
 
 }  // namespace pagefile
