@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "editor/edit_session.h"
+#include "files/checksum.h"
 #include "files/page_limit.h"
 #include "files/v_file.h"
 #include "text/charsets.h"
@@ -114,12 +115,18 @@ Status CodeView::open(const QString& path) {
   const QFileInfo info(path);
   if (!info.isFile()) return pagelimit::showable(path);
   QByteArray file;
+  const FileStamp before = filestamp::of(path);
   if (Status read = vFile::LoadBytes(file, path); !read) return read;
+  const FileStamp after = filestamp::of(path);
   QString why;
   const auto shown = codetext::decode(file, &why, codetext::Text::Pieces);
   if (!shown) return Status::failure(why);
   path_ = path;
   fileTime_ = info.lastModified();
+  // Only bytes read from a file that stood still while it was read are its bytes.
+  const bool still = before.sameAs(after) && after.size == file.size();
+  stamp_ = still ? after : FileStamp();
+  sha256_ = still ? checksum::sha256Later(file) : std::shared_future<QByteArray>();
   const Status writable = pagelimit::writable(path);
   readOnlyWhy_ = writable ? QString() : writable.why();
   toldReadOnly_ = false;
@@ -165,6 +172,8 @@ void CodeView::load(const QByteArray& file, codetext::Shown shown) {
 
 void CodeView::clear() {
   path_.clear();
+  stamp_ = {};
+  sha256_ = {};
   fileBytes_.clear();
   shown_ = {};
   txtCode->setReadOnly(false);
@@ -221,8 +230,12 @@ bool CodeView::save() {
     return false;
   }
   const codetext::Saved saved = encodeNow();
-  if (!session_->saveCode(path_, fileBytes_, fileTime_, saved.file)) return false;
+  KnownBytes known;
+  if (stamp_.valid() && sha256_.valid()) known = {stamp_, sha256_.get()};
+  if (!session_->saveCode(path_, fileBytes_, fileTime_, saved.file, &known)) return false;
   fileTime_ = QFileInfo(path_).lastModified();
+  stamp_ = filestamp::of(path_);
+  sha256_ = checksum::sha256Later(saved.file);
   // The page may now name another charset: then it is shown in that one.
   // Only the name is compared, not the whole page decoded again.
   const bool renamed = charsets::named(fileBytes_) != charsets::named(saved.file);

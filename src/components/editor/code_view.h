@@ -4,7 +4,9 @@
 #include <QDateTime>
 #include <QString>
 #include <QWidget>
+#include <future>
 
+#include "files/file_stamp.h"
 #include "files/status.h"
 #include "text/code_text.h"
 
@@ -89,6 +91,10 @@ class CodeView final : public QWidget {
   qsizetype changedFrom_ = 0;
   qsizetype keptTail_ = 0;
   QDateTime fileTime_;
+  // The file's stamp as read or written, and the checksum of those bytes
+  // (worked out meanwhile): the history keeps them without reading the page.
+  FileStamp stamp_;
+  std::shared_future<QByteArray> sha256_;
   QString readOnlyWhy_;
   bool toldReadOnly_ = false;
   bool toldReferences_ = false;

@@ -289,7 +289,7 @@ void EditSession::keepEdits(const QString& why, std::function<void(bool saved)> 
 }
 
 bool EditSession::saveCode(const QString& path, const QByteArray& before, const QDateTime& readAt,
-                           const QByteArray& after) {
+                           const QByteArray& after, const KnownBytes* known) {
   const QFileInfo info(path);
   // Only a file whose time or size moved is read again to compare: a big
   // page is not read twice for every save.
@@ -304,7 +304,7 @@ bool EditSession::saveCode(const QString& path, const QByteArray& before, const 
     if (answer != MsgAnswer::Yes) return false;
   }
   const history::Action action(QStringLiteral("Code"));
-  if (const Status written = pagefile::save(after, path); !written) {
+  if (const Status written = pagefile::save(after, path, known); !written) {
     FileErrorMsg(QStringLiteral("save"), path, written.why(), messageParent());
     return false;
   }
