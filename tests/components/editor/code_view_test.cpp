@@ -158,6 +158,15 @@ void CodeViewTest::typedTextIsWrittenAndNothingElse() {
   QVERIFY(view_->save());
   QCOMPARE(recorder.calls.size(), messages);
   QCOMPARE(testfiles::read(path).count(written), after.count(written) + 1);
+  // Each save kept, whole, the bytes it replaced: the checksum the view
+  // worked out for them, as read and as written, is theirs.
+  const auto kept = history::versions(path);  // rows before may have saved this page too
+  QVERIFY(kept.size() >= 2);
+  QByteArray bytes;
+  QVERIFY(history::readVersion(path, kept[1], bytes));
+  QCOMPARE(bytes, before);
+  QVERIFY(history::readVersion(path, kept[0], bytes));
+  QCOMPARE(bytes, after);
 }
 
 void CodeViewTest::scatteredEditsWriteWhatTheTextSays_data() {
