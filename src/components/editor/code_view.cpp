@@ -3,6 +3,7 @@
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qsciscintilla.h>
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -114,6 +115,8 @@ CodeView::CodeView(EditSession* session, QWidget* parent) : QWidget(parent), ses
 Status CodeView::open(const QString& path) {
   const QFileInfo info(path);
   if (!info.isFile()) return pagelimit::showable(path);
+  if (info.size() > pagelimit::kMaxShownBytes)
+    if (std::optional<Status> streamed = stream(path)) return *streamed;
   QByteArray file;
   const FileStamp before = filestamp::of(path);
   if (Status read = vFile::LoadBytes(file, path); !read) return read;
@@ -131,13 +134,93 @@ Status CodeView::open(const QString& path) {
   readOnlyWhy_ = writable ? QString() : writable.why();
   toldReadOnly_ = false;
   toldReferences_ = false;
+  held_ = true;
   load(file, *shown);
   return Status::success();
 }
 
+std::optional<Status> CodeView::stream(const QString& path) {
+  // A megabyte, and a CR LF that its last byte may begin.
+  constexpr qint64 kPiece = (1 << 20) + 4;
+  using Piece = codetext::PieceDecoder::Piece;
+  for (const bool asUtf8 : {true, false}) {
+    const FileStamp stamp = filestamp::of(path);
+    QFile file;
+    if (Status opened = vFile::OpenRegular(file, path); !opened) return opened;
+    const std::optional<codetext::PieceDecoder> first =
+        codetext::PieceDecoder::forHead(file.peek(kPiece), stamp.size, asUtf8);
+    if (!first) return std::nullopt;
+    QString failed;
+    // Once to check every piece and measure the text, so the editor makes
+    // room once and is not touched for a file it cannot show; then into it.
+    const auto pass = [&](const std::function<void(QByteArrayView)>& take) {
+      codetext::PieceDecoder decoder = *first;
+      QByteArray text;
+      qint64 read = 0;
+      if (!file.seek(0)) return Piece::NotText;
+      for (;;) {
+        const QByteArray piece = file.read(kPiece);
+        if (piece.isEmpty()) break;
+        read += piece.size();
+        if (read > stamp.size + vFile::kGrowthMargin) {
+          failed = QStringLiteral("it kept growing while it was being read");
+          return Piece::NotText;
+        }
+        if (const Piece p = decoder.take(piece, text); p != Piece::Text) return p;
+        take(text);
+      }
+      if (file.error() != QFileDevice::NoError) {
+        failed = file.errorString();
+        return Piece::NotText;
+      }
+      const Piece last = decoder.finish(text);
+      if (last == Piece::Text) take(text);
+      return last;
+    };
+    qsizetype size = 0;
+    const Piece checked = pass([&](QByteArrayView text) { size += text.size(); });
+    if (checked == Piece::NotUtf8) continue;
+    if (checked == Piece::NotText)
+      return Status::failure(
+          failed.isEmpty() ? QStringLiteral("it holds NUL bytes, which a page's code never does")
+                           : failed);
+    path_ = path;
+    fileTime_ = QFileInfo(path).lastModified();
+    const Status writable = pagelimit::writable(path);
+    readOnlyWhy_ = writable ? QString() : writable.why();
+    toldReadOnly_ = false;
+    toldReferences_ = false;
+    held_ = false;
+    fileBytes_.clear();
+    shown_ = first->shown();
+    beginText(size);
+    const Piece shown = pass([this](QByteArrayView text) { append(text); });
+    endText();
+    if (shown != Piece::Text || !filestamp::of(path).sameAs(stamp)) {
+      clear();
+      return Status::failure(QStringLiteral("it was changed while it was being read"));
+    }
+    stamp_ = stamp;
+    sha256_ = checksum::sha256OfFileLater(path, stamp);
+    return Status::success();
+  }
+  return std::nullopt;
+}
+
 void CodeView::load(const QByteArray& file, codetext::Shown shown) {
-  fileBytes_ = file;
+  fileBytes_ = held_ ? file : QByteArray();
   shown_ = std::move(shown);
+  beginText(codetext::textSize(file, shown_));
+  codetext::forEachPiece(file, shown_, [this](QByteArrayView piece) { append(piece); });
+  endText();
+}
+
+void CodeView::append(QByteArrayView text) {
+  txtCode->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
+                         text.data());
+}
+
+void CodeView::beginText(qsizetype size) {
   const QsciScintilla::EolMode eol = shown_.eol == "\r\n" ? QsciScintilla::EolWindows
                                      : shown_.eol == "\r" ? QsciScintilla::EolMac
                                                           : QsciScintilla::EolUnix;
@@ -151,12 +234,10 @@ void CodeView::load(const QByteArray& file, codetext::Shown shown) {
   txtCode->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
   // With room to spare: a last piece that exactly fills the room grows it
   // by a sixth, copying the page.
-  txtCode->SendScintilla(QsciScintillaBase::SCI_ALLOCATE,
-                         static_cast<unsigned long>(codetext::textSize(file, shown_) + 65536));
-  codetext::forEachPiece(file, shown_, [this](QByteArrayView piece) {
-    txtCode->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
-                           static_cast<unsigned long>(piece.size()), piece.data());
-  });
+  txtCode->SendScintilla(QsciScintillaBase::SCI_ALLOCATE, static_cast<unsigned long>(size + 65536));
+}
+
+void CodeView::endText() {
   txtCode->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
   txtCode->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
   shownSize_ = txtCode->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
@@ -172,6 +253,7 @@ void CodeView::load(const QByteArray& file, codetext::Shown shown) {
 
 void CodeView::clear() {
   path_.clear();
+  held_ = true;
   stamp_ = {};
   sha256_ = {};
   fileBytes_.clear();
@@ -205,23 +287,28 @@ void CodeView::changing(int position, int type, int length) {
   rest_->start();
 }
 
-codetext::Saved CodeView::encodeNow() const {
+codetext::Saved CodeView::encodeNow(const QByteArray& file) const {
   const QByteArrayView now = text();
-  if (shown_.charset == codetext::Charset::Other) return codetext::encode(fileBytes_, shown_, now);
+  if (shown_.charset == codetext::Charset::Other) return codetext::encode(file, shown_, now);
   qsizetype from = std::min(changedFrom_, now.size());
   qsizetype tail = std::min({keptTail_, now.size() - from, shownSize_ - from});
-  if (from == shownSize_ && from == now.size()) return {fileBytes_, 0};
+  if (from == shownSize_ && from == now.size()) return {file, 0};
   // Whole characters: the text before and after is the same in both.
   const auto continues = [&](qsizetype at) {
     return at < now.size() && (static_cast<unsigned char>(now[at]) & 0xC0) == 0x80;
   };
   while (from > 0 && continues(from)) --from;
   while (tail > 0 && continues(now.size() - tail)) --tail;
-  return codetext::encodeChange(fileBytes_, shown_, from, shownSize_ - tail,
+  return codetext::encodeChange(file, shown_, from, shownSize_ - tail,
                                 now.sliced(from, now.size() - tail - from));
 }
 
-QByteArray CodeView::bytesNow() const { return encodeNow().file; }
+QByteArray CodeView::bytesNow() const {
+  if (held_) return encodeNow(fileBytes_).file;
+  QByteArray file;
+  if (!vFile::LoadBytes(file, path_)) return {};
+  return encodeNow(file).file;
+}
 
 bool CodeView::save() {
   if (!modified()) return true;
@@ -229,16 +316,42 @@ bool CodeView::save() {
     FileErrorMsg(QStringLiteral("save"), path_, readOnlyWhy_, window());
     return false;
   }
-  const codetext::Saved saved = encodeNow();
+  QByteArray file = fileBytes_;
+  QDateTime readAt = fileTime_;
+  bool overwrite = false;
+  if (!held_) {
+    // A big page is read again: the edits go into its bytes only while it is
+    // the file that was shown; one changed since is not overwritten unasked.
+    const FileStamp now = filestamp::of(path_);
+    if (const Status read = vFile::LoadBytes(file, path_); !read) {
+      FileErrorMsg(QStringLiteral("save"), path_, read.why(), window());
+      return false;
+    }
+    readAt = QFileInfo(path_).lastModified();
+    const bool asShown =
+        (stamp_.sameAs(now) && filestamp::of(path_).sameAs(now) && file.size() == now.size) ||
+        (sha256_.valid() && !sha256_.get().isEmpty() &&
+         QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex() == sha256_.get());
+    if (!asShown) {
+      if (MsgBox(QStringLiteral("%1 was changed by another program since its code was opened. "
+                                "Overwrite it with your edits?")
+                     .arg(QFileInfo(path_).fileName()),
+                 MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"),
+                 window()) != MsgAnswer::Yes)
+        return false;
+      overwrite = true;
+    }
+  }
+  const codetext::Saved saved = overwrite ? codetext::encodeText(shown_, text()) : encodeNow(file);
   KnownBytes known;
-  if (stamp_.valid() && sha256_.valid()) known = {stamp_, sha256_.get()};
-  if (!session_->saveCode(path_, fileBytes_, fileTime_, saved.file, &known)) return false;
+  if (!overwrite && stamp_.valid() && sha256_.valid()) known = {stamp_, sha256_.get()};
+  if (!session_->saveCode(path_, file, readAt, saved.file, &known)) return false;
   fileTime_ = QFileInfo(path_).lastModified();
   stamp_ = filestamp::of(path_);
   sha256_ = checksum::sha256Later(saved.file);
   // The page may now name another charset: then it is shown in that one.
   // Only the name is compared, not the whole page decoded again.
-  const bool renamed = charsets::named(fileBytes_) != charsets::named(saved.file);
+  const bool renamed = charsets::named(file) != charsets::named(saved.file);
   const auto again = saved.references > 0 || renamed
                          ? codetext::decode(saved.file, nullptr, codetext::Text::Pieces)
                          : std::optional<codetext::Shown>();
@@ -259,7 +372,7 @@ bool CodeView::save() {
              MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Save"), window());
     }
   } else {
-    fileBytes_ = saved.file;
+    fileBytes_ = held_ ? saved.file : QByteArray();
     shownSize_ = text().size();
     changedFrom_ = keptTail_ = shownSize_;
     if (shown_.charset == codetext::Charset::Other) shown_.text = text().toByteArray();
@@ -275,7 +388,11 @@ bool CodeView::settle() {
              MsgButtons::SaveDiscardCancel, MsgIcon::Question, QStringLiteral("Save"), window());
   if (answer == MsgAnswer::Cancel) return false;
   if (answer == MsgAnswer::Save) return save();
-  // Bytes that were shown once decode again.
+  // Bytes that were shown once decode again; a big page is read again.
+  if (!held_) {
+    if (!open(path_)) clear();
+    return true;
+  }
   if (auto shown = codetext::decode(fileBytes_, nullptr, codetext::Text::Pieces))
     load(fileBytes_, *shown);
   return true;

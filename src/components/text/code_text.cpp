@@ -404,6 +404,116 @@ Saved encodeChange(const QByteArray& file, const Shown& shown, qsizetype from, q
   return saved;
 }
 
+Saved encodeText(const Shown& shown, QByteArrayView text) {
+  Saved saved;
+  switch (shown.charset) {
+    case Charset::Utf16Le:
+      saved.file = "\xFF\xFE";
+      break;
+    case Charset::Utf16Be:
+      saved.file = "\xFE\xFF";
+      break;
+    default:
+      if (shown.start == 3) saved.file = "\xEF\xBB\xBF";
+      break;
+  }
+  saved.file += encodeStretch(shown, text, &saved.references);
+  return saved;
+}
+
+std::optional<PieceDecoder> PieceDecoder::forHead(QByteArrayView head, qint64 fileSize,
+                                                  bool asUtf8) {
+  PieceDecoder d;
+  Shown& shown = d.shown_;
+  // As the whole file's mark is told: a UTF-16 file has an even size.
+  const bool even = fileSize >= 2 && fileSize % 2 == 0;
+  if (even && head.startsWith("\xFE\xFF")) {
+    shown.charset = Charset::Utf16Be;
+  } else if (even && head.startsWith("\xFF\xFE") &&
+             !(fileSize >= 4 && head.size() >= 4 && head[2] == 0 && head[3] == 0)) {
+    shown.charset = Charset::Utf16Le;
+  } else {
+    const bool bom = head.startsWith("\xEF\xBB\xBF");
+    const QString named = bom ? QString() : charsets::named(head);
+    if (bom || named == u"utf-8" || named == u"utf8") {
+      shown.charset = Charset::Utf8;
+    } else if (isLatinLabel(named)) {
+      shown.charset = Charset::Windows1252;
+    } else if (!named.isEmpty() && QStringDecoder(named.toLatin1().constData()).isValid()) {
+      return std::nullopt;
+    } else {
+      shown.charset = asUtf8 ? Charset::Utf8 : Charset::Windows1252;
+      d.guessedUtf8_ = asUtf8;
+    }
+    shown.start = bom ? 3 : 0;
+  }
+  if (shown.charset == Charset::Utf16Le || shown.charset == Charset::Utf16Be) shown.start = 2;
+  d.skip_ = shown.start;
+  const QByteArray first = head.toByteArray();
+  const qsizetype end = std::max(
+      shown.start, std::min<qsizetype>(first.size(), shown.start + (1 << 20)) & ~qsizetype(1));
+  shown.eol = usualBreak(
+      shown.charset == Charset::Utf8
+          ? QByteArrayView(first).sliced(shown.start)
+          : QByteArrayView(textOfFile(first, shown, shown.start, std::min(end, first.size()))));
+  return d;
+}
+
+PieceDecoder::Piece PieceDecoder::take(QByteArrayView piece, QByteArray& text) {
+  text.clear();
+  const qsizetype skipped = std::min(skip_, piece.size());
+  piece = piece.sliced(skipped);
+  skip_ -= skipped;
+  const bool wide = shown_.charset == Charset::Utf16Le || shown_.charset == Charset::Utf16Be;
+  if (!wide) {
+    if (piece.contains('\0')) return Piece::NotText;
+    if (shown_.charset == Charset::Windows1252) {
+      text = fromWindows1252(piece);
+      return Piece::Text;
+    }
+    text = piece.toByteArray();
+    if (!guessedUtf8_) return Piece::Text;
+    // Checked whole characters at a time: one may run on into the next piece.
+    const QByteArray bytes = carry_ + text;
+    qsizetype cut = bytes.size();
+    for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
+      const auto b = static_cast<unsigned char>(bytes[bytes.size() - back]);
+      if (b < 0x80) break;
+      if (b >= 0xC0) {
+        const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        if (length > back) cut = bytes.size() - back;
+        break;
+      }
+    }
+    if (!QByteArrayView(bytes).first(cut).isValidUtf8()) return Piece::NotUtf8;
+    carry_ = bytes.sliced(cut);
+    return Piece::Text;
+  }
+  QByteArray bytes = carry_ + piece.toByteArray();
+  qsizetype end = bytes.size() & ~qsizetype(1);
+  for (qsizetype at = 0; at < end; at += 2)
+    if (bytes[at] == '\0' && bytes[at + 1] == '\0') return Piece::NotText;
+  // A pair of surrogates stays together.
+  if (end >= 2) {
+    const auto high =
+        static_cast<unsigned char>(bytes[shown_.charset == Charset::Utf16Le ? end - 1 : end - 2]);
+    if (high >= 0xD8 && high <= 0xDB) end -= 2;
+  }
+  text = textOfFile(bytes, shown_, 0, end);
+  carry_ = bytes.sliced(end);
+  return Piece::Text;
+}
+
+PieceDecoder::Piece PieceDecoder::finish(QByteArray& text) {
+  text.clear();
+  if (carry_.isEmpty()) return Piece::Text;
+  if (guessedUtf8_) return Piece::NotUtf8;  // the file ends inside a character
+  if (shown_.charset == Charset::Utf16Le || shown_.charset == Charset::Utf16Be)
+    text = textOfFile(carry_, shown_, 0, carry_.size() & ~qsizetype(1));
+  carry_.clear();
+  return Piece::Text;
+}
+
 }  // namespace codetext
 
 namespace codetext {
