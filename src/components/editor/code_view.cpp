@@ -26,6 +26,9 @@ namespace {
 // How long typing rests before the preview follows it.
 constexpr int kRestMs = 250;
 
+// Where a page names its charset, compared before and after a big page's save.
+constexpr qint64 kHeadBytes = 16 * 1024;
+
 bool isKey(const QKeyEvent* key, int code, Qt::KeyboardModifiers modifiers) {
   return key->key() == code && key->modifiers() == modifiers;
 }
@@ -316,22 +319,45 @@ bool CodeView::save() {
     FileErrorMsg(QStringLiteral("save"), path_, readOnlyWhy_, window());
     return false;
   }
-  QByteArray file = fileBytes_;
-  QDateTime readAt = fileTime_;
-  bool overwrite = false;
-  if (!held_) {
-    // A big page is read again: the edits go into its bytes only while it is
-    // the file that was shown; one changed since is not overwritten unasked.
-    const FileStamp now = filestamp::of(path_);
-    if (const Status read = vFile::LoadBytes(file, path_); !read) {
-      FileErrorMsg(QStringLiteral("save"), path_, read.why(), window());
-      return false;
-    }
-    readAt = QFileInfo(path_).lastModified();
-    const bool asShown =
-        (stamp_.sameAs(now) && filestamp::of(path_).sameAs(now) && file.size() == now.size) ||
-        (sha256_.valid() && !sha256_.get().isEmpty() &&
-         QCryptographicHash::hash(file, QCryptographicHash::Sha256).toHex() == sha256_.get());
+  if (!held_) return saveBig();
+  const QByteArray before = fileBytes_;
+  const codetext::Saved saved = encodeNow(before);
+  KnownBytes known;
+  if (stamp_.valid() && sha256_.valid()) known = {stamp_, sha256_.get()};
+  if (!session_->saveCode(path_, before, fileTime_, saved.file, &known)) return false;
+  fileTime_ = QFileInfo(path_).lastModified();
+  stamp_ = filestamp::of(path_);
+  sha256_ = checksum::sha256Later(saved.file);
+  // The page may now name another charset: then it is shown in that one.
+  // Only the name is compared, not the whole page decoded again.
+  const bool renamed = charsets::named(before) != charsets::named(saved.file);
+  const auto again = saved.references > 0 || renamed
+                         ? codetext::decode(saved.file, nullptr, codetext::Text::Pieces)
+                         : std::optional<codetext::Shown>();
+  if (again && (saved.references > 0 || again->charset != shown_.charset)) {
+    // What the editor shows must be what the file holds: the references,
+    // or the text in the charset the page now names.
+    keepingPlace([&] { load(saved.file, *again); });
+    tellReferences(saved.references);
+  } else {
+    fileBytes_ = saved.file;
+    settled();
+  }
+  return true;
+}
+
+bool CodeView::saveBig() {
+  const QByteArrayView now = text();
+  KnownBytes known{filestamp::of(path_), sha256_.valid() ? sha256_.get() : QByteArray()};
+  if (!stamp_.sameAs(known.stamp)) {
+    // Touched or written since it was shown: its bytes tell which. One
+    // another program changed is not overwritten unasked, and then with
+    // the whole text: the edits' places in it are not known.
+    QFile file;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const bool asShown = !known.sha256.isEmpty() && vFile::OpenRegular(file, path_) &&
+                         hash.addData(&file) && hash.result().toHex() == known.sha256 &&
+                         filestamp::of(path_).sameAs(known.stamp);
     if (!asShown) {
       if (MsgBox(QStringLiteral("%1 was changed by another program since its code was opened. "
                                 "Overwrite it with your edits?")
@@ -339,46 +365,96 @@ bool CodeView::save() {
                  MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"),
                  window()) != MsgAnswer::Yes)
         return false;
-      overwrite = true;
+      const codetext::Saved whole = codetext::encodeText(shown_, now);
+      if (!session_->overwriteCode(path_, whole.file)) return false;
+      afterBigSave(whole.references, true);
+      return true;
     }
   }
-  const codetext::Saved saved = overwrite ? codetext::encodeText(shown_, text()) : encodeNow(file);
-  KnownBytes known;
-  if (!overwrite && stamp_.valid() && sha256_.valid()) known = {stamp_, sha256_.get()};
-  if (!session_->saveCode(path_, file, readAt, saved.file, &known)) return false;
+  // The changed stretch's place in the file, from the text around it: that
+  // is as the file has it.
+  qsizetype from = std::min(changedFrom_, now.size());
+  qsizetype tail = std::min({keptTail_, now.size() - from, shownSize_ - from});
+  const auto continues = [&](qsizetype at) {
+    return at < now.size() && (static_cast<unsigned char>(now[at]) & 0xC0) == 0x80;
+  };
+  while (from > 0 && continues(from)) --from;
+  while (tail > 0 && continues(now.size() - tail)) --tail;
+  const bool wide =
+      shown_.charset == codetext::Charset::Utf16Le || shown_.charset == codetext::Charset::Utf16Be;
+  const qint64 textEnd =
+      wide ? shown_.start + ((known.stamp.size - shown_.start) & ~qint64(1)) : known.stamp.size;
+  const qint64 fileFrom = shown_.start + codetext::fileBytesOf(shown_, now.first(from));
+  const qint64 fileTo = textEnd - codetext::fileBytesOf(shown_, now.last(tail));
+  QByteArray old;
+  QFile file;
+  Status read = fileFrom <= fileTo ? vFile::OpenRegular(file, path_)
+                                   : Status::failure(QStringLiteral("it is not the file shown"));
+  if (read &&
+      (!file.seek(fileFrom) || (old = file.read(fileTo - fileFrom)).size() != fileTo - fileFrom))
+    read = Status::failure(file.errorString());
+  if (!read) {
+    FileErrorMsg(QStringLiteral("save"), path_, read.why(), window());
+    return false;
+  }
+  codetext::Shown stretchShown = shown_;
+  stretchShown.start = 0;
+  const codetext::Saved stretch =
+      codetext::encodeChange(old, stretchShown, 0, codetext::textSize(old, stretchShown),
+                             now.sliced(from, now.size() - tail - from));
+  if (stretch.file == old) {
+    settled();
+    return true;
+  }
+  QByteArray head, headNow;
+  (void)vFile::LoadHead(head, path_, kHeadBytes);
+  if (!session_->saveCodeSplice(path_, {fileFrom, fileTo, stretch.file}, known)) return false;
+  (void)vFile::LoadHead(headNow, path_, kHeadBytes);
+  afterBigSave(stretch.references, charsets::named(head) != charsets::named(headNow));
+  return true;
+}
+
+void CodeView::afterBigSave(int references, bool showAgain) {
   fileTime_ = QFileInfo(path_).lastModified();
   stamp_ = filestamp::of(path_);
-  sha256_ = checksum::sha256Later(saved.file);
-  // The page may now name another charset: then it is shown in that one.
-  // Only the name is compared, not the whole page decoded again.
-  const bool renamed = charsets::named(file) != charsets::named(saved.file);
-  const auto again = saved.references > 0 || renamed
-                         ? codetext::decode(saved.file, nullptr, codetext::Text::Pieces)
-                         : std::optional<codetext::Shown>();
-  if (again && (saved.references > 0 || again->charset != shown_.charset)) {
-    // What the editor shows must be what the file holds: the references,
-    // or the text in the charset the page now names.
-    const int line = txtCode->firstVisibleLine();
-    int caretLine = 0, caretIndex = 0;
-    txtCode->getCursorPosition(&caretLine, &caretIndex);
-    load(saved.file, *again);
-    txtCode->setFirstVisibleLine(line);
-    txtCode->setCursorPosition(caretLine, caretIndex);
-    if (saved.references > 0 && !toldReferences_) {
-      toldReferences_ = true;
-      MsgBox(QStringLiteral("Some characters cannot be written in this page's character set; they "
-                            "were written as character references (such as &#8594;), which "
-                            "show the same in a browser."),
-             MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Save"), window());
-    }
-  } else {
-    fileBytes_ = held_ ? saved.file : QByteArray();
-    shownSize_ = text().size();
-    changedFrom_ = keptTail_ = shownSize_;
-    if (shown_.charset == codetext::Charset::Other) shown_.text = text().toByteArray();
-    txtCode->setModified(false);
+  sha256_ = checksum::sha256OfFileLater(path_, stamp_);
+  if (references == 0 && !showAgain) {
+    settled();
+    return;
   }
-  return true;
+  // What the editor shows must be what the file holds: the references, or
+  // the text in the charset the page now names.
+  const bool told = toldReferences_;
+  keepingPlace([this] {
+    if (!open(path_)) clear();
+  });
+  toldReferences_ = told;
+  tellReferences(references);
+}
+
+void CodeView::settled() {
+  shownSize_ = text().size();
+  changedFrom_ = keptTail_ = shownSize_;
+  if (shown_.charset == codetext::Charset::Other) shown_.text = text().toByteArray();
+  txtCode->setModified(false);
+}
+
+void CodeView::keepingPlace(const std::function<void()>& showAgain) {
+  const int line = txtCode->firstVisibleLine();
+  int caretLine = 0, caretIndex = 0;
+  txtCode->getCursorPosition(&caretLine, &caretIndex);
+  showAgain();
+  txtCode->setFirstVisibleLine(line);
+  txtCode->setCursorPosition(caretLine, caretIndex);
+}
+
+void CodeView::tellReferences(int references) {
+  if (references == 0 || toldReferences_) return;
+  toldReferences_ = true;
+  MsgBox(QStringLiteral("Some characters cannot be written in this page's character set; they "
+                        "were written as character references (such as &#8594;), which "
+                        "show the same in a browser."),
+         MsgButtons::OkOnly, MsgIcon::Information, QStringLiteral("Save"), window());
 }
 
 bool CodeView::settle() {

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <future>
 #include <optional>
 
@@ -82,6 +83,14 @@ class CodeView final : public QWidget {
   void barEntered();
   void findAgain(bool forward);
   bool refuseReadOnly();
+  // The save of a big page: only the changed stretch is read and written,
+  // the rest copied from the file to the new one.
+  bool saveBig();
+  void afterBigSave(int references, bool showAgain);
+  // The text now is what the file holds.
+  void settled();
+  void keepingPlace(const std::function<void()>& showAgain);
+  void tellReferences(int references);
 
   EditSession* session_;
   QsciScintilla* txtCode = nullptr;

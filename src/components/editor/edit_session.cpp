@@ -311,6 +311,25 @@ bool EditSession::saveCode(const QString& path, const QByteArray& before, const 
   return true;
 }
 
+bool EditSession::saveCodeSplice(const QString& path, const vFile::Splice& splice,
+                                 const KnownBytes& known) {
+  const history::Action action(QStringLiteral("Code"));
+  if (const Status written = pagefile::saveSplice(splice, path, known); !written) {
+    FileErrorMsg(QStringLiteral("save"), path, written.why(), messageParent());
+    return false;
+  }
+  return true;
+}
+
+bool EditSession::overwriteCode(const QString& path, const QByteArray& after) {
+  const history::Action action(QStringLiteral("Code"));
+  if (const Status written = pagefile::save(after, path); !written) {
+    FileErrorMsg(QStringLiteral("save"), path, written.why(), messageParent());
+    return false;
+  }
+  return true;
+}
+
 bool EditSession::changedOnDisk() const {
   if (!fileBytes_) return false;
   QByteArray now;

@@ -22,6 +22,12 @@ struct FileStamp final {
     return valid() && device == other.device && inode == other.inode && size == other.size &&
            modifiedNs == other.modifiedNs && changedNs == other.changedNs;
   }
+  // The same file, not written since (its change time also moves when a
+  // name is added to it, which the history's copy does).
+  bool unwrittenSince(const FileStamp& other) const {
+    return valid() && device == other.device && inode == other.inode && size == other.size &&
+           modifiedNs == other.modifiedNs;
+  }
 };
 
 namespace filestamp {

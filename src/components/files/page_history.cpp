@@ -404,7 +404,10 @@ void trimAfter(const std::vector<Copy>& kept) {
 
 QString injectedFault(Step step) { return injected(step); }
 
-Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
+namespace {
+
+// Keeps a copy of the page's bytes before they become newBytes (null: other bytes).
+Status copyBefore(const QString& path, const QByteArray* newBytes) {
   if (rootFolder().isEmpty() || !recording()) return Status::success();
   const QFileInfo info(path);
   // A new file replaces nothing; a pipe or device holds nothing to keep.
@@ -413,7 +416,7 @@ Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
   QByteArray oldBytes;
   Status kept = vFile::LoadBytes(oldBytes, path);
   if (kept) {
-    if (oldBytes == newBytes) return Status::success();
+    if (newBytes && oldBytes == *newBytes) return Status::success();
     std::optional<Copy> copy;
     kept = keep(paths::identityOf(path), oldBytes, copy);
     if (kept && copy) trimAfter({*copy});
@@ -424,25 +427,30 @@ Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
   return withoutCopy(path, kept.why());
 }
 
-Status recordBeforeReplace(const QString& path, const QByteArray& newBytes, const KnownBytes* known,
+}  // namespace
+
+Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
+  return copyBefore(path, &newBytes);
+}
+
+Status recordBeforeReplace(const QString& path, const QByteArray* newBytes, const KnownBytes* known,
                            std::optional<Linked>& linked) {
   linked.reset();
   if (rootFolder().isEmpty() || !recording()) return Status::success();
   const FileStamp stamp = filestamp::of(path);
   // A file another name shares could change through that name, and the copy
   // with it; one of another owner's is not ours to keep.
-  if (!stamp.valid() || stamp.links != 1 || !stamp.ownedByUs)
-    return recordBeforeWrite(path, newBytes);
+  if (!stamp.valid() || stamp.links != 1 || !stamp.ownedByUs) return copyBefore(path, newBytes);
   QByteArray sha;
-  if (known && known->standsFor(stamp) && stamp.size != newBytes.size()) {
+  if (known && known->standsFor(stamp) && (!newBytes || stamp.size != newBytes->size())) {
     sha = known->sha256;
   } else {
     QByteArray oldBytes;
     if (Status read = vFile::LoadBytes(oldBytes, path); !read)
       return withoutCopy(path, QStringLiteral("the page could not be read (%1)").arg(read.why()));
-    if (oldBytes == newBytes) return Status::success();
+    if (newBytes && oldBytes == *newBytes) return Status::success();
     // What was read is what the file holds only while its stamp stays.
-    if (!filestamp::of(path).sameAs(stamp)) return recordBeforeWrite(path, newBytes);
+    if (!filestamp::of(path).sameAs(stamp)) return copyBefore(path, newBytes);
     sha = known && known->standsFor(stamp) ? known->sha256 : sha256Hex(oldBytes);
   }
   const QString canonicalPath = paths::identityOf(path);
@@ -450,7 +458,7 @@ Status recordBeforeReplace(const QString& path, const QByteArray& newBytes, cons
   Status kept = plan(canonicalPath, sha, stamp.size, copy);
   if (kept && copy) {
     const std::optional<Status> made = link(path, stamp, *copy);
-    if (!made) return recordBeforeWrite(path, newBytes);
+    if (!made) return copyBefore(path, newBytes);
     kept = *made;
     if (kept) {
       linked = Linked{path, stamp, copy->folder, copy->stem};

@@ -52,8 +52,9 @@ struct Linked final {
 // page (vFile::WriteWhole): the old file itself becomes the copy when nothing
 // else names it and it is on the history's file system (linked says so);
 // otherwise its bytes are copied. known, while it still stands for the file,
-// spares reading and checksumming the old bytes.
-[[nodiscard]] Status recordBeforeReplace(const QString& path, const QByteArray& newBytes,
+// spares reading and checksumming the old bytes. newBytes null: the bytes
+// change, and the new ones are not at hand.
+[[nodiscard]] Status recordBeforeReplace(const QString& path, const QByteArray* newBytes,
                                          const KnownBytes* known, std::optional<Linked>& linked);
 
 // After that write: the copy becomes private to the history (written), or

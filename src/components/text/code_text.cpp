@@ -6,6 +6,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <functional>
 #include <limits>
@@ -402,6 +403,22 @@ Saved encodeChange(const QByteArray& file, const Shown& shown, qsizetype from, q
   saved.file.append(bytes);
   saved.file.append(QByteArrayView(file).sliced(fileEnd));
   return saved;
+}
+
+qsizetype fileBytesOf(const Shown& shown, QByteArrayView text) {
+  if (shown.charset == Charset::Utf8 || shown.charset == Charset::Other) return text.size();
+  // Continuation bytes (10xxxxxx) eight at a time: a big page's text is counted at every save.
+  qsizetype continuations = 0, fourByteLeads = 0, i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    quint64 word = 0;
+    std::memcpy(&word, text.data() + i, 8);
+    continuations += std::popcount(word & ~(word << 1) & 0x8080808080808080ULL);
+  }
+  for (; i < text.size(); ++i) continuations += isContinuation(text[i]);
+  if (shown.charset == Charset::Windows1252) return text.size() - continuations;
+  for (char c : text) fourByteLeads += static_cast<unsigned char>(c) >= 0xF0;
+  // A character of one to three bytes is one UTF-16 unit, of four a pair.
+  return 2 * (text.size() - continuations + fourByteLeads);
 }
 
 Saved encodeText(const Shown& shown, QByteArrayView text) {

@@ -62,6 +62,10 @@ Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now);
 Saved encodeChange(const QByteArray& file, const Shown& shown, qsizetype from, qsizetype to,
                    QByteArrayView stretch);
 
+// How many bytes of the file the shown text stands for (not for Other): a
+// big page's positions in its file are found from the view's own text.
+qsizetype fileBytesOf(const Shown& shown, QByteArrayView text);
+
 // The bytes of a file holding the whole text, its byte order mark first:
 // for writing over a file that is no longer the one that was shown.
 Saved encodeText(const Shown& shown, QByteArrayView text);
