@@ -156,7 +156,7 @@ std::optional<Status> CodeView::stream(const QString& path) {
     QString failed;
     // Once to check every piece and measure the text, so the editor makes
     // room once and is not touched for a file it cannot show; then into it.
-    const auto pass = [&](const std::function<void(QByteArrayView)>& take) {
+    const auto pass = [&](checksum::Pieces* sums, const std::function<void(QByteArrayView)>& take) {
       codetext::PieceDecoder decoder = *first;
       QByteArray text;
       qint64 read = 0;
@@ -165,6 +165,7 @@ std::optional<Status> CodeView::stream(const QString& path) {
         const QByteArray piece = file.read(kPiece);
         if (piece.isEmpty()) break;
         read += piece.size();
+        if (sums) sums->add(piece);
         if (read > stamp.size + vFile::kGrowthMargin) {
           failed = QStringLiteral("it kept growing while it was being read");
           return Piece::NotText;
@@ -180,8 +181,10 @@ std::optional<Status> CodeView::stream(const QString& path) {
       if (last == Piece::Text) take(text);
       return last;
     };
+    // The file's checksum is worked out alongside, from the first pass's pieces.
+    checksum::Pieces sums;
     qsizetype size = 0;
-    const Piece checked = pass([&](QByteArrayView text) { size += text.size(); });
+    const Piece checked = pass(&sums, [&](QByteArrayView text) { size += text.size(); });
     if (checked == Piece::NotUtf8) continue;
     if (checked == Piece::NotText)
       return Status::failure(
@@ -197,14 +200,15 @@ std::optional<Status> CodeView::stream(const QString& path) {
     fileBytes_.clear();
     shown_ = first->shown();
     beginText(size);
-    const Piece shown = pass([this](QByteArrayView text) { append(text); });
+    const std::shared_future<QByteArray> sha256 = sums.result();
+    const Piece shown = pass(nullptr, [this](QByteArrayView text) { append(text); });
     endText();
     if (shown != Piece::Text || !filestamp::of(path).sameAs(stamp)) {
       clear();
       return Status::failure(QStringLiteral("it was changed while it was being read"));
     }
     stamp_ = stamp;
-    sha256_ = checksum::sha256OfFileLater(path, stamp);
+    sha256_ = sha256;
     return Status::success();
   }
   return std::nullopt;
