@@ -186,10 +186,14 @@ std::optional<Status> CodeView::stream(const QString& path) {
     qsizetype size = 0;
     const Piece checked = pass(&sums, [&](QByteArrayView text) { size += text.size(); });
     if (checked == Piece::NotUtf8) continue;
-    if (checked == Piece::NotText)
+    if (checked == Piece::NotText) {
+      if (!failed.isEmpty()) return Status::failure(failed);
+      const bool wide = first->shown().charset == codetext::Charset::Utf16Le ||
+                        first->shown().charset == codetext::Charset::Utf16Be;
       return Status::failure(
-          failed.isEmpty() ? QStringLiteral("it holds NUL bytes, which a page's code never does")
-                           : failed);
+          wide ? QStringLiteral("it holds NUL characters, which a page's code never does")
+               : QStringLiteral("it holds NUL bytes, which a page's code never does"));
+    }
     path_ = path;
     fileTime_ = QFileInfo(path).lastModified();
     const Status writable = pagelimit::writable(path);
