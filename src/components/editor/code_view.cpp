@@ -160,7 +160,10 @@ std::optional<Status> CodeView::stream(const QString& path) {
       codetext::PieceDecoder decoder = *first;
       QByteArray text;
       qint64 read = 0;
-      if (!file.seek(0)) return Piece::NotText;
+      if (!file.seek(0)) {
+        failed = file.errorString();
+        return Piece::NotText;
+      }
       for (;;) {
         const QByteArray piece = file.read(kPiece);
         if (piece.isEmpty()) break;
@@ -407,9 +410,15 @@ bool CodeView::saveBig() {
   }
   codetext::Shown stretchShown = shown_;
   stretchShown.start = 0;
-  const codetext::Saved stretch =
-      codetext::encodeChange(old, stretchShown, 0, codetext::textSize(old, stretchShown),
-                             now.sliced(from, now.size() - tail - from));
+  // The old stretch must fill the room the text around it leaves.
+  const qsizetype oldSize = codetext::textSize(old, stretchShown);
+  if (from + oldSize + tail != shownSize_) {
+    FileErrorMsg(QStringLiteral("save"), path_,
+                 QStringLiteral("it no longer holds the code shown; open it again"), window());
+    return false;
+  }
+  const codetext::Saved stretch = codetext::encodeChange(
+      old, stretchShown, 0, oldSize, now.sliced(from, now.size() - tail - from));
   if (stretch.file == old) {
     settled();
     return true;
