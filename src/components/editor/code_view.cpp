@@ -156,7 +156,9 @@ std::optional<Status> CodeView::stream(const QString& path) {
     QString failed;
     // Once to check every piece and measure the text, so the editor makes
     // room once and is not touched for a file it cannot show; then into it.
-    const auto pass = [&](checksum::Pieces* sums, const std::function<void(QByteArrayView)>& take) {
+    // size: only measure the text; sums: checksum the file's bytes.
+    const auto pass = [&](qsizetype* size, checksum::Pieces* sums,
+                          const std::function<void(QByteArrayView)>& take) {
       codetext::PieceDecoder decoder = *first;
       QByteArray text;
       qint64 read = 0;
@@ -173,21 +175,21 @@ std::optional<Status> CodeView::stream(const QString& path) {
           failed = QStringLiteral("it kept growing while it was being read");
           return Piece::NotText;
         }
-        if (const Piece p = decoder.take(piece, text); p != Piece::Text) return p;
-        take(text);
+        const Piece p = size ? decoder.measure(piece, *size) : decoder.take(piece, text);
+        if (p != Piece::Text) return p;
+        if (!size) take(text);
       }
       if (file.error() != QFileDevice::NoError) {
         failed = file.errorString();
         return Piece::NotText;
       }
       const Piece last = decoder.finish(text);
-      if (last == Piece::Text) take(text);
+      if (last == Piece::Text && size) *size += text.size();
+      if (last == Piece::Text && !size) take(text);
       return last;
     };
-    // The file's checksum is worked out alongside, from the first pass's pieces.
-    checksum::Pieces sums;
     qsizetype size = 0;
-    const Piece checked = pass(&sums, [&](QByteArrayView text) { size += text.size(); });
+    const Piece checked = pass(&size, nullptr, {});
     if (checked == Piece::NotUtf8) continue;
     if (checked == Piece::NotText) {
       if (!failed.isEmpty()) return Status::failure(failed);
@@ -207,8 +209,10 @@ std::optional<Status> CodeView::stream(const QString& path) {
     fileBytes_.clear();
     shown_ = first->shown();
     beginText(size);
+    // The file's checksum is worked out alongside, from the pieces as they go in.
+    checksum::Pieces sums;
+    const Piece shown = pass(nullptr, &sums, [this](QByteArrayView text) { append(text); });
     const std::shared_future<QByteArray> sha256 = sums.result();
-    const Piece shown = pass(nullptr, [this](QByteArrayView text) { append(text); });
     endText();
     if (shown != Piece::Text || !filestamp::of(path).sameAs(stamp)) {
       clear();

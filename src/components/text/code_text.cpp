@@ -478,32 +478,45 @@ std::optional<PieceDecoder> PieceDecoder::forHead(QByteArrayView head, qint64 fi
 
 PieceDecoder::Piece PieceDecoder::take(QByteArrayView piece, QByteArray& text) {
   text.clear();
+  return next(piece, &text, nullptr);
+}
+
+PieceDecoder::Piece PieceDecoder::measure(QByteArrayView piece, qsizetype& size) {
+  return next(piece, nullptr, &size);
+}
+
+PieceDecoder::Piece PieceDecoder::next(QByteArrayView piece, QByteArray* text, qsizetype* size) {
   const qsizetype skipped = std::min(skip_, piece.size());
   piece = piece.sliced(skipped);
   skip_ -= skipped;
   const bool wide = shown_.charset == Charset::Utf16Le || shown_.charset == Charset::Utf16Be;
   if (!wide) {
     if (piece.contains('\0')) return Piece::NotText;
-    if (shown_.charset == Charset::Windows1252) {
-      text = fromWindows1252(piece);
-      return Piece::Text;
-    }
-    text = piece.toByteArray();
-    if (!guessedUtf8_) return Piece::Text;
-    // Checked whole characters at a time: one may run on into the next piece.
-    const QByteArray bytes = carry_ + text;
-    qsizetype cut = bytes.size();
-    for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
-      const auto b = static_cast<unsigned char>(bytes[bytes.size() - back]);
-      if (b < 0x80) break;
-      if (b >= 0xC0) {
-        const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-        if (length > back) cut = bytes.size() - back;
-        break;
+    if (guessedUtf8_) {
+      // Checked whole characters at a time: one may run on into the next piece.
+      const QByteArray bytes = carry_ + piece.toByteArray();
+      qsizetype cut = bytes.size();
+      for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
+        const auto b = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if (b < 0x80) break;
+        if (b >= 0xC0) {
+          const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+          if (length > back) cut = bytes.size() - back;
+          break;
+        }
       }
+      if (!QByteArrayView(bytes).first(cut).isValidUtf8()) return Piece::NotUtf8;
+      carry_ = bytes.sliced(cut);
     }
-    if (!QByteArrayView(bytes).first(cut).isValidUtf8()) return Piece::NotUtf8;
-    carry_ = bytes.sliced(cut);
+    const bool latin = shown_.charset == Charset::Windows1252;
+    if (text) *text = latin ? fromWindows1252(piece) : piece.toByteArray();
+    if (size) {
+      *size += piece.size();
+      if (latin)
+        for (qsizetype at = 0; (at += charsets::firstNonAscii(piece.sliced(at))) < piece.size();
+             ++at)
+          *size += charsets::fromWindows1252(static_cast<unsigned char>(piece[at])) < 0x800 ? 1 : 2;
+    }
     return Piece::Text;
   }
   QByteArray bytes = carry_ + piece.toByteArray();
@@ -516,7 +529,9 @@ PieceDecoder::Piece PieceDecoder::take(QByteArrayView piece, QByteArray& text) {
         static_cast<unsigned char>(bytes[shown_.charset == Charset::Utf16Le ? end - 1 : end - 2]);
     if (high >= 0xD8 && high <= 0xDB) end -= 2;
   }
-  text = textOfFile(bytes, shown_, 0, end);
+  const QByteArray converted = textOfFile(bytes, shown_, 0, end);
+  if (text) *text = converted;
+  if (size) *size += converted.size();
   carry_ = bytes.sliced(end);
   return Piece::Text;
 }

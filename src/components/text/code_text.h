@@ -90,11 +90,16 @@ class PieceDecoder final {
   // NotText: it holds a NUL; NotUtf8: the page named no charset and is not
   // UTF-8 after all (read it again with asUtf8 false).
   Piece take(QByteArrayView piece, QByteArray& text);
+  // As take, adding only the size of the piece's text to size: for a first
+  // pass that checks the page and measures it.
+  Piece measure(QByteArrayView piece, qsizetype& size);
   // After the last piece: the text of what was held back (a character
   // split between pieces). NotUtf8 as above.
   Piece finish(QByteArray& text);
 
  private:
+  Piece next(QByteArrayView piece, QByteArray* text, qsizetype* size);
+
   Shown shown_;
   bool guessedUtf8_ = false;
   qsizetype skip_ = 0;  // bytes of the mark still to pass

@@ -199,7 +199,9 @@ void CodeTextTest::readFromTheFileInPieces() {
     std::optional<codetext::PieceDecoder> decoder;
     QByteArray joined;
     Piece outcome = Piece::Text;
+    bool readAsUtf8 = true;
     for (const bool asUtf8 : {true, false}) {
+      readAsUtf8 = asUtf8;
       decoder = codetext::PieceDecoder::forHead(file, file.size(), asUtf8);
       if (!decoder) break;
       joined.clear();
@@ -226,6 +228,16 @@ void CodeTextTest::readFromTheFileInPieces() {
       QCOMPARE(decoder->shown().charset, whole->charset);
       QCOMPARE(decoder->shown().start, whole->start);
       QCOMPARE(decoder->shown().eol, whole->eol);
+      // Measured without the text, the same size.
+      auto measuring = codetext::PieceDecoder::forHead(file, file.size(), readAsUtf8);
+      qsizetype measured = 0;
+      for (qsizetype at = 0; at < file.size(); at += size)
+        QCOMPARE(measuring->measure(
+                     QByteArrayView(file).sliced(at, std::min(size, file.size() - at)), measured),
+                 Piece::Text);
+      QByteArray rest;
+      QCOMPARE(measuring->finish(rest), Piece::Text);
+      QCOMPARE(measured + rest.size(), whole->text.size());
     }
   }
 }
