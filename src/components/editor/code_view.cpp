@@ -156,9 +156,8 @@ std::optional<Status> CodeView::stream(const QString& path) {
     QString failed;
     // Once to check every piece and measure the text, so the editor makes
     // room once and is not touched for a file it cannot show; then into it.
-    // size: only measure the text; sums: checksum the file's bytes.
-    const auto pass = [&](qsizetype* size, checksum::Pieces* sums,
-                          const std::function<void(QByteArrayView)>& take) {
+    // size: only measure the text.
+    const auto pass = [&](qsizetype* size, const std::function<void(QByteArrayView)>& take) {
       codetext::PieceDecoder decoder = *first;
       QByteArray text;
       qint64 read = 0;
@@ -170,7 +169,6 @@ std::optional<Status> CodeView::stream(const QString& path) {
         const QByteArray piece = file.read(kPiece);
         if (piece.isEmpty()) break;
         read += piece.size();
-        if (sums) sums->add(piece);
         if (read > stamp.size + vFile::kGrowthMargin) {
           failed = QStringLiteral("it kept growing while it was being read");
           return Piece::NotText;
@@ -189,7 +187,7 @@ std::optional<Status> CodeView::stream(const QString& path) {
       return last;
     };
     qsizetype size = 0;
-    const Piece checked = pass(&size, nullptr, {});
+    const Piece checked = pass(&size, {});
     if (checked == Piece::NotUtf8) continue;
     if (checked == Piece::NotText) {
       if (!failed.isEmpty()) return Status::failure(failed);
@@ -208,11 +206,10 @@ std::optional<Status> CodeView::stream(const QString& path) {
     held_ = false;
     fileBytes_.clear();
     shown_ = first->shown();
+    // The file's checksum is worked out meanwhile, from the file itself.
+    const std::shared_future<QByteArray> sha256 = checksum::sha256OfFileLater(path, stamp);
     beginText(size);
-    // The file's checksum is worked out alongside, from the pieces as they go in.
-    checksum::Pieces sums;
-    const Piece shown = pass(nullptr, &sums, [this](QByteArrayView text) { append(text); });
-    const std::shared_future<QByteArray> sha256 = sums.result();
+    const Piece shown = pass(nullptr, [this](QByteArrayView text) { append(text); });
     endText();
     if (shown != Piece::Text || !filestamp::of(path).sameAs(stamp)) {
       clear();
