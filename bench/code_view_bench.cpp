@@ -1,7 +1,9 @@
 // The code view against the page's plain preview: opening 1, 10 and 100 MB
 // pages, a key typed in the middle of a 10 MB page until painted (median of
 // 100), a one-character save in a 100 MB page against `sed -i` changing one
-// line of the same file, and the peak memory with a 100 MB page shown.
+// line of the same file (and against `sed -i` then `sync` of that file: our
+// save is on the disk when it returns, sed's is not), with the page's history
+// kept as the program keeps it, and the peak memory with a 100 MB page shown.
 //
 //   code_view_bench open | type | save | memory     (memory: a process of its own)
 #include <Qsci/qsciscintilla.h>
@@ -13,6 +15,7 @@
 #include <QKeyEvent>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -23,7 +26,10 @@
 #include "editor/web_browser.h"
 #include "engine/engine_environment.h"
 #include "engine_bench.h"
+#include "files/page_history.h"
 #include "files/page_limit.h"
+#include "files/v_file.h"
+#include "text/code_text.h"
 
 namespace {
 
@@ -115,24 +121,58 @@ void type() {
 
 void save() {
   Fixture f;
+  history::setRoot(f.dir.filePath(QStringLiteral("history")));
   const QString path = f.write(100);
   const QString other = f.dir.filePath(QStringLiteral("sed.htm"));
   QFile::copy(path, other);
   f.openMs(path);
   QsciScintilla* code = f.view->editor();
-  code->setCursorPosition(code->lines() / 2, 3);
-  QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-  QApplication::sendEvent(code, &press);
-  QElapsedTimer clock;
-  clock.start();
-  f.view->save();
-  const double ours = clock.nsecsElapsed() / 1e6;
-  clock.restart();
-  QProcess::execute(QStringLiteral("sed"),
-                    {QStringLiteral("-i"), QStringLiteral("500000s/Order/Xrder/"), other});
-  const double sed = clock.nsecsElapsed() / 1e6;
-  std::printf("one-character save in 100 MB: %.1f ms, sed -i one line %.1f ms, ratio %.3f\n", ours,
-              sed, ours / sed);
+  for (const int round : {1, 2}) {
+    code->setCursorPosition(code->lines() / 2, 3);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(code, &press);
+    // The seconds a user takes to find the spot and type: the page's
+    // checksum, worked out in the background since it was read or last
+    // written, is ready by then.
+    QThread::sleep(3);
+    QElapsedTimer clock;
+    clock.start();
+    f.view->save();
+    const double ours = clock.nsecsElapsed() / 1e6;
+    clock.restart();
+    QProcess::execute(QStringLiteral("sed"),
+                      {QStringLiteral("-i"), QStringLiteral("500000s/Order/Xrder/"), other});
+    const double sed = clock.nsecsElapsed() / 1e6;
+    QProcess::execute(QStringLiteral("sync"), {other});
+    const double synced = clock.nsecsElapsed() / 1e6;
+    std::printf(
+        "one-character save in 100 MB (save %d, history kept): %.1f ms; sed -i one line %.1f ms, "
+        "ratio %.3f; sed -i then sync %.1f ms, ratio %.3f\n",
+        round, ours, sed, ours / sed, synced, ours / synced);
+  }
+  {
+    // Saved at once after opening: the save waits for the checksum.
+    f.openMs(path);
+    code->setCursorPosition(code->lines() / 2, 3);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(code, &press);
+    QElapsedTimer clock;
+    clock.start();
+    f.view->save();
+    std::printf("one-character save in 100 MB at once after opening: %.1f ms\n",
+                clock.nsecsElapsed() / 1e6);
+  }
+  // Not timed: the file holds what the view shows, and the history the bytes each save replaced.
+  QByteArray file;
+  const auto shown = vFile::LoadBytes(file, path) ? codetext::decode(file) : std::nullopt;
+  const std::vector<history::Version> kept = history::versions(path);
+  QByteArray first;
+  const bool whole = kept.size() == 3 && history::readVersion(path, kept[2], first) &&
+                     first == pageOfSize(qsizetype(100) << 20);
+  std::printf(
+      "the file holds the view's text: %s; the history holds the page as it was first: %s\n",
+      shown && shown->text == f.view->text() ? "yes" : "NO", whole ? "yes" : "NO");
+  history::setRoot({});
 }
 
 void memory() {

@@ -173,6 +173,7 @@ void Form2::previewCode() {
   // Nothing is written: the page is served from memory until the code is
   // saved or left, at the place it was scrolled to. A page too big for the
   // engine is not given to it; the preview keeps its note.
+  if (CodeView1->big()) return;
   QByteArray bytes = CodeView1->bytesNow();
   if (bytes.size() > pagelimit::kMaxShownBytes) return;
   pagescheme::serveBytes(path, std::move(bytes));

@@ -4,7 +4,11 @@
 #include <QDateTime>
 #include <QString>
 #include <QWidget>
+#include <functional>
+#include <future>
+#include <optional>
 
+#include "files/file_stamp.h"
 #include "files/status.h"
 #include "text/code_text.h"
 
@@ -35,6 +39,11 @@ class CodeView final : public QWidget {
   const QString& path() const { return path_; }
   bool isOpen() const { return !path_.isEmpty(); }
 
+  // A page too big to hold beside the editor's text (over what the preview
+  // takes): read into the editor piece by piece, read again at each save,
+  // never previewed.
+  bool big() const { return !held_; }
+
   // The text differs from the file's.
   bool modified() const;
   // The file's bytes for the text as it is now.
@@ -60,13 +69,28 @@ class CodeView final : public QWidget {
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void load(const QByteArray& file, codetext::Shown shown);
+  // A big page read in pieces straight into the editor; nothing when its
+  // charset makes it readable only whole.
+  std::optional<Status> stream(const QString& path);
+  // The editor emptied for text of size bytes, and done with it.
+  void beginText(qsizetype size);
+  void endText();
+  void append(QByteArrayView text);
   void changing(int position, int type, int length);
   // The file's bytes and references for the text now.
-  codetext::Saved encodeNow() const;
+  codetext::Saved encodeNow(const QByteArray& file) const;
   void openBar(bool gotoLine);
   void barEntered();
   void findAgain(bool forward);
   bool refuseReadOnly();
+  // The save of a big page: only the changed stretch is read and written,
+  // the rest copied from the file to the new one.
+  bool saveBig();
+  void afterBigSave(int references, bool showAgain);
+  // The text now is what the file holds.
+  void settled();
+  void keepingPlace(const std::function<void()>& showAgain);
+  void tellReferences(int references);
 
   EditSession* session_;
   QsciScintilla* txtCode = nullptr;
@@ -78,7 +102,8 @@ class CodeView final : public QWidget {
   QString lastFind_;
 
   QString path_;
-  QByteArray fileBytes_;  // the file as last read or written
+  QByteArray fileBytes_;  // the file as last read or written, unless big
+  bool held_ = true;
   // How the file was shown; its text is kept only where positions cannot be
   // found from the file's bytes (a charset other than UTF-8, windows-1252
   // and UTF-16), so a big page is not held twice.
@@ -89,6 +114,10 @@ class CodeView final : public QWidget {
   qsizetype changedFrom_ = 0;
   qsizetype keptTail_ = 0;
   QDateTime fileTime_;
+  // The file's stamp as read or written, and the checksum of those bytes
+  // (worked out meanwhile): the history keeps them without reading the page.
+  FileStamp stamp_;
+  std::shared_future<QByteArray> sha256_;
   QString readOnlyWhy_;
   bool toldReadOnly_ = false;
   bool toldReferences_ = false;

@@ -289,7 +289,7 @@ void EditSession::keepEdits(const QString& why, std::function<void(bool saved)> 
 }
 
 bool EditSession::saveCode(const QString& path, const QByteArray& before, const QDateTime& readAt,
-                           const QByteArray& after) {
+                           const QByteArray& after, const KnownBytes* known) {
   const QFileInfo info(path);
   // Only a file whose time or size moved is read again to compare: a big
   // page is not read twice for every save.
@@ -303,6 +303,25 @@ bool EditSession::saveCode(const QString& path, const QByteArray& before, const 
                MsgButtons::YesNo, MsgIcon::Warning, QStringLiteral("Save"), messageParent());
     if (answer != MsgAnswer::Yes) return false;
   }
+  const history::Action action(QStringLiteral("Code"));
+  if (const Status written = pagefile::save(after, path, known); !written) {
+    FileErrorMsg(QStringLiteral("save"), path, written.why(), messageParent());
+    return false;
+  }
+  return true;
+}
+
+bool EditSession::saveCodeSplice(const QString& path, const vFile::Splice& splice,
+                                 const KnownBytes& known) {
+  const history::Action action(QStringLiteral("Code"));
+  if (const Status written = pagefile::saveSplice(splice, path, known); !written) {
+    FileErrorMsg(QStringLiteral("save"), path, written.why(), messageParent());
+    return false;
+  }
+  return true;
+}
+
+bool EditSession::overwriteCode(const QString& path, const QByteArray& after) {
   const history::Action action(QStringLiteral("Code"));
   if (const Status written = pagefile::save(after, path); !written) {
     FileErrorMsg(QStringLiteral("save"), path, written.why(), messageParent());

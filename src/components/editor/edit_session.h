@@ -9,8 +9,10 @@
 #include <optional>
 
 #include "editor/editing_state.h"
+#include "files/file_stamp.h"
 #include "files/status.h"
 #include "files/unsaved_edits.h"
+#include "files/v_file.h"
 #include "text/code_text.h"
 #include "text/page_text.h"
 #include "text/text_buffer.h"
@@ -90,9 +92,17 @@ class EditSession final : public QObject {
   // A save from the code view: after is the file's new content, made from
   // before, the file as read at readAt. A file another program changed since
   // is not overwritten unasked; the page's history names the write "Code".
+  // known (may be null) is what the view knew of the file as it read it.
   // Failures are shown; true once written.
   bool saveCode(const QString& path, const QByteArray& before, const QDateTime& readAt,
-                const QByteArray& after);
+                const QByteArray& after, const KnownBytes* known = nullptr);
+
+  // Saves from the code view of a page it does not hold (CodeView::big):
+  // the splice goes into the file known.stamp describes, which the view
+  // found to be the one it showed; or after overwrites a file changed since,
+  // as the user said to. As saveCode otherwise.
+  bool saveCodeSplice(const QString& path, const vFile::Splice& splice, const KnownBytes& known);
+  bool overwriteCode(const QString& path, const QByteArray& after);
 
   // The document as its file should hold it written whole: the file's own
   // prologue and line breaks, the root element with every edit, in the

@@ -25,6 +25,7 @@
 #include "files/history_faults.h"
 #include "files/history_limits.h"
 #include "files/page_batch_writer.h"
+#include "files/page_file.h"
 #include "files/paths.h"
 #include "files/v_file.h"
 
@@ -185,8 +186,14 @@ void removeAbandoned(const QDir& folder) {
                            temporaryName().match(name).hasMatch();
     const bool orphan = name.endsWith(kData) && entryName().match(name).hasMatch() &&
                         !folder.exists(name.chopped(kData.size()) + kIndex);
-    if ((temporary || orphan) && info.lastModified().toUTC() < before)
-      QFile::remove(info.filePath());
+    if (!temporary && !orphan) continue;
+    // Bytes with a second name may be a page's file linked just now: their
+    // age is that of the link (the change time), not of the page's last write.
+    const FileStamp stamp = filestamp::of(info.filePath());
+    const QDateTime time = stamp.links > 1
+                               ? QDateTime::fromMSecsSinceEpoch(stamp.changedNs / 1000000, Qt::UTC)
+                               : info.lastModified().toUTC();
+    if (time < before) QFile::remove(info.filePath());
   }
 }
 
@@ -234,7 +241,8 @@ void trimTotal(const QSet<QString>& justKept) {
 // Names the entry that keeps oldBytes as the newest version of the page;
 // nothing when the newest version holds them already. Folders are made here,
 // no entry file is written.
-Status plan(const QString& canonicalPath, const QByteArray& oldBytes, std::optional<Copy>& copy) {
+Status plan(const QString& canonicalPath, const QByteArray& sha, qint64 size,
+            std::optional<Copy>& copy) {
   const QString path = folderOfCanonical(canonicalPath);
   if (QString why = injected(Step::Folder); !why.isEmpty()) return Status::failure(why);
   // Folders made here are the user's alone; one that was there is left as it is.
@@ -248,14 +256,12 @@ Status plan(const QString& canonicalPath, const QByteArray& oldBytes, std::optio
   const QDir folder(path);
   removeAbandoned(folder);
 
-  const QByteArray sha = sha256Hex(oldBytes);
   // The same bytes as the newest version (a write that failed and is tried
   // again, a save of an unchanged page) are kept once.
   const std::vector<Stored> entries = committed(folder);
   if (!entries.empty()) {
     const std::optional<Version> newest = readIndex(folder, entries.back(), canonicalPath);
-    if (newest && newest->sha256 == sha && newest->size == oldBytes.size())
-      return Status::success();
+    if (newest && newest->sha256 == sha && newest->size == size) return Status::success();
   }
 
   Copy planned;
@@ -267,7 +273,7 @@ Status plan(const QString& canonicalPath, const QByteArray& oldBytes, std::optio
   index.insert(QStringLiteral("page"), canonicalPath);
   index.insert(QStringLiteral("time"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
   index.insert(QStringLiteral("action"), currentAction());
-  index.insert(QStringLiteral("size"), oldBytes.size());
+  index.insert(QStringLiteral("size"), size);
   index.insert(QStringLiteral("sha256"), QString::fromLatin1(sha));
   planned.dataPath = folder.filePath(planned.stem + kData);
   planned.indexPath = folder.filePath(planned.stem + kIndex);
@@ -278,7 +284,8 @@ Status plan(const QString& canonicalPath, const QByteArray& oldBytes, std::optio
 
 // Keeps oldBytes as the newest version of the page.
 Status keep(const QString& canonicalPath, const QByteArray& oldBytes, std::optional<Copy>& copy) {
-  if (Status s = plan(canonicalPath, oldBytes, copy); !s || !copy) return s;
+  if (Status s = plan(canonicalPath, sha256Hex(oldBytes), oldBytes.size(), copy); !s || !copy)
+    return s;
   // The bytes before their index: a crash leaves no index, or one whose bytes are whole.
   const QString data = QFileInfo(copy->dataPath).fileName();
   if (Status s = writeWhole(copy->folder, data, oldBytes, Step::Data); !s) return s;
@@ -290,6 +297,37 @@ Status keep(const QString& canonicalPath, const QByteArray& oldBytes, std::optio
   }
   syncFolder(copy->folder);
   return Status::success();
+}
+
+// Keeps the page's file itself as the planned copy: a second name for it in
+// the history, then the index. Nothing when a link cannot be made there
+// (another file system, no right to link): the bytes are copied instead.
+std::optional<Status> link(const QString& page, const FileStamp& stamp, const Copy& copy) {
+#ifndef Q_OS_WIN
+  if (QString why = injected(Step::Data); !why.isEmpty()) return Status::failure(why);
+  if (::link(QFile::encodeName(page).constData(), QFile::encodeName(copy.dataPath).constData()))
+    return std::nullopt;
+  // The page may have been replaced between its stamp and the link.
+  const FileStamp linked = filestamp::of(copy.dataPath);
+  if (linked.device != stamp.device || linked.inode != stamp.inode || linked.size != stamp.size ||
+      linked.modifiedNs != stamp.modifiedNs) {
+    QFile::remove(copy.dataPath);
+    return std::nullopt;
+  }
+  if (Status s =
+          writeWhole(copy.folder, QFileInfo(copy.indexPath).fileName(), copy.index, Step::Index);
+      !s) {
+    QFile::remove(copy.dataPath);
+    return s;
+  }
+  syncFolder(copy.folder);
+  return Status::success();
+#else
+  Q_UNUSED(page);
+  Q_UNUSED(stamp);
+  Q_UNUSED(copy);
+  return std::nullopt;
+#endif
 }
 
 // Whether the bytes file of a version still holds what its index says. The
@@ -343,7 +381,7 @@ Status planCopy(const QString& path, const QByteArray& oldBytes, const QByteArra
                 std::optional<Copy>& copy) {
   copy.reset();
   if (rootFolder().isEmpty() || !recording() || oldBytes == newBytes) return Status::success();
-  return plan(paths::identityOf(path), oldBytes, copy);
+  return plan(paths::identityOf(path), sha256Hex(oldBytes), oldBytes.size(), copy);
 }
 
 Status withoutCopy(const QString& path, const QString& why) {
@@ -366,7 +404,10 @@ void trimAfter(const std::vector<Copy>& kept) {
 
 QString injectedFault(Step step) { return injected(step); }
 
-Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
+namespace {
+
+// Keeps a copy of the page's bytes before they become newBytes (null: other bytes).
+Status copyBefore(const QString& path, const QByteArray* newBytes) {
   if (rootFolder().isEmpty() || !recording()) return Status::success();
   const QFileInfo info(path);
   // A new file replaces nothing; a pipe or device holds nothing to keep.
@@ -375,7 +416,7 @@ Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
   QByteArray oldBytes;
   Status kept = vFile::LoadBytes(oldBytes, path);
   if (kept) {
-    if (oldBytes == newBytes) return Status::success();
+    if (newBytes && oldBytes == *newBytes) return Status::success();
     std::optional<Copy> copy;
     kept = keep(paths::identityOf(path), oldBytes, copy);
     if (kept && copy) trimAfter({*copy});
@@ -384,6 +425,67 @@ Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
   }
   if (kept) return kept;
   return withoutCopy(path, kept.why());
+}
+
+}  // namespace
+
+Status recordBeforeWrite(const QString& path, const QByteArray& newBytes) {
+  return copyBefore(path, &newBytes);
+}
+
+Status recordBeforeReplace(const QString& path, const QByteArray* newBytes, const KnownBytes* known,
+                           std::optional<Linked>& linked) {
+  linked.reset();
+  if (rootFolder().isEmpty() || !recording()) return Status::success();
+  const FileStamp stamp = filestamp::of(path);
+  // A file another name shares could change through that name, and the copy
+  // with it; one of another owner's is not ours to keep.
+  if (!stamp.valid() || stamp.links != 1 || !stamp.ownedByUs) return copyBefore(path, newBytes);
+  QByteArray sha;
+  if (known && known->standsFor(stamp) && (!newBytes || stamp.size != newBytes->size())) {
+    sha = known->sha256;
+  } else {
+    QByteArray oldBytes;
+    if (Status read = vFile::LoadBytes(oldBytes, path); !read)
+      return withoutCopy(path, QStringLiteral("the page could not be read (%1)").arg(read.why()));
+    if (newBytes && oldBytes == *newBytes) return Status::success();
+    // What was read is what the file holds only while its stamp stays.
+    if (!filestamp::of(path).sameAs(stamp)) return copyBefore(path, newBytes);
+    sha = known && known->standsFor(stamp) ? known->sha256 : sha256Hex(oldBytes);
+  }
+  const QString canonicalPath = paths::identityOf(path);
+  std::optional<Copy> copy;
+  Status kept = plan(canonicalPath, sha, stamp.size, copy);
+  if (kept && copy) {
+    const std::optional<Status> made = link(path, stamp, *copy);
+    if (!made) return copyBefore(path, newBytes);
+    kept = *made;
+    if (kept) {
+      linked = Linked{path, stamp, copy->folder, copy->stem};
+      trimAfter({*copy});
+    }
+  }
+  if (kept) return kept;
+  return withoutCopy(path, kept.why());
+}
+
+void settleLink(const std::optional<Linked>& linked, bool written) {
+  if (!linked) return;
+  const FileStamp page = filestamp::of(linked->target);
+  const bool stillThePage =
+      page.device == linked->stamp.device && page.inode == linked->stamp.inode;
+  const QDir folder(linked->folder);
+  if (stillThePage) {
+    // The page was not replaced: it keeps its bytes under its own name, and
+    // a copy that is the page itself keeps nothing.
+    if (!written) {
+      drop(folder, linked->stem);
+      syncFolder(linked->folder);
+    }
+    return;
+  }
+  // The history's alone now, as private as a copy it writes.
+  QFile::setPermissions(folder.filePath(linked->stem + kData), kOwnerOnly);
 }
 
 std::vector<Version> versions(const QString& page) {
@@ -416,7 +518,7 @@ Status restore(const QString& page, const Version& version) {
   QByteArray bytes;
   if (Status s = readVersion(page, version, bytes); !s) return s;
   const Action restoring(QStringLiteral("Restore"));
-  return vFile::SaveBytes(bytes, page, recordBeforeWrite);
+  return pagefile::save(bytes, page);
 }
 
 std::vector<Status> restore(const std::vector<PageVersion>& versions) {

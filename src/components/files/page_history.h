@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "files/file_stamp.h"
 #include "files/status.h"
 
 // Every page write keeps the bytes it replaces, in the user's own data folder
@@ -36,6 +37,29 @@ QString standardRoot();
 // by pagefile::save before the writer replaces the file; a failure means the file must be
 // left as it is (the user was asked, or nobody could be).
 [[nodiscard]] Status recordBeforeWrite(const QString& path, const QByteArray& newBytes);
+
+// A history copy made as a second name of the page's old file, no byte
+// copied: until the writer puts a new file in the page's place it is the page
+// itself, so a write that did not happen takes it back (settleLink).
+struct Linked final {
+  QString target;
+  FileStamp stamp;
+  QString folder;
+  QString stem;
+};
+
+// As recordBeforeWrite, for a writer that puts a new file in place of the
+// page (vFile::WriteWhole): the old file itself becomes the copy when nothing
+// else names it and it is on the history's file system (linked says so);
+// otherwise its bytes are copied. known, while it still stands for the file,
+// spares reading and checksumming the old bytes. newBytes null: the bytes
+// change, and the new ones are not at hand.
+[[nodiscard]] Status recordBeforeReplace(const QString& path, const QByteArray* newBytes,
+                                         const KnownBytes* known, std::optional<Linked>& linked);
+
+// After that write: the copy becomes private to the history (written), or
+// goes again while the page is still its file (not written).
+void settleLink(const std::optional<Linked>& linked, bool written);
 
 // A copy of a page's old bytes that a batch of writes makes durable with the
 // pages themselves: the bytes go to dataPath, then index to indexPath, both

@@ -177,6 +177,55 @@ Status SaveBytes(const QByteArray& bytes, const QString& path, const BeforeWrite
   return WriteWhole(bytes, target, {std::nullopt, writeFault()});
 }
 
+Status SaveSpliced(const Splice& splice, const QString& path, const FileStamp& stamp,
+                   const BeforeSplice& before) {
+  QString target;
+  if (Status writable = WritableTarget(path, target); !writable) return writable;
+  const QString changed = QStringLiteral("it was changed by another program meanwhile");
+  QFile old;
+  if (Status opened = OpenRegular(old, target); !opened) return opened;
+  if (!filestamp::of(target).sameAs(stamp) || splice.from < 0 || splice.from > splice.to ||
+      splice.to > stamp.size)
+    return Status::failure(changed);
+  if (before)
+    if (Status ready = before(target); !ready) return ready;
+  const auto fault = [](WriteStep step) { return injectedWriteFault(step); };
+  QSaveFile file(target);
+  file.setDirectWriteFallback(false);
+  if (QString why = fault(WriteStep::Open); !why.isEmpty()) return Status::failure(why);
+  errno = 0;
+  if (!file.open(QIODevice::WriteOnly)) return Status::failure(writeFailure(errno, file));
+  // The old bytes a megabyte at a time, through one buffer.
+  QByteArray buffer;
+  const auto copy = [&](qint64 from, qint64 to) -> QString {
+    if (!old.seek(from)) return old.errorString();
+    for (qint64 at = from; at < to;) {
+      buffer.resize(std::min<qint64>(to - at, 1 << 20));
+      const qint64 got = old.read(buffer.data(), buffer.size());
+      if (got != buffer.size()) return old.errorString();
+      errno = 0;
+      if (file.write(buffer) != buffer.size()) return writeFailure(errno, file);
+      at += got;
+    }
+    return {};
+  };
+  if (QString why = copy(0, splice.from); !why.isEmpty()) return abandon(file, why);
+  if (QString why = fault(WriteStep::Write); !why.isEmpty()) return abandon(file, why);
+  errno = 0;
+  if (file.write(splice.bytes) != splice.bytes.size())
+    return abandon(file, writeFailure(errno, file));
+  if (QString why = copy(splice.to, stamp.size); !why.isEmpty()) return abandon(file, why);
+  if (QString why = fault(WriteStep::Flush); !why.isEmpty()) return abandon(file, why);
+  errno = 0;
+  if (!file.flush()) return abandon(file, writeFailure(errno, file));
+  // Whatever wrote to the file while it was copied: the copy is not its bytes.
+  if (!filestamp::of(target).unwrittenSince(stamp)) return abandon(file, changed);
+  if (QString why = fault(WriteStep::Commit); !why.isEmpty()) return abandon(file, why);
+  errno = 0;
+  if (!file.commit()) return Status::failure(writeFailure(errno, file));
+  return Status::success();
+}
+
 Status WriteWhole(const QByteArray& bytes, const QString& target, const WriteOptions& options) {
   const auto injected = [&](WriteStep step) {
     return options.fault ? options.fault(step) : QString();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "files/file_stamp.h"
 #include "files/status.h"
 #include "files/v_file_faults.h"
 #include "text/text_buffer.h"
@@ -49,6 +50,24 @@ using BeforeWrite = std::function<Status(const QString& target, const QByteArray
 // The file a write of path would replace (a link followed), or why it may
 // not be written: a folder, a read-only file or file system, no folder.
 [[nodiscard]] Status WritableTarget(const QString& path, QString& target);
+
+// One stretch of a file replaced: its bytes [from, to) become bytes.
+struct Splice final {
+  qint64 from = 0;
+  qint64 to = 0;
+  QByteArray bytes;
+};
+
+// A step taken just before a file is replaced by a splice of it, given the
+// file that will be (a link followed); its failure stops the write.
+using BeforeSplice = std::function<Status(const QString& target)>;
+
+// Makes the file its own bytes with the splice made, atomically, without
+// holding it whole: the bytes around the stretch are copied from the file
+// into the new one. Only the file stamp describes is written: one written
+// or replaced since is left as it is, and the failure says so.
+[[nodiscard]] Status SaveSpliced(const Splice& splice, const QString& path, const FileStamp& stamp,
+                                 const BeforeSplice& before = {});
 
 struct WriteOptions final {
   // The permissions of a file that was not there (one that was keeps its own).

@@ -6,6 +6,8 @@
 #include <QtEndian>
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <functional>
 #include <limits>
 
@@ -130,8 +132,18 @@ Walked walk(const QByteArray& file, const Shown& shown, qsizetype from, qsizetyp
       at = from + std::min(textBytes, file.size() - from);
       return {at, at - from};
     case Charset::Windows1252:
-      for (; seen < textBytes && at < file.size(); ++at) {
-        const auto b = static_cast<unsigned char>(file[at]);
+      while (seen < textBytes && at < file.size()) {
+        // Plain ASCII eight bytes at a time: a big page is walked for every save.
+        if (textBytes - seen >= 8 && file.size() - at >= 8) {
+          quint64 word = 0;
+          std::memcpy(&word, file.constData() + at, 8);
+          if (!(word & 0x8080808080808080ULL)) {
+            at += 8;
+            seen += 8;
+            continue;
+          }
+        }
+        const auto b = static_cast<unsigned char>(file[at++]);
         seen += b < 0x80 ? 1 : charsets::fromWindows1252(b) < 0x800 ? 2 : 3;
       }
       return {at, seen};
@@ -391,6 +403,147 @@ Saved encodeChange(const QByteArray& file, const Shown& shown, qsizetype from, q
   saved.file.append(bytes);
   saved.file.append(QByteArrayView(file).sliced(fileEnd));
   return saved;
+}
+
+qsizetype fileBytesOf(const Shown& shown, QByteArrayView text) {
+  if (shown.charset == Charset::Utf8 || shown.charset == Charset::Other) return text.size();
+  // Continuation bytes (10xxxxxx) eight at a time: a big page's text is counted at every save.
+  qsizetype continuations = 0, fourByteLeads = 0, i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    quint64 word = 0;
+    std::memcpy(&word, text.data() + i, 8);
+    continuations += std::popcount(word & ~(word << 1) & 0x8080808080808080ULL);
+  }
+  for (; i < text.size(); ++i) continuations += isContinuation(text[i]);
+  if (shown.charset == Charset::Windows1252) return text.size() - continuations;
+  for (char c : text) fourByteLeads += static_cast<unsigned char>(c) >= 0xF0;
+  // A character of one to three bytes is one UTF-16 unit, of four a pair.
+  return 2 * (text.size() - continuations + fourByteLeads);
+}
+
+Saved encodeText(const Shown& shown, QByteArrayView text) {
+  Saved saved;
+  switch (shown.charset) {
+    case Charset::Utf16Le:
+      saved.file = "\xFF\xFE";
+      break;
+    case Charset::Utf16Be:
+      saved.file = "\xFE\xFF";
+      break;
+    default:
+      if (shown.start == 3) saved.file = "\xEF\xBB\xBF";
+      break;
+  }
+  saved.file += encodeStretch(shown, text, &saved.references);
+  return saved;
+}
+
+std::optional<PieceDecoder> PieceDecoder::forHead(QByteArrayView head, qint64 fileSize,
+                                                  bool asUtf8) {
+  PieceDecoder d;
+  Shown& shown = d.shown_;
+  // As the whole file's mark is told: a UTF-16 file has an even size.
+  const bool even = fileSize >= 2 && fileSize % 2 == 0;
+  if (even && head.startsWith("\xFE\xFF")) {
+    shown.charset = Charset::Utf16Be;
+  } else if (even && head.startsWith("\xFF\xFE") &&
+             !(fileSize >= 4 && head.size() >= 4 && head[2] == 0 && head[3] == 0)) {
+    shown.charset = Charset::Utf16Le;
+  } else {
+    const bool bom = head.startsWith("\xEF\xBB\xBF");
+    const QString named = bom ? QString() : charsets::named(head);
+    if (bom || named == u"utf-8" || named == u"utf8") {
+      shown.charset = Charset::Utf8;
+    } else if (isLatinLabel(named)) {
+      shown.charset = Charset::Windows1252;
+    } else if (!named.isEmpty() && QStringDecoder(named.toLatin1().constData()).isValid()) {
+      return std::nullopt;
+    } else {
+      shown.charset = asUtf8 ? Charset::Utf8 : Charset::Windows1252;
+      d.guessedUtf8_ = asUtf8;
+    }
+    shown.start = bom ? 3 : 0;
+  }
+  if (shown.charset == Charset::Utf16Le || shown.charset == Charset::Utf16Be) shown.start = 2;
+  d.skip_ = shown.start;
+  const QByteArray first = head.toByteArray();
+  const qsizetype end = std::max(
+      shown.start, std::min<qsizetype>(first.size(), shown.start + (1 << 20)) & ~qsizetype(1));
+  shown.eol = usualBreak(
+      shown.charset == Charset::Utf8
+          ? QByteArrayView(first).sliced(shown.start)
+          : QByteArrayView(textOfFile(first, shown, shown.start, std::min(end, first.size()))));
+  return d;
+}
+
+PieceDecoder::Piece PieceDecoder::take(QByteArrayView piece, QByteArray& text) {
+  text.clear();
+  return next(piece, &text, nullptr);
+}
+
+PieceDecoder::Piece PieceDecoder::measure(QByteArrayView piece, qsizetype& size) {
+  return next(piece, nullptr, &size);
+}
+
+PieceDecoder::Piece PieceDecoder::next(QByteArrayView piece, QByteArray* text, qsizetype* size) {
+  const qsizetype skipped = std::min(skip_, piece.size());
+  piece = piece.sliced(skipped);
+  skip_ -= skipped;
+  const bool wide = shown_.charset == Charset::Utf16Le || shown_.charset == Charset::Utf16Be;
+  if (!wide) {
+    if (piece.contains('\0')) return Piece::NotText;
+    if (guessedUtf8_) {
+      // Checked whole characters at a time: one may run on into the next piece.
+      const QByteArray bytes = carry_ + piece.toByteArray();
+      qsizetype cut = bytes.size();
+      for (qsizetype back = 1; back <= std::min<qsizetype>(3, bytes.size()); ++back) {
+        const auto b = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if (b < 0x80) break;
+        if (b >= 0xC0) {
+          const int length = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+          if (length > back) cut = bytes.size() - back;
+          break;
+        }
+      }
+      if (!QByteArrayView(bytes).first(cut).isValidUtf8()) return Piece::NotUtf8;
+      carry_ = bytes.sliced(cut);
+    }
+    const bool latin = shown_.charset == Charset::Windows1252;
+    if (text) *text = latin ? fromWindows1252(piece) : piece.toByteArray();
+    if (size) {
+      *size += piece.size();
+      if (latin)
+        for (qsizetype at = 0; (at += charsets::firstNonAscii(piece.sliced(at))) < piece.size();
+             ++at)
+          *size += charsets::fromWindows1252(static_cast<unsigned char>(piece[at])) < 0x800 ? 1 : 2;
+    }
+    return Piece::Text;
+  }
+  QByteArray bytes = carry_ + piece.toByteArray();
+  qsizetype end = bytes.size() & ~qsizetype(1);
+  for (qsizetype at = 0; at < end; at += 2)
+    if (bytes[at] == '\0' && bytes[at + 1] == '\0') return Piece::NotText;
+  // A pair of surrogates stays together.
+  if (end >= 2) {
+    const auto high =
+        static_cast<unsigned char>(bytes[shown_.charset == Charset::Utf16Le ? end - 1 : end - 2]);
+    if (high >= 0xD8 && high <= 0xDB) end -= 2;
+  }
+  const QByteArray converted = textOfFile(bytes, shown_, 0, end);
+  if (text) *text = converted;
+  if (size) *size += converted.size();
+  carry_ = bytes.sliced(end);
+  return Piece::Text;
+}
+
+PieceDecoder::Piece PieceDecoder::finish(QByteArray& text) {
+  text.clear();
+  if (carry_.isEmpty()) return Piece::Text;
+  if (guessedUtf8_) return Piece::NotUtf8;  // the file ends inside a character
+  if (shown_.charset == Charset::Utf16Le || shown_.charset == Charset::Utf16Be)
+    text = textOfFile(carry_, shown_, 0, carry_.size() & ~qsizetype(1));
+  carry_.clear();
+  return Piece::Text;
 }
 
 }  // namespace codetext

@@ -62,6 +62,50 @@ Saved encode(const QByteArray& file, const Shown& shown, QByteArrayView now);
 Saved encodeChange(const QByteArray& file, const Shown& shown, qsizetype from, qsizetype to,
                    QByteArrayView stretch);
 
+// How many bytes of the file the shown text stands for (not for Other): a
+// big page's positions in its file are found from the view's own text.
+qsizetype fileBytesOf(const Shown& shown, QByteArrayView text);
+
+// The bytes of a file holding the whole text, its byte order mark first:
+// for writing over a file that is no longer the one that was shown.
+Saved encodeText(const Shown& shown, QByteArrayView text);
+
+// A big page read from its file in pieces, never held whole: how it is
+// shown is told from its first bytes, then each piece becomes text in turn.
+// Its text is what decode and forEachPiece make of the whole file.
+class PieceDecoder final {
+ public:
+  // head: the file's first bytes (a megabyte, or all of a shorter file);
+  // fileSize: the whole file's. Nothing for a page in a charset it names
+  // that is read whole (Charset::Other). A page that names none is taken as
+  // UTF-8 unless asUtf8 is false, which it must be once a piece said NotUtf8.
+  static std::optional<PieceDecoder> forHead(QByteArrayView head, qint64 fileSize,
+                                             bool asUtf8 = true);
+
+  // shown.text is left empty.
+  const Shown& shown() const { return shown_; }
+
+  enum class Piece { Text, NotText, NotUtf8 };
+  // The text of the next piece of the file, the first from the file's start.
+  // NotText: it holds a NUL; NotUtf8: the page named no charset and is not
+  // UTF-8 after all (read it again with asUtf8 false).
+  Piece take(QByteArrayView piece, QByteArray& text);
+  // As take, adding only the size of the piece's text to size: for a first
+  // pass that checks the page and measures it.
+  Piece measure(QByteArrayView piece, qsizetype& size);
+  // After the last piece: the text of what was held back (a character
+  // split between pieces). NotUtf8 as above.
+  Piece finish(QByteArray& text);
+
+ private:
+  Piece next(QByteArrayView piece, QByteArray* text, qsizetype* size);
+
+  Shown shown_;
+  bool guessedUtf8_ = false;
+  qsizetype skip_ = 0;  // bytes of the mark still to pass
+  QByteArray carry_;    // the start of a character the next piece ends
+};
+
 }  // namespace codetext
 
 namespace codetext {

@@ -14,10 +14,12 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include "editor/edit_session.h"
 #include "editor/editing_state.h"
 #include "files/page_history.h"
+#include "files/page_limit.h"
 #include "support/msg_box_recorder.h"
 #include "support/test_files.h"
 #include "support/test_main.h"
@@ -39,11 +41,17 @@ class CodeViewTest final : public QObject {
   void settlingAsks();
   void findAndGoToLine();
   void aStrangersCodeIsOnlyText();
+  void bigPageSavesOnlyTheTypedBytes_data();
+  void bigPageSavesOnlyTheTypedBytes();
+  void bigPageChangedOnDisk_data();
+  void bigPageChangedOnDisk();
 
  private:
   // Copies one of our pages into the temporary folder and opens it.
   QString openCopy(const QString& name);
   void typeAtLine(int line, const QString& text);
+  // A page over what the preview takes, its line repeated, opened.
+  QString openBig(const QByteArray& head, const QByteArray& line);
 
   QTemporaryDir dir_;
   std::unique_ptr<QWidget> window_;
@@ -70,6 +78,17 @@ QString CodeViewTest::openCopy(const QString& name) {
   const Status opened = view_->open(path);
   if (!opened) qWarning() << opened.why();
   return opened ? path : QString();
+}
+
+QString CodeViewTest::openBig(const QByteArray& head, const QByteArray& line) {
+  const QString path = dir_.filePath(QStringLiteral("big.htm"));
+  QByteArray page = head;
+  page.reserve(pagelimit::kMaxShownBytes + 2 * line.size());
+  while (page.size() <= pagelimit::kMaxShownBytes) page += line;
+  testfiles::write(path, page);
+  const Status opened = view_->open(path);
+  if (!opened) qWarning() << opened.why();
+  return opened && view_->big() ? path : QString();
 }
 
 void CodeViewTest::typeAtLine(int line, const QString& text) {
@@ -158,6 +177,15 @@ void CodeViewTest::typedTextIsWrittenAndNothingElse() {
   QVERIFY(view_->save());
   QCOMPARE(recorder.calls.size(), messages);
   QCOMPARE(testfiles::read(path).count(written), after.count(written) + 1);
+  // Each save kept, whole, the bytes it replaced: the checksum the view
+  // worked out for them, as read and as written, is theirs.
+  const auto kept = history::versions(path);  // rows before may have saved this page too
+  QVERIFY(kept.size() >= 2);
+  QByteArray bytes;
+  QVERIFY(history::readVersion(path, kept[1], bytes));
+  QCOMPARE(bytes, before);
+  QVERIFY(history::readVersion(path, kept[0], bytes));
+  QCOMPARE(bytes, after);
 }
 
 void CodeViewTest::scatteredEditsWriteWhatTheTextSays_data() {
@@ -295,4 +323,103 @@ void CodeViewTest::aStrangersCodeIsOnlyText() {
 }
 
 QV_TEST_MAIN(CodeViewTest)
+static QByteArray utf16Le(const QString& text) {
+  return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+void CodeViewTest::bigPageSavesOnlyTheTypedBytes_data() {
+  QTest::addColumn<QByteArray>("head");
+  QTest::addColumn<QByteArray>("line");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QByteArray>("written");
+  QTest::newRow("windows-1252, CRLF") << QByteArray("<META charset=windows-1252>\r\n")
+                                      << QByteArray("<P>caf\xe9 \x93quoted\x94</P>\r\n")
+                                      << QStringLiteral("H\u00e9") << QByteArray("H\xe9");
+  QTest::newRow("UTF-16 with its mark, pairs")
+      << QByteArray("\xff\xfe") << utf16Le(QStringLiteral("<p>caf\u00e9 \U0001F600</p>\n"))
+      << QStringLiteral("H\U0001F600") << utf16Le(QStringLiteral("H\U0001F600"));
+  QTest::newRow("UTF-8 with its mark")
+      << QByteArray("\xef\xbb\xbf") << QByteArray("<p>caf\xc3\xa9 \xe2\x80\x94</p>\n")
+      << QStringLiteral("H\u00e9") << QByteArray("H\xc3\xa9");
+}
+
+// A page too big to hold twice: its save finds the typed stretch's place in
+// the file from the text around it and writes only that; every other byte is
+// copied as the file has it.
+void CodeViewTest::bigPageSavesOnlyTheTypedBytes() {
+  QFETCH(QByteArray, head);
+  QFETCH(QByteArray, line);
+  QFETCH(QString, typed);
+  QFETCH(QByteArray, written);
+  const QString path = openBig(head, line);
+  QVERIFY(!path.isEmpty());
+  const QByteArray before = testfiles::read(path);
+  const int middle = view_->editor()->lines() / 2;
+  view_->editor()->insertAt(typed, middle, 0);
+  MsgBoxRecorder recorder;
+  QVERIFY(view_->save());
+  QVERIFY(recorder.calls.isEmpty());
+  QVERIFY(!view_->modified());
+  const QByteArray after = testfiles::read(path);
+  QCOMPARE(after.size(), before.size() + written.size());
+  // The line a head that ends in a line break is stands before the others.
+  const qsizetype at =
+      head.size() + qsizetype(middle - (head.endsWith('\n') ? 1 : 0)) * line.size();
+  QCOMPARE(after.sliced(at, written.size()), written);
+  QVERIFY(after.first(at) == before.first(at));
+  QVERIFY(after.sliced(at + written.size()) == before.sliced(at));
+  QByteArray kept;
+  QVERIFY(history::readVersion(path, history::versions(path).at(0), kept));
+  QVERIFY(kept == before);
+}
+
+void CodeViewTest::bigPageChangedOnDisk_data() {
+  QTest::addColumn<QByteArray>("theirs");  // empty: only its time moved
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("asked");
+  QTest::newRow("touched, the same bytes: not asked")
+      << QByteArray() << int(MsgAnswer::No) << false;
+  QTest::newRow("rewritten: asked, No keeps theirs")
+      << QByteArray("<p>theirs</p>") << int(MsgAnswer::No) << true;
+  QTest::newRow("rewritten: asked, Yes writes the text shown")
+      << QByteArray("<p>theirs</p>") << int(MsgAnswer::Yes) << true;
+}
+
+// A big page is read again at a save: one another program changed is not
+// overwritten unasked, and one only touched is saved as usual.
+void CodeViewTest::bigPageChangedOnDisk() {
+  QFETCH(QByteArray, theirs);
+  QFETCH(int, answer);
+  QFETCH(bool, asked);
+  const QString path = openBig("<meta charset=utf-8>\n", "<p>caf\xc3\xa9</p>\n");
+  QVERIFY(!path.isEmpty());
+  typeAtLine(5, QStringLiteral("mine "));
+  // The page's checksum, worked out in the background, is ready (the user
+  // took a moment before the other program came).
+  QThreadPool::globalInstance()->waitForDone();
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::ReadWrite));
+  if (theirs.isEmpty())
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                             QFileDevice::FileModificationTime));
+  else
+    QCOMPARE(file.write(theirs), theirs.size());
+  file.close();
+  const QByteArray onDisk = testfiles::read(path);
+  MsgBoxRecorder recorder{static_cast<MsgAnswer>(answer)};
+  QCOMPARE(view_->save(), !asked || answer == int(MsgAnswer::Yes));
+  QCOMPARE(recorder.calls.size(), asked ? 1 : 0);
+  if (asked)
+    QVERIFY(recorder.calls[0].prompt.contains(QStringLiteral("changed by another program")));
+  const QByteArray now = testfiles::read(path);
+  if (asked && answer == int(MsgAnswer::No)) {
+    QVERIFY(now == onDisk);
+    QVERIFY(view_->modified());
+  } else {
+    QVERIFY(now.contains("mine <p>caf"));
+    QCOMPARE(now.size(), onDisk.size() + 5);
+    QVERIFY(view_->text() == QByteArrayView(now));
+  }
+}
+
 #include "code_view_test.moc"

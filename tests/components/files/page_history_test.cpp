@@ -2,6 +2,8 @@
 // it is bounded, and what a write does when no copy can be kept.
 #include "files/page_history.h"
 
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -13,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "files/file_stamp.h"
 #include "files/history_action.h"
 #include "files/history_faults.h"
 #include "files/history_limits.h"
@@ -51,6 +54,10 @@ QStringList leftovers(const QString& root) {
   return out;
 }
 
+QByteArray sha256(const QByteArray& bytes) {
+  return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
 }  // namespace
 
 class PageHistoryTest final : public QObject {
@@ -72,6 +79,12 @@ class PageHistoryTest final : public QObject {
   void damagedEntriesAreNotOffered();
   void restoreBringsBackExactBytesAndCanBeUndone();
   void crashLeftoversGoWhenSurelyAbandoned();
+  void oldFileIsTheCopyOnlyWhenNothingElseNamesIt_data();
+  void oldFileIsTheCopyOnlyWhenNothingElseNamesIt();
+  void linkedCopyGoesWhenThePageIsNotReplaced();
+  void knownChecksumOnlyWhileTheFileIsAsRead_data();
+  void knownChecksumOnlyWhileTheFileIsAsRead();
+  void linkJustMadeIsNoLeftover();
 
  private:
   std::unique_ptr<QTemporaryDir> pages_;
@@ -382,6 +395,98 @@ void PageHistoryTest::crashLeftoversGoWhenSurelyAbandoned() {
     QVERIFY2(QFile::exists(folder + u'/' + u'1' + name.mid(1)), qPrintable(name));
   }
   QCOMPARE(history::versions(page_).size(), 2u);
+}
+
+// The page's old file becomes the copy (no bytes copied) unless another name
+// shares it: through that name it could change later, and the copy with it.
+void PageHistoryTest::oldFileIsTheCopyOnlyWhenNothingElseNamesIt_data() {
+  QTest::addColumn<bool>("secondName");
+  QTest::newRow("page alone: its old file is the copy") << false;
+  QTest::newRow("a second name: the bytes are copied") << true;
+}
+
+void PageHistoryTest::oldFileIsTheCopyOnlyWhenNothingElseNamesIt() {
+  QFETCH(bool, secondName);
+  testfiles::write(page_, "v0 <p>old</p>");
+  const QString other = pages_->filePath(QStringLiteral("same-file.htm"));
+  if (secondName)
+    QCOMPARE(::link(QFile::encodeName(page_).constData(), QFile::encodeName(other).constData()), 0);
+  const quint64 oldFile = filestamp::of(page_).inode;
+  QVERIFY(pagefile::save("v1", page_));
+  QVERIFY(pagefile::save("v2 <p>new</p>", page_));
+  const std::vector<history::Version> kept = history::versions(page_);
+  QCOMPARE(kept.size(), 2u);
+  QCOMPARE(bytesOf(page_, kept[1]), QByteArray("v0 <p>old</p>"));
+  QCOMPARE(bytesOf(page_, kept[0]), QByteArray("v1"));
+  const QString copy = history::folderOf(page_) + u'/' + kept[1].id + ".bytes";
+  QCOMPARE(filestamp::of(copy).inode == oldFile, !secondName);
+  QCOMPARE(filestamp::of(page_).links, 1u);
+  if (secondName) QCOMPARE(testfiles::read(other), QByteArray("v0 <p>old</p>"));
+}
+
+// A write that fails after the link leaves the page its own file, and the
+// history without a copy that is the page itself.
+void PageHistoryTest::linkedCopyGoesWhenThePageIsNotReplaced() {
+  testfiles::write(page_, "kept");
+  {
+    const vFile::ScopedWriteFault pulled([](vFile::WriteStep s) {
+      return s == vFile::WriteStep::Commit ? QStringLiteral("the device was removed") : QString();
+    });
+    QVERIFY(!pagefile::save("not written", page_));
+  }
+  QCOMPARE(testfiles::read(page_), QByteArray("kept"));
+  QVERIFY(history::versions(page_).empty());
+  QCOMPARE(filestamp::of(page_).links, 1u);
+  QVERIFY(leftovers(root_->path()).isEmpty());
+  QVERIFY(pagefile::save("written", page_));
+  QCOMPARE(bytesOf(page_, history::versions(page_).at(0)), QByteArray("kept"));
+}
+
+// What a reader knew of the page spares reading it only while the file is
+// as it was read; a page another program rewrote since is read again.
+void PageHistoryTest::knownChecksumOnlyWhileTheFileIsAsRead_data() {
+  QTest::addColumn<QByteArray>("rewritten");
+  QTest::newRow("as read") << QByteArray();
+  QTest::newRow("rewritten in place, longer") << QByteArray("another program's page");
+  QTest::newRow("rewritten in place, same size") << QByteArray("V0 <p>as read</p>");
+}
+
+void PageHistoryTest::knownChecksumOnlyWhileTheFileIsAsRead() {
+  QFETCH(QByteArray, rewritten);
+  const QByteArray read("v0 <p>as read</p>");
+  testfiles::write(page_, read);
+  const KnownBytes known{filestamp::of(page_), sha256(read)};
+  if (!rewritten.isEmpty()) {
+    QTest::qWait(30);  // past the file system's clock tick
+    QFile file(page_);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QCOMPARE(file.write(rewritten), rewritten.size());
+  }
+  QVERIFY(pagefile::save("v1", page_, &known));
+  const std::vector<history::Version> kept = history::versions(page_);
+  QCOMPARE(kept.size(), 1u);
+  QCOMPARE(bytesOf(page_, kept[0]), rewritten.isEmpty() ? read : rewritten);
+}
+
+// Bytes without an index whose file has a second name may be a page another
+// running copy has just linked: their age is that of the link.
+void PageHistoryTest::linkJustMadeIsNoLeftover() {
+  testfiles::write(page_, "one");
+  QVERIFY(pagefile::save("two", page_));
+  const QString old = pages_->filePath(QStringLiteral("old.htm"));
+  testfiles::write(old, "written long ago");
+  {
+    QFile file(old);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-2 * 3600),
+                             QFileDevice::FileModificationTime));
+  }
+  const QString linking =
+      history::folderOf(page_) + QStringLiteral("/00000009-0000000000000000009.bytes");
+  QCOMPARE(::link(QFile::encodeName(old).constData(), QFile::encodeName(linking).constData()), 0);
+  QVERIFY(pagefile::save("three", page_));
+  QVERIFY(QFile::exists(linking));
+  QCOMPARE(testfiles::read(old), QByteArray("written long ago"));
 }
 
 #include "page_history_test.moc"

@@ -3,7 +3,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "files/file_stamp.h"
 #include "files/v_file.h"
+#include "files/v_file_faults.h"
 #include "support/core_test_main.h"
 #include "support/test_files.h"
 #include "text/text_codec.h"
@@ -138,6 +140,73 @@ class TextFilesTest final : public QObject {
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(testfiles::read(target), QByteArray("<p>new</p>"));
     QCOMPARE(QFile::permissions(target) & 0xF0FF, perms & 0xF0FF);
+  }
+
+  // A big page's save writes one stretch and copies the rest from the file,
+  // a megabyte at a time: every byte around the stretch lands where it was.
+  void splicedWriteCopiesTheRest_data() {
+    QTest::addColumn<qint64>("from");
+    QTest::addColumn<qint64>("to");
+    QTest::addColumn<QByteArray>("bytes");
+    const qint64 mb = 1 << 20, size = 5 * mb / 2;
+    QTest::newRow("at the start") << qint64(0) << qint64(3) << QByteArray("ABC");
+    QTest::newRow("across a megabyte") << mb - 2 << mb + 5 << QByteArray("xyz");
+    QTest::newRow("the end removed") << size - 10 << size << QByteArray();
+    QTest::newRow("grown in the middle") << 3 * mb / 2 << 3 * mb / 2 << QByteArray(100000, 'q');
+  }
+
+  void splicedWriteCopiesTheRest() {
+    QFETCH(qint64, from);
+    QFETCH(qint64, to);
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("big.htm");
+    QByteArray old(5 << 19, Qt::Uninitialized);
+    for (qsizetype i = 0; i < old.size(); ++i) old[i] = char('a' + (i * 7 + i / 251) % 26);
+    testfiles::write(path, old);
+    QVERIFY(vFile::SaveSpliced({from, to, bytes}, path, filestamp::of(path)));
+    QCOMPARE(testfiles::read(path), old.first(from) + bytes + old.sliced(to));
+  }
+
+  // Only into the file the positions were found in; a failure at any step
+  // leaves the file as it was and nothing beside it.
+  void splicedWriteOnlyIntoTheFileShown_data() {
+    QTest::addColumn<QByteArray>("rewritten");
+    QTest::addColumn<int>("failingStep");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("rewritten since") << QByteArray("another program's page") << -1
+                                     << QStringLiteral("changed by another program");
+    QTest::newRow("same size, rewritten since")
+        << QByteArray("<P>OLD</P>") << -1 << QStringLiteral("changed by another program");
+    QTest::newRow("the rename fails") << QByteArray() << int(vFile::WriteStep::Commit)
+                                      << QStringLiteral("the device was removed");
+    QTest::newRow("the disk fills")
+        << QByteArray() << int(vFile::WriteStep::Write) << QStringLiteral("the device was removed");
+  }
+
+  void splicedWriteOnlyIntoTheFileShown() {
+    QFETCH(QByteArray, rewritten);
+    QFETCH(int, failingStep);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("page.htm");
+    testfiles::write(path, "<p>old</p>");
+    const FileStamp shown = filestamp::of(path);
+    if (!rewritten.isEmpty()) {
+      QTest::qWait(30);  // past the file system's clock tick
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::ReadWrite));
+      QCOMPARE(file.write(rewritten), rewritten.size());
+    }
+    const QByteArray before = testfiles::read(path);
+    const vFile::ScopedWriteFault fault([failingStep](vFile::WriteStep step) {
+      return int(step) == failingStep ? QStringLiteral("the device was removed") : QString();
+    });
+    const Status saved = vFile::SaveSpliced({3, 6, "new"}, path, shown);
+    QVERIFY(!saved);
+    QVERIFY2(saved.why().contains(why), qPrintable(saved.why()));
+    QCOMPARE(testfiles::read(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"page.htm"});
   }
 };
 

@@ -18,6 +18,8 @@ class CodeTextTest final : public QObject {
   void refused();
   void bigPagesGoInPieces_data();
   void bigPagesGoInPieces();
+  void readFromTheFileInPieces_data();
+  void readFromTheFileInPieces();
 };
 
 // Every page of our own, and of the corpus: shown and written back unchanged,
@@ -165,6 +167,79 @@ void CodeTextTest::bigPagesGoInPieces() {
   now.insert(now.size() - 3, "\xe2\x86\x92");
   QCOMPARE(codetext::encodeChange(file, *pieces, 0, whole->text.size(), now).file,
            codetext::encode(file, *whole, now).file);
+}
+
+void CodeTextTest::readFromTheFileInPieces_data() {
+  QTest::addColumn<QByteArray>("file");
+  for (const QString& name : QDir(testfiles::ownPagesDir()).entryList({"*.htm", "*.html"}))
+    QTest::newRow(qPrintable(name)) << testfiles::read(testfiles::ownPagesDir() + u'/' + name);
+  QTest::newRow("UTF-16 LE, a pair and a lone surrogate")
+      << QByteArray("\xff\xfe<\0\x3d\xd8\x00\xde\x00\xdc\r\0\n\0\x3d\xd8", 16);
+  QTest::newRow("UTF-16, odd size: bytes") << QByteArray("\xff\xfe<\0p\0>", 7);
+  QTest::newRow("no charset named, UTF-8 to the end")
+      << QByteArray("<p>caf\xc3\xa9 \xf0\x9f\x98\x80</p>");
+  QTest::newRow("no charset named, not UTF-8 near the end")
+      << QByteArray("<p>caf\xc3\xa9 \xe2\x80\x94</p>\r\n<p>\xe9</p>");
+  QTest::newRow("no charset named, ends inside a character")
+      << QByteArray("<p>caf\xc3\xa9\xe2\x80");
+  QTest::newRow("a charset named that is read whole")
+      << QByteArray("<meta charset=koi8-r><p>\xf0\xd2\xc9\xd7\xc5\xd4</p>");
+  QTest::newRow("a NUL byte late") << QByteArray("<p>text</p>\n<p>\0</p>", 20);
+  QTest::newRow("a NUL character in UTF-16 late") << QByteArray("\xff\xfe<\0p\0\0\0>\0", 10);
+}
+
+// A page too big to hold twice is read into the view from its file piece by
+// piece: wherever the pieces are cut, the view gets what decoding it whole
+// gives, or the same refusal.
+void CodeTextTest::readFromTheFileInPieces() {
+  QFETCH(QByteArray, file);
+  using Piece = codetext::PieceDecoder::Piece;
+  const auto whole = codetext::decode(file);
+  for (const qsizetype size : {1, 3, 4096}) {
+    std::optional<codetext::PieceDecoder> decoder;
+    QByteArray joined;
+    Piece outcome = Piece::Text;
+    bool readAsUtf8 = true;
+    for (const bool asUtf8 : {true, false}) {
+      readAsUtf8 = asUtf8;
+      decoder = codetext::PieceDecoder::forHead(file, file.size(), asUtf8);
+      if (!decoder) break;
+      joined.clear();
+      QByteArray text;
+      outcome = Piece::Text;
+      for (qsizetype at = 0; at < file.size() && outcome == Piece::Text; at += size) {
+        outcome =
+            decoder->take(QByteArrayView(file).sliced(at, std::min(size, file.size() - at)), text);
+        joined += text;
+      }
+      if (outcome == Piece::Text) outcome = decoder->finish(text);
+      joined += text;
+      if (outcome != Piece::NotUtf8) break;
+    }
+    if (!whole) {
+      QVERIFY(decoder);
+      QCOMPARE(outcome, Piece::NotText);
+    } else if (whole->charset == codetext::Charset::Other) {
+      QVERIFY(!decoder);
+    } else {
+      QVERIFY(decoder);
+      QCOMPARE(outcome, Piece::Text);
+      QCOMPARE(joined, whole->text);
+      QCOMPARE(decoder->shown().charset, whole->charset);
+      QCOMPARE(decoder->shown().start, whole->start);
+      QCOMPARE(decoder->shown().eol, whole->eol);
+      // Measured without the text, the same size.
+      auto measuring = codetext::PieceDecoder::forHead(file, file.size(), readAsUtf8);
+      qsizetype measured = 0;
+      for (qsizetype at = 0; at < file.size(); at += size)
+        QCOMPARE(measuring->measure(
+                     QByteArrayView(file).sliced(at, std::min(size, file.size() - at)), measured),
+                 Piece::Text);
+      QByteArray rest;
+      QCOMPARE(measuring->finish(rest), Piece::Text);
+      QCOMPARE(measured + rest.size(), whole->text.size());
+    }
+  }
 }
 
 QTEST_GUILESS_MAIN(CodeTextTest)
