@@ -112,6 +112,10 @@ class EngineSpelled final : public markupscan::Visitor {
   // The engine writes "<" and ">" in text as references; only a script or
   // a style holds them as they are.
   void text(qsizetype from, qsizetype to) override { plain(from, to); }
+  // The engine closes every comment: one left open takes the rest of the page.
+  void comment(qsizetype, qsizetype to) override {
+    if (to >= page_.size()) yes = false;
+  }
   void raw(const markupscan::Tag& element, qsizetype from, qsizetype to) override {
     if (!element.is("script") && !element.is("style")) plain(from, to);
   }
