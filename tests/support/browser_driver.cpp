@@ -16,10 +16,10 @@ bool waitLoaded(WebBrowser* browser, int timeoutMs) {
   return spy.wait(timeoutMs);
 }
 
-bool load(WebBrowser* browser, const QString& path) {
+bool load(WebBrowser* browser, const QString& path, int timeoutMs) {
   QSignalSpy spy(browser, &WebBrowser::DownloadComplete);
   browser->Navigate2(path);
-  return spy.wait(30000);
+  return spy.wait(timeoutMs);
 }
 
 QVariant js(WebBrowser* browser, const QString& script) { return pagescript::run(browser, script); }

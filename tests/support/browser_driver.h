@@ -11,7 +11,7 @@ class WebBrowser;
 namespace driver {
 
 // Navigate2 and wait for DownloadComplete; false on time-out.
-bool load(WebBrowser* browser, const QString& path);
+bool load(WebBrowser* browser, const QString& path, int timeoutMs = 30000);
 // Waits for the next DownloadComplete (a load already asked for).
 bool waitLoaded(WebBrowser* browser, int timeoutMs = 30000);
 

@@ -174,6 +174,8 @@ qsizetype walkFile(const QByteArray& file, const Shown& shown, qsizetype from,
 // The shown text of the file's bytes [from, to) (character starts).
 QByteArray textOfFile(const QByteArray& file, const Shown& shown, qsizetype from, qsizetype to) {
   const QByteArrayView bytes = QByteArrayView(file).sliced(from, to - from);
+  // An empty stretch may have no bytes behind it at all (a page not held).
+  if (bytes.isEmpty()) return {};
   switch (shown.charset) {
     case Charset::Utf8:
       return bytes.toByteArray();
