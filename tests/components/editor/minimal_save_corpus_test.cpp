@@ -313,8 +313,9 @@ void MinimalSaveCorpusTest::edit() {
   } else {
     const QString next = dir.filePath(QStringLiteral("next.htm"));
     testfiles::write(next, "<p>next</p>");
-    // Leaving saves first, with the engine's check: as long as a save may take.
-    QVERIFY(driver::load(&browser, next, 120000));
+    // Leaving saves first, with the engine's check: longer than the check
+    // may take before it gives up.
+    QVERIFY(driver::load(&browser, next, 240000));
     QCOMPARE(rec.calls.size(), 1);
   }
   QByteArray saved = testfiles::read(path);
