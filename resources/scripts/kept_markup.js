@@ -66,6 +66,12 @@
     var seen = unkept, out;
     if (!tags) {
       out = el.outerHTML;
+      // What is inside was not read: its markup kept from before may be
+      // old now, and is trusted no more once this element is read in pieces.
+      if (el.firstElementChild) {
+        var inside = el.getElementsByTagName('*');
+        for (var i = 0; i < inside.length; ++i) kept.delete(inside[i]);
+      }
     } else {
       // Joined by +: the engine keeps the pieces and copies them once, when
       // the whole is sent.

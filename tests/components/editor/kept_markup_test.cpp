@@ -23,7 +23,8 @@ const QByteArray kPage =
     "<P ID=a>First paragraph of the page.</P>\n<P ID=b>Second &amp; last.</P>\n"
     "<svg width=10><circle r=\"1\"/><text>a&lt;b</text></svg>\n"
     "<template id=t><p>kept out</p></template>\n<textarea>x &lt; y</textarea>\n"
-    "<script>var s = '<b>';</script>\n</BODY></HTML>\n";
+    "<script>var s = '<b>';</script>\n<DIV ID=few>" +
+    QByteArray("<I>i</I>").repeated(17) + "</DIV>\n</BODY></HTML>\n";
 
 // Puts the caret (or a selection) in the page for the next edit.
 const QString kSelect = QStringLiteral(R"(
@@ -68,6 +69,14 @@ const QList<Edit> kEdits = {
     {"template content", {}, "document.getElementById('t').content.firstChild.textContent = 'n'"},
     {"script text", {}, "document.querySelector('body script').textContent = 'var t = \"</b>\";'"},
     {"a whole paragraph's text", {}, "document.querySelector('p').textContent = '& < > \\u00a0'"},
+    // Read in pieces at first, then whole: what was kept of its inside is old.
+    {"a block shrinks and changes inside",
+     {},
+     "var f = document.getElementById('few'); f.lastChild.remove(); f.lastChild.remove();"
+     "f.firstChild.textContent = 'changed'"},
+    {"the block grows again",
+     {},
+     "document.getElementById('few').insertAdjacentHTML('beforeend', '<u>u</u>'.repeat(5))"},
     {"the whole document replaced",
      {},
      "__qv.restoreMarkup('<html><body><p id=z>new <i>page</i></p></body></html>')"},
