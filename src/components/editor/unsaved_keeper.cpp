@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <QWebEnginePage>
+#include <utility>
 
 #include "engine/page_scripts.h"
 
@@ -27,6 +28,7 @@ void UnsavedKeeper::start(QWebEnginePage* page, const unsavededits::Base& base) 
   path_ = base.page;
   count_ = -1;
   reading_ = false;
+  toldEdited_ = false;
   enqueue([base] { (void)unsavededits::keepBase(base); });
   readAhead();
   // What changed before the base was kept is read at the first tick.
@@ -88,5 +90,7 @@ void UnsavedKeeper::tick() {
               Qt::QueuedConnection);
         });
         self->longestOwnMs_ = std::max(self->longestOwnMs_, own.nsecsElapsed() / 1e6);
+        // Count 0: only the document as it became editable.
+        if (self->count_ > 0 && !std::exchange(self->toldEdited_, true)) emit self->edited();
       });
 }

@@ -20,7 +20,7 @@ namespace {
 
 // How often a document being loaded without scripts is asked whether its
 // parsing has ended: the engine has no signal for it.
-constexpr int kReadyPollMs = 20;
+constexpr int kReadyPollMs = 5;
 
 bool isInput(QEvent::Type type) {
   switch (type) {
@@ -56,6 +56,8 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   connect(session_, &EditSession::inputBlocked, this, &WebBrowser::blockInput);
   connect(session_, &EditSession::showAgain, this,
           [this](const QString& path) { startLoad(urlOf(path)); });
+  // The page shown again after a save waits for no renderer to start.
+  connect(session_, &EditSession::edited, this, &WebBrowser::startSpare);
   usePage(new WebPage(view_));
   // Files dropped on the preview are meant for the window around it.
   view_->setAcceptDrops(false);
@@ -166,6 +168,8 @@ void WebBrowser::startLoad(const QUrl& url) {
     page_->silent = old->silent;
     old->deleteLater();
   }
+  // Pages with scripts load in the page shown: a spare would only hold a renderer.
+  if (scripts) dropSpare();
   forgetDocument();
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
   const QString path = pagescheme::pathOf(url);
@@ -212,17 +216,23 @@ void WebBrowser::loadFinished(bool ok) {
   if (file && !told) documentReady();
   // A page's scripts may have added or changed its viewport tag meanwhile.
   if (file) readViewport();
-  if (!spare_) {
-    // The next fresh page starts its renderer once the page shown has
-    // loaded: an empty document assigns it to no site, so any page may
-    // load in it.
-    spare_ = new WebPage(view_);
-    connect(spare_, &QWebEnginePage::loadFinished, this, [this, page = spare_] {
-      if (page == spare_) spareReady_ = page;
-    });
-    spare_->load(QUrl(QStringLiteral("about:blank")));
-  }
   emit DownloadComplete();
+}
+
+void WebBrowser::startSpare() {
+  if (spare_ || destroying_) return;
+  // An empty document assigns the renderer to no site, so any page may load in it.
+  spare_ = new WebPage(view_);
+  connect(spare_, &QWebEnginePage::loadFinished, this, [this, page = spare_] {
+    if (page == spare_) spareReady_ = page;
+  });
+  spare_->load(QUrl(QStringLiteral("about:blank")));
+}
+
+void WebBrowser::dropSpare() {
+  if (spare_) spare_->deleteLater();
+  spare_ = nullptr;
+  spareReady_ = nullptr;
 }
 
 void WebBrowser::pollReady() {
