@@ -5,10 +5,12 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include "editor/edit_session.h"
 #include "editor/editing_state.h"
+#include "editor/unsaved_keeper.h"
 #include "editor/web_browser.h"
 #include "engine/external_opener.h"
 #include "support/browser_driver.h"
@@ -68,6 +70,7 @@ class WebBrowserEditTest final : public QObject {
   void changedOnDisk_data();
   void changedOnDisk();
   void toolSettlingAsksNothingMore();
+  void renderersOnlyForEdits();
 
  private:
   QString write(const QString& name, const QByteArray& bytes);
@@ -472,6 +475,29 @@ void WebBrowserEditTest::toolSettlingAsksNothingMore() {
   QVERIFY(bytes.contains("Hellozebra</p><p id=\"second\">Worldlion</p>"));
   QVERIFY(bytes.contains("<meta name=x></head>"));
   QVERIFY(browser_->session()->lastSaveWay().minimal);
+}
+
+// The spare page and the save's checker (each a page with a renderer of its
+// own) start once the user changes the document, not for viewing or opening
+// it, and go with the editor.
+void WebBrowserEditTest::renderersOnlyForEdits() {
+  const auto pages = [this] { return browser_->findChildren<QWebEnginePage*>().size(); };
+  const QString path = write(QStringLiteral("sales.htm"), kPage);
+  QVERIFY(driver::load(browser_.get(), path));
+  QVERIFY(driver::waitFor([&] { return pages() == 1; }));
+  QVERIFY(edit(path));
+  // Longer than the keeper takes to see a change.
+  QTest::qWait(UnsavedKeeper::kMostAgeMs + 500);
+  QCOMPARE(pages(), 1);
+  QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#first"), "zebra"));
+  QVERIFY(driver::waitFor([&] { return pages() == 3; }));
+
+  browser_->state()->setEditing(false);
+  MsgBoxRecorder rec(MsgAnswer::Save);
+  QVERIFY(driver::load(browser_.get(), path));
+  QCOMPARE(rec.calls.size(), 1);
+  QVERIFY(testfiles::read(path).contains("<p id=\"first\">Hellozebra</p>"));
+  QVERIFY(driver::waitFor([&] { return pages() == 1; }));
 }
 
 QV_TEST_MAIN(WebBrowserEditTest)
