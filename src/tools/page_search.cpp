@@ -423,21 +423,26 @@ void placeMatches(QList<Match>& matches, const TextBuffer& page) {
   qsizetype bytes = page.encoding == TextEncoding::Utf8Bom ? 3 : 0;
   int line = 1;
   const bool oneBytePerUnit = page.encoding == TextEncoding::Bytes;
-  // Written to be vectorised: this walk covers the page up to its last match.
+  // This walk covers the page up to its last match: the loop over every unit
+  // is kept free of branches; a line break as a lone CR is found apart.
   auto walkTo = [&](qsizetype to) {
     const qsizetype n = text.size();
-    int breaks = 0;
-    qsizetype units = 0;
-    for (qsizetype k = at; k < to; ++k) {
-      const char16_t c = data[k];
-      const char16_t next = k + 1 < n ? data[k + 1] : 0;
-      breaks += int(c == '\n') + int(c == '\r' && next != '\n');
-      units += oneBytePerUnit ? 1
-                              : 1 + qsizetype(c >= 0x80) + qsizetype(c >= 0x800) -
-                                    qsizetype((c & 0xF800) == 0xD800);
+    const QStringView upTo = QStringView(text).first(to);
+    for (qsizetype r = upTo.indexOf(u'\r', at); r >= 0; r = upTo.indexOf(u'\r', r + 1))
+      line += int(r + 1 >= n || data[r + 1] != '\n');
+    int newlines = 0;
+    qsizetype extra = 0;  // UTF-8 bytes past the first of each unit
+    if (oneBytePerUnit) {
+      for (qsizetype k = at; k < to; ++k) newlines += int(data[k] == '\n');
+    } else {
+      for (qsizetype k = at; k < to; ++k) {
+        const char16_t c = data[k];
+        newlines += int(c == '\n');
+        extra += qsizetype(c >= 0x80) + qsizetype(c >= 0x800) - qsizetype((c & 0xF800) == 0xD800);
+      }
     }
-    line += breaks;
-    bytes += units;
+    line += newlines;
+    bytes += to - at + extra;
     at = to;
   };
   for (Match& m : matches) {
