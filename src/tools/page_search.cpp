@@ -505,22 +505,29 @@ std::optional<QList<Match>> findInRuns(const QString& characters, const QString&
   const QStringView s(characters);
   thread_local std::vector<Run> runs;
   thread_local QString foldedPage;
-  runsOf(s, runs);
   QStringView hay = s;
   if (!options.matchCase) {
     foldInto(s, foldedPage);
     hay = foldedPage;
   }
-  std::vector<std::size_t> candidates;
   qsizetype hit = hay.indexOf(key);
   qsizetype amp = s.indexOf(u'&');
+  const auto letGo = [] {
+    if (foldedPage.capacity() > kKeptBuffer) foldedPage = QString();
+  };
+  if (hit < 0 && amp < 0) {  // no run can hold a match: the markup is not walked
+    letGo();
+    return QList<Match>();
+  }
+  runsOf(s, runs);
+  std::vector<std::size_t> candidates;
   for (std::size_t r = 0; r < runs.size(); ++r) {
     while (hit >= 0 && hit < runs[r].from) hit = hay.indexOf(key, hit + 1);
     while (amp >= 0 && amp < runs[r].from) amp = s.indexOf(u'&', amp + 1);
     if ((hit >= 0 && hit + key.size() <= runs[r].to) || (amp >= 0 && amp < runs[r].to))
       candidates.push_back(r);
   }
-  if (foldedPage.capacity() > kKeptBuffer) foldedPage = QString();
+  letGo();
 
   // What each run adds to the visible text, its boundary included.
   std::vector<qsizetype> lengths(candidates.empty() ? 0 : runs.size(), -1);
