@@ -1,6 +1,7 @@
 #include "engine_bench.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -97,6 +98,20 @@ double familyPssMB() {
       }
   }
   return mb;
+}
+
+double familyCpuSeconds() {
+  static const double tick = double(sysconf(_SC_CLK_TCK));
+  double seconds = 0;
+  for (const QString& pid : processFamily()) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    const QByteArray line = stat.readAll();
+    // utime and stime: the 12th and 13th fields after the command.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() > 12) seconds += (fields[11].toDouble() + fields[12].toDouble()) / tick;
+  }
+  return seconds;
 }
 
 double selfMB(const char* field) {

@@ -41,6 +41,10 @@ double familyPssMB();
 // This process's own value of the field.
 double selfMB(const char* field);
 
+// CPU time (user and system) the program and its engine processes have used so
+// far: on a shared machine, what a step cost apart from waiting for the CPU.
+double familyCpuSeconds();
+
 // main(): the engine's environment, an offscreen QApplication, the benchmarks.
 int runBenchmarks(int argc, char** argv);
 

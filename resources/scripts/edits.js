@@ -38,12 +38,48 @@
   // The document, when it changed since the count the caller last had: what
   // is kept against a crash. Reading it costs the renderer a serialisation,
   // so an unchanged document is not read; ms says what the read took.
+  // A caller that has the document as last sent gets only the stretch that
+  // changed in it (from, to: where in what it has; text: what goes there),
+  // so its thread receives a few bytes, not the page, while the user types.
+  var sent = null, sentCount = null;
   qv.editsSince = function (count) {
     if (!edits || edits.count === count) return null;
     var at = performance.now();
     var markup = qv.keptMarkup();
-    return { count: edits.count, markup: markup, ms: performance.now() - at };
+    var answer = { count: edits.count };
+    if (sent !== null && count === sentCount) {
+      var stretch = changedStretch(sent, markup);
+      answer.base = sent.length;
+      answer.from = stretch[0];
+      answer.to = stretch[1];
+      answer.text = markup.slice(stretch[0], markup.length - (sent.length - stretch[1]));
+    } else {
+      answer.markup = markup;
+    }
+    sent = markup;
+    sentCount = edits.count;
+    answer.ms = performance.now() - at;
+    return answer;
   };
+  // [from, to] of the stretch of a that b changed: a long block at a time,
+  // compared by the engine, then character by character.
+  function changedStretch(a, b) {
+    var most = Math.min(a.length, b.length), p = 0, s = 0, step;
+    for (step = 4096; step >= 1; step >>= 4) {
+      while (p + step <= most && a.substr(p, step) === b.substr(p, step)) p += step;
+    }
+    most -= p;
+    for (step = 4096; step >= 1; step >>= 4) {
+      while (s + step <= most &&
+             a.substr(a.length - s - step, step) === b.substr(b.length - s - step, step)) {
+        s += step;
+      }
+    }
+    // Never between the two halves of a character: each side is sent as text.
+    if (p > 0 && /[\ud800-\udbff]/.test(a[p - 1])) --p;
+    if (s > 0 && /[\udc00-\udfff]/.test(a[a.length - s])) --s;
+    return [p, a.length - s];
+  }
   // Puts the document of an edit kept from an earlier run in place of the
   // one loaded from the file. It is parsed as an inert document: nothing in
   // it runs or loads while it is parsed.

@@ -93,6 +93,12 @@ struct Visible {
   std::vector<Piece> pieces;
   bool spaceOpen = false;  // the last character is a space that may grow
 
+  void reset() {
+    chars.resize(0);  // keeps what was allocated
+    pieces.clear();
+    spaceOpen = false;
+  }
+
   // otherSpace: the stretch holds white space other than ' ', which reads as ' '.
   void plain(QStringView s, qsizetype from, qsizetype to, bool otherSpace) {
     spaceOpen = false;
@@ -177,57 +183,51 @@ qsizetype rawEnd(QStringView s, qsizetype from, QStringView name) {
   return n;
 }
 
-Visible visibleText(QStringView s) {
+// Where the markup that starts at s[i] ends, or -1 when the "<" there is
+// text. A title or textarea sets textEnd: its inside is text up to there.
+qsizetype markupEnd(QStringView s, qsizetype i, qsizetype& textEnd) {
   static const std::array<QStringView, 7> rawText{u"script",  u"style",    u"xmp",      u"iframe",
                                                   u"noembed", u"noframes", u"plaintext"};
   static const std::array<QStringView, 2> rcdata{u"title", u"textarea"};
-  Visible v;
-  v.chars.reserve(s.size() / 2);
-  v.pieces.reserve(s.size() / 16);
   const qsizetype n = s.size();
-  qsizetype i = 0;
-  qsizetype textEnd = n;  // inside a title or textarea: where its text ends
-  while (i < n) {
+  if (i + 1 >= n) return -1;
+  const char16_t next = s[i + 1].unicode();
+  qsizetype end = -1;
+  if (markupscan::commentAt(s, i)) {
+    end = markupscan::commentEnd(s, i);
+    if (end < 0) end = n;
+  } else if (next == '!' || next == '?' ||
+             (next == '/' && i + 2 < n && !isAsciiLetter(s[i + 2].unicode()))) {
+    const qsizetype close = s.indexOf(u'>', i + 1);
+    end = close < 0 ? n : close + 1;
+  } else if (isAsciiLetter(next) || next == '/') {
+    end = tagEnd(s, i);
+    if (isAsciiLetter(next)) {
+      qsizetype nameEnd = i + 1;
+      while (nameEnd < n && !isSpace(s[nameEnd].unicode()) && s[nameEnd] != u'/' &&
+             s[nameEnd] != u'>')
+        ++nameEnd;
+      const QStringView name = s.sliced(i + 1, nameEnd - i - 1);
+      const auto is = [name](QStringView known) {
+        return name.size() == known.size() && name.compare(known, Qt::CaseInsensitive) == 0;
+      };
+      for (QStringView raw : rawText)
+        if (is(raw)) end = rawEnd(s, end, raw);
+      for (QStringView rc : rcdata)
+        if (is(rc)) textEnd = rawEnd(s, end, rc);
+    }
+  }
+  return end;
+}
+
+// The visible text of s[from, to), a run with no markup in it; references
+// are read within s[0, refsEnd).
+void appendRun(Visible& v, QStringView s, qsizetype from, qsizetype to, qsizetype refsEnd) {
+  qsizetype i = from;
+  while (i < to) {
     const char16_t c = s[i].unicode();
-    if (c == '<' && i + 1 < n && textEnd == n) {
-      const char16_t next = s[i + 1].unicode();
-      qsizetype end = -1;
-      if (markupscan::commentAt(QStringView(s), i)) {
-        end = markupscan::commentEnd(QStringView(s), i);
-        if (end < 0) end = n;
-      } else if (next == '!' || next == '?' ||
-                 (next == '/' && i + 2 < n && !isAsciiLetter(s[i + 2].unicode()))) {
-        const qsizetype close = s.indexOf(u'>', i + 1);
-        end = close < 0 ? n : close + 1;
-      } else if (isAsciiLetter(next) || next == '/') {
-        end = tagEnd(s, i);
-        if (isAsciiLetter(next)) {
-          qsizetype nameEnd = i + 1;
-          while (nameEnd < n && !isSpace(s[nameEnd].unicode()) && s[nameEnd] != u'/' &&
-                 s[nameEnd] != u'>')
-            ++nameEnd;
-          const QStringView name = s.sliced(i + 1, nameEnd - i - 1);
-          const auto is = [name](QStringView known) {
-            return name.size() == known.size() && name.compare(known, Qt::CaseInsensitive) == 0;
-          };
-          for (QStringView raw : rawText)
-            if (is(raw)) end = rawEnd(s, end, raw);
-          for (QStringView rc : rcdata)
-            if (is(rc)) textEnd = rawEnd(s, end, rc);
-        }
-      }
-      if (end >= 0) {
-        v.boundary(i);
-        i = std::min(end, n);
-        continue;
-      }
-    }
-    if (i == textEnd) {
-      textEnd = n;
-      continue;  // the title's end tag, read as a tag
-    }
     if (c == '&') {
-      const htmlentities::Reference ref = htmlentities::decodeAt(s.first(textEnd), i);
+      const htmlentities::Reference ref = htmlentities::decodeAt(s.first(refsEnd), i);
       if (ref.length > 0) {
         v.one32(ref.character, i, i + ref.length);
         i += ref.length;
@@ -244,11 +244,11 @@ Visible visibleText(QStringView s) {
     const auto special = [](char16_t d) { return d == '<' || d == '&' || isSpace(d); };
     qsizetype j = i + 1;
     bool otherSpace = false;
-    while (j < textEnd) {
+    while (j < to) {
       const char16_t d = s[j].unicode();
       if (!special(d)) {
         ++j;
-      } else if (isSpace(d) && j + 1 < textEnd && !special(s[j + 1].unicode())) {
+      } else if (isSpace(d) && j + 1 < to && !special(s[j + 1].unicode())) {
         otherSpace = otherSpace || d != ' ';
         j += 2;
       } else {
@@ -258,7 +258,78 @@ Visible visibleText(QStringView s) {
     v.plain(s, i, j, otherSpace);
     i = j;
   }
+}
+
+// The whole page's visible text, built character by character: the reference
+// the search by runs below is checked against.
+Visible visibleText(QStringView s) {
+  Visible v;
+  v.chars.reserve(s.size() / 2);
+  v.pieces.reserve(s.size() / 16);
+  const qsizetype n = s.size();
+  qsizetype i = 0;
+  qsizetype textEnd = n;  // inside a title or textarea: where its text ends
+  while (i < n) {
+    if (s[i] == u'<' && textEnd == n) {
+      if (const qsizetype end = markupEnd(s, i, textEnd); end >= 0) {
+        v.boundary(i);
+        i = std::min(end, n);
+        continue;
+      }
+    }
+    if (i == textEnd) {
+      textEnd = n;
+      continue;  // the title's end tag, read as a tag
+    }
+    // Up to the next "<", or the end of a title's text.
+    qsizetype to = textEnd;
+    if (textEnd == n) {
+      to = s.indexOf(u'<', i + 1);
+      if (to < 0) to = n;
+    }
+    appendRun(v, s, i, to, textEnd);
+    i = to;
+  }
   return v;
+}
+
+// A stretch of text between two pieces of markup (or the page's ends).
+struct Run final {
+  qsizetype from = 0;
+  qsizetype to = 0;
+  qsizetype refsEnd = 0;     // references are read up to here
+  bool markupAfter = false;  // a boundary follows its text
+};
+
+// Every run of the page that holds at least one character, in order; what
+// lies between them is markup. The same walk as visibleText's, skipping text.
+void runsOf(QStringView s, std::vector<Run>& runs) {
+  runs.clear();
+  const qsizetype n = s.size();
+  qsizetype i = 0;
+  qsizetype textEnd = n;
+  while (i < n) {
+    if (textEnd != n) {
+      if (textEnd > i) runs.push_back({i, textEnd, textEnd, true});  // then its end tag
+      i = textEnd;
+      textEnd = n;
+      continue;
+    }
+    qsizetype at = i;
+    qsizetype end = -1;
+    for (;;) {
+      at = s.indexOf(u'<', at);
+      if (at < 0) {
+        at = n;
+        break;
+      }
+      if ((end = markupEnd(s, at, textEnd)) >= 0) break;
+      ++at;
+    }
+    if (at > i) runs.push_back({i, at, n, end >= 0});
+    if (end < 0) break;
+    i = std::min(end, n);
+  }
 }
 
 void foldCase(QString& text) {
@@ -352,21 +423,26 @@ void placeMatches(QList<Match>& matches, const TextBuffer& page) {
   qsizetype bytes = page.encoding == TextEncoding::Utf8Bom ? 3 : 0;
   int line = 1;
   const bool oneBytePerUnit = page.encoding == TextEncoding::Bytes;
-  // Written to be vectorised: this walk covers the page up to its last match.
+  // This walk covers the page up to its last match: the loop over every unit
+  // is kept free of branches; a line break as a lone CR is found apart.
   auto walkTo = [&](qsizetype to) {
     const qsizetype n = text.size();
-    int breaks = 0;
-    qsizetype units = 0;
-    for (qsizetype k = at; k < to; ++k) {
-      const char16_t c = data[k];
-      const char16_t next = k + 1 < n ? data[k + 1] : 0;
-      breaks += int(c == '\n') + int(c == '\r' && next != '\n');
-      units += oneBytePerUnit ? 1
-                              : 1 + qsizetype(c >= 0x80) + qsizetype(c >= 0x800) -
-                                    qsizetype((c & 0xF800) == 0xD800);
+    const QStringView upTo = QStringView(text).first(to);
+    for (qsizetype r = upTo.indexOf(u'\r', at); r >= 0; r = upTo.indexOf(u'\r', r + 1))
+      line += int(r + 1 >= n || data[r + 1] != '\n');
+    int newlines = 0;
+    qsizetype extra = 0;  // UTF-8 bytes past the first of each unit
+    if (oneBytePerUnit) {
+      for (qsizetype k = at; k < to; ++k) newlines += int(data[k] == '\n');
+    } else {
+      for (qsizetype k = at; k < to; ++k) {
+        const char16_t c = data[k];
+        newlines += int(c == '\n');
+        extra += qsizetype(c >= 0x80) + qsizetype(c >= 0x800) - qsizetype((c & 0xF800) == 0xD800);
+      }
     }
-    line += breaks;
-    bytes += units;
+    line += newlines;
+    bytes += to - at + extra;
     at = to;
   };
   for (Match& m : matches) {
@@ -376,6 +452,133 @@ void placeMatches(QList<Match>& matches, const TextBuffer& page) {
     walkTo(m.end);
     m.byteEnd = bytes;
   }
+}
+
+// A match at chars[start, end) of v as the list shows it.
+Match matchIn(const Visible& v, qsizetype start, qsizetype end) {
+  const QString& chars = v.chars;
+  Match m;
+  m.start = v.source(start).first;
+  m.end = v.source(end - 1).second;
+  m.before = shown(QStringView(chars).sliced(std::max<qsizetype>(0, start - kContext),
+                                             std::min(start, kContext)));
+  m.found = shown(QStringView(chars).sliced(start, end - start));
+  m.after = shown(QStringView(chars).sliced(end).first(std::min(kContext, chars.size() - end)));
+  return m;
+}
+
+// Case folded as locate folds, with letters A-Z done without a table.
+void foldInto(QStringView text, QString& into) {
+  into.resize(text.size());
+  const char16_t* in = text.utf16();
+  char16_t* out = reinterpret_cast<char16_t*>(into.data());
+  for (qsizetype k = 0, n = text.size(); k < n; ++k) {
+    const char16_t c = in[k];
+    out[k] = c < 0x80 ? char16_t(c >= 'A' && c <= 'Z' ? c + 32 : c) : QChar::toCaseFolded(c);
+  }
+}
+
+// The longest stretch of the find text without a space: the visible text of
+// a run holding a match holds it.
+QString keyOf(const QString& needle, const pagesearch::Options& options) {
+  QString folded = needle;
+  if (!options.matchCase) foldCase(folded);
+  QStringView key;
+  for (const QStringView word : QStringView(folded).split(u' '))
+    if (word.size() > key.size()) key = word;
+  return key.toString();
+}
+
+// Buffers kept from page to page, let go past this size.
+constexpr qsizetype kKeptBuffer = qsizetype(4) << 20;
+
+// Text mode without the whole page's visible text: only runs that may hold
+// a match are read, with enough of their neighbours for the context shown.
+// A run without a reference reads as its own characters with white space
+// closed up, so it holds a match only where the page's characters hold the
+// key; a run with a reference is always read. Empty when the find text has
+// no key (only spaces).
+std::optional<QList<Match>> findInRuns(const QString& characters, const QString& needle,
+                                       const pagesearch::Options& options) {
+  const QString key = keyOf(needle, options);
+  if (key.isEmpty()) return std::nullopt;
+  const QStringView s(characters);
+  thread_local std::vector<Run> runs;
+  thread_local QString foldedPage;
+  QStringView hay = s;
+  if (!options.matchCase) {
+    foldInto(s, foldedPage);
+    hay = foldedPage;
+  }
+  qsizetype hit = hay.indexOf(key);
+  qsizetype amp = s.indexOf(u'&');
+  const auto letGo = [] {
+    if (foldedPage.capacity() > kKeptBuffer) foldedPage = QString();
+  };
+  if (hit < 0 && amp < 0) {  // no run can hold a match: the markup is not walked
+    letGo();
+    return QList<Match>();
+  }
+  runsOf(s, runs);
+  std::vector<std::size_t> candidates;
+  for (std::size_t r = 0; r < runs.size(); ++r) {
+    while (hit >= 0 && hit < runs[r].from) hit = hay.indexOf(key, hit + 1);
+    while (amp >= 0 && amp < runs[r].from) amp = s.indexOf(u'&', amp + 1);
+    if ((hit >= 0 && hit + key.size() <= runs[r].to) || (amp >= 0 && amp < runs[r].to))
+      candidates.push_back(r);
+  }
+  letGo();
+
+  // What each run adds to the visible text, its boundary included.
+  std::vector<qsizetype> lengths(candidates.empty() ? 0 : runs.size(), -1);
+  thread_local Visible scratch;
+  const auto lengthOf = [&](std::size_t r) {
+    if (lengths[r] < 0) {
+      scratch.reset();
+      appendRun(scratch, s, runs[r].from, runs[r].to, runs[r].refsEnd);
+      if (runs[r].markupAfter) scratch.boundary(runs[r].to);
+      lengths[r] = scratch.chars.size();
+    }
+    return lengths[r];
+  };
+  // The last run a window needs so that kContext characters follow run r.
+  const auto lastFor = [&](std::size_t r) {
+    qsizetype after = 0;
+    while (r + 1 < runs.size() && after <= kContext) after += lengthOf(++r);
+    return r;
+  };
+
+  QList<Match> matches;
+  thread_local Visible window;
+  for (std::size_t c = 0; c < candidates.size();) {
+    std::size_t first = candidates[c];
+    for (qsizetype before = 0; first > 0 && before < kContext;) before += lengthOf(--first);
+    std::size_t last = candidates[c];
+    std::size_t end = c;  // candidates[c, end) lie in this window
+    while (end < candidates.size() && candidates[end] <= last)
+      last = std::max(last, lastFor(candidates[end++]));
+
+    window.reset();
+    std::vector<std::pair<qsizetype, qsizetype>> spans;
+    for (std::size_t r = first, next = c; r <= last; ++r) {
+      const qsizetype from = window.chars.size();
+      appendRun(window, s, runs[r].from, runs[r].to, runs[r].refsEnd);
+      if (next < end && candidates[next] == r) {
+        spans.push_back({from, window.chars.size()});
+        ++next;
+      }
+      if (runs[r].markupAfter) window.boundary(runs[r].to);
+    }
+    // No match crosses a boundary, so each run is searched on its own.
+    for (const auto& [from, to] : spans)
+      for (const auto& [start, stop] :
+           locate(QStringView(window.chars).sliced(from, to - from).toString(), needle, options))
+        matches.append(matchIn(window, from + start, from + stop));
+    c = end;
+  }
+  if (window.chars.capacity() > kKeptBuffer) window = Visible();
+  if (runs.capacity() > kKeptBuffer / qsizetype(sizeof(Run))) runs = std::vector<Run>();
+  return matches;
 }
 
 }  // namespace
@@ -399,7 +602,10 @@ PageCoding codingOf(const QByteArray& fileBytes, TextEncoding decodedAs) {
   return coding;
 }
 
-Found findMatches(const TextBuffer& page, const PageCoding& coding, const Options& options) {
+namespace {
+
+Found findMatchesBy(const TextBuffer& page, const PageCoding& coding, const Options& options,
+                    bool byRuns) {
   Found result;
   const QString needle = findTextFor(options);
   if (needle.isEmpty()) return result;
@@ -427,22 +633,26 @@ Found findMatches(const TextBuffer& page, const PageCoding& coding, const Option
           QStringView(characters).sliced(end).first(std::min(kContext, characters.size() - end)));
       result.matches.append(m);
     }
+  } else if (std::optional<QList<Match>> inRuns;
+             byRuns && (inRuns = findInRuns(characters, needle, options))) {
+    result.matches = std::move(*inRuns);
   } else {
     const Visible v = visibleText(characters);
-    const QString& chars = v.chars;
-    for (const auto& [start, end] : locate(chars, needle, options)) {
-      Match m;
-      m.start = v.source(start).first;
-      m.end = v.source(end - 1).second;
-      m.before = shown(QStringView(chars).sliced(std::max<qsizetype>(0, start - kContext),
-                                                 std::min(start, kContext)));
-      m.found = shown(QStringView(chars).sliced(start, end - start));
-      m.after = shown(QStringView(chars).sliced(end).first(std::min(kContext, chars.size() - end)));
-      result.matches.append(m);
-    }
+    for (const auto& [start, end] : locate(v.chars, needle, options))
+      result.matches.append(matchIn(v, start, end));
   }
   placeMatches(result.matches, page);
   return result;
+}
+
+}  // namespace
+
+Found findMatches(const TextBuffer& page, const PageCoding& coding, const Options& options) {
+  return findMatchesBy(page, coding, options, true);
+}
+
+Found findMatchesWhole(const TextBuffer& page, const PageCoding& coding, const Options& options) {
+  return findMatchesBy(page, coding, options, false);
 }
 
 QByteArray replacementBytes(const QString& replacement, Mode mode, const PageCoding& coding) {

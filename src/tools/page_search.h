@@ -58,6 +58,9 @@ struct Found final {
 // character, and any run of white space (line breaks and no-break spaces
 // included) matches one space of the find text.
 Found findMatches(const TextBuffer& page, const PageCoding& coding, const Options& options);
+// The same found by building the whole page's visible text first: slower,
+// and what the search above is checked against.
+Found findMatchesWhole(const TextBuffer& page, const PageCoding& coding, const Options& options);
 
 // The bytes the replacement is written as in this page: in text mode with
 // &, < and > escaped; a character the page's charset cannot hold as a

@@ -40,6 +40,7 @@ class PageSearchTest final : public QObject {
   void whereMatchesAre();
   void refusedCharset();
   void randomPagesMatchOnlyText();
+  void byRunsAsWhole();
   void references_data();
   void references();
 };
@@ -250,6 +251,95 @@ void PageSearchTest::randomPagesMatchOnlyText() {
     for (const pagesearch::Match& m : found.matches)
       for (const auto& [from, to] : markupAt)
         QVERIFY2(m.byteEnd <= from || m.byteStart >= to, page.constData());
+  }
+}
+
+// The search that reads only runs near a possible match finds exactly what
+// the search over the whole visible text finds, context and places included,
+// on pages made to trip it: references standing for the find text's letters,
+// markup and raw text holding it, unclosed comments and titles, white space
+// of every kind, letters whose case folds to ASCII, other charsets.
+void PageSearchTest::byRunsAsWhole() {
+  const QList<QByteArray> pieces = {"Acme Corp ",
+                                    "acme\r\ncorp",
+                                    "ACME\tCORP",
+                                    "Acme&nbsp;Corp",
+                                    "Ac&#109;e C&#x6F;rp",
+                                    "&Acme; ",
+                                    "&amp;",
+                                    "&ampcorp",
+                                    "&copy2024",
+                                    "&#",
+                                    "&",
+                                    "a < b ",
+                                    "<3 acme",
+                                    "corp",
+                                    "\xE2\x84\xAA"
+                                    "cme ",  // the Kelvin sign folds to k
+                                    "\xC5\xBF",
+                                    "\xC2\xA0",
+                                    "\xEF\xBF\xBF",
+                                    " ",
+                                    "\r\n",
+                                    "\n\n  \t",
+                                    "x",
+                                    "corporate acme_corp",
+                                    "<p class=\"Acme Corp\">",
+                                    "<a title='x > Acme'>",
+                                    "</p>",
+                                    "<b>",
+                                    "</b>",
+                                    "<br/>",
+                                    "<!-- Acme Corp -->",
+                                    "<!-- open Acme",
+                                    "<!>",
+                                    "<?xml acme?>",
+                                    "</ corp>",
+                                    "</",
+                                    "<!DOCTYPE acme>",
+                                    "<script>Acme \"</p>\" Corp</script>",
+                                    "<style>.acme{}</style ",
+                                    "<title>Acme &amp; Corp < x</title>",
+                                    "<TITLE>acme corp",
+                                    "<textarea>a<b>Acme</textarea>",
+                                    "<xmp><b>acme corp</b></xmp>",
+                                    "<SCRIPT>acme</SCRIPT >",
+                                    "<iframe>acme"};
+  const QList<QByteArray> heads = {"<meta charset=utf-8>",
+                                   "",
+                                   "\xEF\xBB\xBF",
+                                   "<meta charset=windows-1252>\xE9\xA0\x80",
+                                   "<meta charset=iso-8859-7>\xE1",
+                                   "<meta charset=shift_jis>",
+                                   "\xFF\xFE<\0p\0>\0"};
+  const QStringList finds = {QStringLiteral("acme corp"), QStringLiteral("Acme"),
+                             QStringLiteral(" corp"),     QStringLiteral("corp\u00A0acme"),
+                             QStringLiteral("a"),         QStringLiteral("&"),
+                             QStringLiteral("< b"),       QStringLiteral("k"),
+                             QStringLiteral("  "),        QStringLiteral("p co"),
+                             QStringLiteral("\u017F"),    QStringLiteral("acme_corp")};
+  QRandomGenerator random(35);
+  for (int round = 0; round < 1500; ++round) {
+    QByteArray page = heads[random.bounded(int(heads.size()))];
+    for (int piece = random.bounded(1, 60); piece > 0; --piece)
+      page += pieces[random.bounded(int(pieces.size()))];
+    const TextBuffer decoded = textcodec::decode(page);
+    const pagesearch::PageCoding coding = pagesearch::codingOf(page, decoded.encoding);
+    const pagesearch::Options options{finds[random.bounded(int(finds.size()))], Mode::Text,
+                                      random.bounded(2) == 1, random.bounded(2) == 1};
+    const pagesearch::Found fast = pagesearch::findMatches(decoded, coding, options);
+    const pagesearch::Found whole = pagesearch::findMatchesWhole(decoded, coding, options);
+    const QByteArray what = options.find.toUtf8() + " in " + page.toPercentEncoding(" <>/=\"'!&;#");
+    QVERIFY2(fast.refused == whole.refused, what.constData());
+    QVERIFY2(fast.matches.size() == whole.matches.size(), what.constData());
+    for (qsizetype i = 0; i < fast.matches.size(); ++i) {
+      const pagesearch::Match& a = fast.matches[i];
+      const pagesearch::Match& b = whole.matches[i];
+      QVERIFY2(a.start == b.start && a.end == b.end && a.byteStart == b.byteStart &&
+                   a.byteEnd == b.byteEnd && a.line == b.line,
+               what.constData());
+      QVERIFY2(a.before == b.before && a.found == b.found && a.after == b.after, what.constData());
+    }
   }
 }
 

@@ -27,6 +27,7 @@ void UnsavedKeeper::start(QWebEnginePage* page, const unsavededits::Base& base) 
   page_ = page;
   path_ = base.page;
   count_ = -1;
+  markup_.clear();
   reading_ = false;
   toldEdited_ = false;
   enqueue([base] { (void)unsavededits::keepBase(base); });
@@ -79,11 +80,15 @@ void UnsavedKeeper::tick() {
         self->count_ = read.value(QStringLiteral("count")).toInt();
         self->longestReadMs_ =
             std::max(self->longestReadMs_, read.value(QStringLiteral("ms")).toDouble());
-        const QString markup = read.value(QStringLiteral("markup")).toString();
+        if (!self->takeRead(read)) {
+          // Not a change to what was received before: the whole at the next tick.
+          self->count_ = -1;
+          return;
+        }
         // The keeper outlives its writes (it waits for them), and
         // an answer posted to it after it went is dropped.
         UnsavedKeeper* keeper = self;
-        self->enqueue([keeper, path = self->path_, markup] {
+        self->enqueue([keeper, path = self->path_, markup = self->markup_] {
           const Status written = unsavededits::keepMarkup(path, markup);
           QMetaObject::invokeMethod(
               keeper, [keeper, why = written.why()] { emit keeper->kept(why); },
@@ -93,4 +98,18 @@ void UnsavedKeeper::tick() {
         // Count 0: only the document as it became editable.
         if (self->count_ > 0 && !std::exchange(self->toldEdited_, true)) emit self->edited();
       });
+}
+
+bool UnsavedKeeper::takeRead(const QVariantMap& read) {
+  const auto whole = read.constFind(QStringLiteral("markup"));
+  if (whole != read.constEnd()) {
+    markup_ = whole->toString();
+    return true;
+  }
+  const qsizetype base = read.value(QStringLiteral("base")).toLongLong();
+  const qsizetype from = read.value(QStringLiteral("from")).toLongLong();
+  const qsizetype to = read.value(QStringLiteral("to")).toLongLong();
+  if (base != markup_.size() || from < 0 || from > to || to > base) return false;
+  markup_.replace(from, to - from, read.value(QStringLiteral("text")).toString());
+  return true;
 }

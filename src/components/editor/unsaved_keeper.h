@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QVariantMap>
 
 #include "files/unsaved_edits.h"
 
@@ -46,9 +47,13 @@ class UnsavedKeeper final : public QObject {
  private:
   void enqueue(std::function<void()> work);
   void readAhead();
+  // Brings markup_ to the document an answer of the page tells: the whole,
+  // or a stretch of what was received before changed. False if it does not fit.
+  bool takeRead(const QVariantMap& read);
 
   QPointer<QWebEnginePage> page_;
   QString path_;
+  QString markup_;  // the document as last received
   QTimer* timer_ = nullptr;
   QThreadPool* writer_ = nullptr;
   int generation_ = 0;

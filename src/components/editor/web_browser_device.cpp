@@ -2,6 +2,7 @@
 // width, its screen kept at its size and scaled down to fit the preview.
 // Only the view's size, the page's zoom and the user agent of later loads
 // change; the document and its edit are left exactly as they are.
+#include <QApplication>
 #include <QImage>
 #include <QPalette>
 #include <QPixmap>
@@ -46,7 +47,16 @@ void WebBrowser::showDevice() {
     p.setColor(QPalette::Window, QColor(96, 96, 96));
     setPalette(p);
   }
+  // Hidden while its zoom and size both change, the renderer lays the page
+  // out once, at both, when it is shown again; seen, it would lay it out at
+  // each in turn, and a switch would cost more than loading the page.
+  QWidget* typing = QApplication::focusWidget();
+  const bool hadFocus = typing && (typing == view_ || view_->isAncestorOf(typing));
+  const bool hide = view_->isVisibleTo(this);
+  if (hide) view_->hide();
   placeView();
+  if (hide) view_->show();
+  if (hadFocus) typing->setFocus(Qt::OtherFocusReason);
   if (!shownDevice_.desktop()) readViewport();
 }
 

@@ -6,7 +6,10 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <cerrno>
+#include <deque>
+#include <future>
 
+#include "files/checksum.h"
 #include "files/history_faults.h"
 #include "files/page_history.h"
 #include "files/paths.h"
@@ -42,6 +45,8 @@ struct Pending final {
   std::optional<history::Copy> copy;
   QString pageTemp, dataTemp, indexTemp;
   bool alive = true;
+  QByteArray old;                         // while its history copy is written
+  std::shared_future<QByteArray> oldSha;  // of old, worked out on another thread
 };
 
 QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
@@ -148,77 +153,109 @@ bool sameFile(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-// Reads, checks and writes beside its target every page of the batch.
+// Reads and checks a page of the batch; false when it is done with (its
+// outcome set). The checksum its history copy needs is started on another
+// thread, so that it is ready by the time the copy is written.
+bool readPage(pagebatchwriter::Change& change, QSet<QString>& targets, Pending& p, Outcome& out) {
+  if (Status writable = vFile::WritableTarget(change.path, p.target); !writable) {
+    out.why = writable.why();
+    return false;
+  }
+  // Written twice in one batch, the second rename would decide silently.
+  const QString identity = paths::identityOf(p.target);
+  if (targets.contains(identity)) {
+    out.why = QStringLiteral("it is in the batch twice");
+    return false;
+  }
+  targets.insert(identity);
+  p.existed = ::stat(encoded(p.target).constData(), &p.before) == 0;
+  if (p.existed) {
+    if (Status read = vFile::LoadBytes(p.old, p.target); !read) {
+      out.why = QStringLiteral("it could not be read (%1)").arg(read.why());
+      return false;
+    }
+  }
+  if (change.expected && (!p.existed || pagebatchwriter::Identity::of(p.old) != *change.expected)) {
+    out = {Outcome::Result::Changed, kChanged};
+    return false;
+  }
+  if (p.existed && p.old == change.bytes) {
+    out = {Outcome::Result::Written, {}};
+    return false;
+  }
+  p.bytes = std::move(change.bytes);
+  change.bytes = QByteArray();
+  if (p.existed && !history::root().isEmpty()) p.oldSha = checksum::sha256Later(p.old);
+  return true;
+}
+
+// Writes a page read by readPage beside its target, with its history copy;
+// false when it failed (its outcome says why).
+bool writeBeside(Pending& p, Outcome& out) {
+  const auto pageFault = [](vFile::WriteStep step) { return vFile::injectedWriteFault(step); };
+  // A new file replaces nothing, so it has nothing to keep.
+  Status copied = p.existed ? history::planCopy(p.target, p.old, p.bytes, p.copy,
+                                                p.oldSha.valid() ? p.oldSha.get() : QByteArray())
+                            : Status::success();
+  if (copied && p.copy) {
+    const auto historyFault = [](history::Step step) {
+      return [step](vFile::WriteStep at) {
+        return at == vFile::WriteStep::Write ? history::injectedFault(step) : QString();
+      };
+    };
+    copied = writeTemp(p.copy->dataPath, p.old, S_IRUSR | S_IWUSR, p.dataTemp,
+                       historyFault(history::Step::Data));
+    if (copied)
+      copied = writeTemp(p.copy->indexPath, p.copy->index, S_IRUSR | S_IWUSR, p.indexTemp,
+                         historyFault(history::Step::Index));
+  }
+  p.old = QByteArray();
+  p.oldSha = {};
+  if (!copied) {
+    removeTemps(p);
+    p.copy.reset();
+    if (Status without = history::withoutCopy(p.target, copied.why()); !without) {
+      out.why = without.why();
+      return false;
+    }
+  }
+  const mode_t mode = p.existed ? p.before.st_mode & 07777 : kNewFile;
+  if (Status written = writeTemp(p.target, p.bytes, mode, p.pageTemp, pageFault); !written) {
+    removeTemps(p);
+    out.why = written.why();
+    return false;
+  }
+  p.bytes = QByteArray();
+  return true;
+}
+
+// Reads, checks and writes beside its target every page of the batch. A few
+// pages are read ahead of the one written, their checksums under way
+// meanwhile; few enough that their old bytes stay a small part of memory.
 void prepare(std::vector<pagebatchwriter::Change>& changes, std::vector<Pending>& pending,
              std::vector<Outcome>& out) {
+  constexpr std::size_t kAheadPages = 8;
+  constexpr qint64 kAheadBytes = qint64(16) << 20;
   QSet<QString> targets;
-  const auto pageFault = [](vFile::WriteStep step) { return vFile::injectedWriteFault(step); };
-  for (std::size_t i = 0; i < changes.size(); ++i) {
-    pagebatchwriter::Change& change = changes[i];
-    Pending p;
-    p.index = i;
-    if (Status writable = vFile::WritableTarget(change.path, p.target); !writable) {
-      out[i].why = writable.why();
-      continue;
-    }
-    // Written twice in one batch, the second rename would decide silently.
-    const QString identity = paths::identityOf(p.target);
-    if (targets.contains(identity)) {
-      out[i].why = QStringLiteral("it is in the batch twice");
-      continue;
-    }
-    targets.insert(identity);
-    QByteArray old;
-    p.existed = ::stat(encoded(p.target).constData(), &p.before) == 0;
-    if (p.existed) {
-      if (Status read = vFile::LoadBytes(old, p.target); !read) {
-        out[i].why = QStringLiteral("it could not be read (%1)").arg(read.why());
-        continue;
+  std::deque<Pending> ahead;
+  qint64 aheadBytes = 0;
+  std::size_t next = 0;
+  while (next < changes.size() || !ahead.empty()) {
+    while (next < changes.size() && ahead.size() < kAheadPages &&
+           (ahead.empty() || aheadBytes < kAheadBytes)) {
+      Pending p;
+      p.index = next;
+      if (readPage(changes[next], targets, p, out[next])) {
+        aheadBytes += p.old.size();
+        ahead.push_back(std::move(p));
       }
+      ++next;
     }
-    if (change.expected && (!p.existed || pagebatchwriter::Identity::of(old) != *change.expected)) {
-      out[i] = {Outcome::Result::Changed, kChanged};
-      continue;
-    }
-    if (p.existed && old == change.bytes) {
-      out[i] = {Outcome::Result::Written, {}};
-      continue;
-    }
-    p.bytes = std::move(change.bytes);
-    change.bytes = QByteArray();
-
-    // A new file replaces nothing, so it has nothing to keep.
-    Status copied =
-        p.existed ? history::planCopy(p.target, old, p.bytes, p.copy) : Status::success();
-    if (copied && p.copy) {
-      const auto historyFault = [](history::Step step) {
-        return [step](vFile::WriteStep at) {
-          return at == vFile::WriteStep::Write ? history::injectedFault(step) : QString();
-        };
-      };
-      copied = writeTemp(p.copy->dataPath, old, S_IRUSR | S_IWUSR, p.dataTemp,
-                         historyFault(history::Step::Data));
-      if (copied)
-        copied = writeTemp(p.copy->indexPath, p.copy->index, S_IRUSR | S_IWUSR, p.indexTemp,
-                           historyFault(history::Step::Index));
-    }
-    old = QByteArray();
-    if (!copied) {
-      removeTemps(p);
-      p.copy.reset();
-      if (Status without = history::withoutCopy(p.target, copied.why()); !without) {
-        out[i].why = without.why();
-        continue;
-      }
-    }
-    const mode_t mode = p.existed ? p.before.st_mode & 07777 : kNewFile;
-    if (Status written = writeTemp(p.target, p.bytes, mode, p.pageTemp, pageFault); !written) {
-      removeTemps(p);
-      out[i].why = written.why();
-      continue;
-    }
-    p.bytes = QByteArray();
-    pending.push_back(std::move(p));
+    if (ahead.empty()) continue;
+    Pending p = std::move(ahead.front());
+    ahead.pop_front();
+    aheadBytes -= p.old.size();
+    if (writeBeside(p, out[p.index])) pending.push_back(std::move(p));
   }
 }
 

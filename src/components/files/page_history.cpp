@@ -378,10 +378,11 @@ QString standardRoot() {
 QString folderOf(const QString& page) { return folderOfCanonical(paths::identityOf(page)); }
 
 Status planCopy(const QString& path, const QByteArray& oldBytes, const QByteArray& newBytes,
-                std::optional<Copy>& copy) {
+                std::optional<Copy>& copy, const QByteArray& oldSha) {
   copy.reset();
   if (rootFolder().isEmpty() || !recording() || oldBytes == newBytes) return Status::success();
-  return plan(paths::identityOf(path), sha256Hex(oldBytes), oldBytes.size(), copy);
+  return plan(paths::identityOf(path), oldSha.isEmpty() ? sha256Hex(oldBytes) : oldSha,
+              oldBytes.size(), copy);
 }
 
 Status withoutCopy(const QString& path, const QString& why) {

@@ -75,8 +75,10 @@ struct Copy final {
 // Names the copy that writing newBytes over the page at path needs, its
 // folders made: none when nothing is recorded, the bytes stay the same, or the
 // newest version holds them already. Nothing else is written.
+// oldSha, when not empty, is the SHA-256 (hex) of oldBytes, worked out already.
 [[nodiscard]] Status planCopy(const QString& path, const QByteArray& oldBytes,
-                              const QByteArray& newBytes, std::optional<Copy>& copy);
+                              const QByteArray& newBytes, std::optional<Copy>& copy,
+                              const QByteArray& oldSha = {});
 
 // When no copy could be kept (why): success when the page may be written
 // without one, as the question below decides.
