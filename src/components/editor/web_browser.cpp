@@ -56,8 +56,6 @@ WebBrowser::WebBrowser(QWidget* parent) : QWidget(parent) {
   connect(session_, &EditSession::inputBlocked, this, &WebBrowser::blockInput);
   connect(session_, &EditSession::showAgain, this,
           [this](const QString& path) { startLoad(urlOf(path)); });
-  // The page shown again after a save waits for no renderer to start.
-  connect(session_, &EditSession::edited, this, &WebBrowser::startSpare);
   usePage(new WebPage(view_));
   // Files dropped on the preview are meant for the window around it.
   view_->setAcceptDrops(false);
@@ -168,8 +166,6 @@ void WebBrowser::startLoad(const QUrl& url) {
     page_->silent = old->silent;
     old->deleteLater();
   }
-  // Pages with scripts load in the page shown: a spare would only hold a renderer.
-  if (scripts) dropSpare();
   forgetDocument();
   page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
   const QString path = pagescheme::pathOf(url);
@@ -216,6 +212,9 @@ void WebBrowser::loadFinished(bool ok) {
   if (file && !told) documentReady();
   // A page's scripts may have added or changed its viewport tag meanwhile.
   if (file) readViewport();
+  // The next page opened for editing starts in a renderer already running:
+  // Edit Page waits for no renderer to start.
+  startSpare();
   emit DownloadComplete();
 }
 
@@ -227,12 +226,6 @@ void WebBrowser::startSpare() {
     if (page == spare_) spareReady_ = page;
   });
   spare_->load(QUrl(QStringLiteral("about:blank")));
-}
-
-void WebBrowser::dropSpare() {
-  if (spare_) spare_->deleteLater();
-  spare_ = nullptr;
-  spareReady_ = nullptr;
 }
 
 void WebBrowser::pollReady() {

@@ -100,7 +100,6 @@ class WebBrowser final : public QWidget {
   // The spare that freshPage() hands out: started once the user edits, and
   // let go when the editor is left.
   void startSpare();
-  void dropSpare();
   // The page URL of a file, and the file of the document shown: the one
   // place that maps between the two.
   static QUrl urlOf(const QString& path);
