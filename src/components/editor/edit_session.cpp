@@ -39,16 +39,7 @@ qsizetype commonPrefix(const QByteArray& a, const QByteArray& b) {
 using Phase = EditingState::Phase;
 
 EditSession::EditSession(EditingState* state, QWidget* owner)
-    : QObject(owner), state_(state), owner_(owner), keeper_(new UnsavedKeeper(this)) {
-  // The renderer that checks what a save writes starts once the user has
-  // changed something, not for a page only opened or looked at: warm by the
-  // time of most saves, and a save before it is up starts it itself.
-  connect(keeper_, &UnsavedKeeper::edited, this, [this] {
-    if (!active()) return;
-    checker();
-    emit edited();
-  });
-}
+    : QObject(owner), state_(state), owner_(owner), keeper_(new UnsavedKeeper(this)) {}
 
 bool EditSession::active() const { return state_->holdsEdit(); }
 
@@ -76,6 +67,9 @@ void EditSession::edit(const QString& path, QWebEnginePage* page) {
     end();
     page_ = page;
     path_ = path;
+    // The renderer that will check what a save writes starts while the
+    // user edits, not when they save.
+    checker();
     if (recovered_ && paths::identityOf(recovered_->base.page) == paths::identityOf(path)) {
       // The edit goes on from what it began from then, not from the file now.
       const unsavededits::Kept kept = *std::exchange(recovered_, std::nullopt);

@@ -126,9 +126,6 @@ class EditSession final : public QObject {
   void EditsKept();
   // The edits were settled for a tool: show the file as it is now.
   void showAgain(const QString& path);
-  // The user changed the document (once an edit, a moment after the first
-  // change): what a save will need may start now.
-  void edited();
 
  private:
   using DocumentDone =

@@ -5,7 +5,6 @@
 #include <QTimer>
 #include <QVariantMap>
 #include <QWebEnginePage>
-#include <utility>
 
 #include "engine/page_scripts.h"
 
@@ -29,7 +28,6 @@ void UnsavedKeeper::start(QWebEnginePage* page, const unsavededits::Base& base) 
   count_ = -1;
   markup_.clear();
   reading_ = false;
-  toldEdited_ = false;
   enqueue([base] { (void)unsavededits::keepBase(base); });
   readAhead();
   // What changed before the base was kept is read at the first tick.
@@ -95,8 +93,6 @@ void UnsavedKeeper::tick() {
               Qt::QueuedConnection);
         });
         self->longestOwnMs_ = std::max(self->longestOwnMs_, own.nsecsElapsed() / 1e6);
-        // Count 0: only the document as it became editable.
-        if (self->count_ > 0 && !std::exchange(self->toldEdited_, true)) emit self->edited();
       });
 }
 

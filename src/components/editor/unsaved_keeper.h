@@ -40,9 +40,6 @@ class UnsavedKeeper final : public QObject {
  signals:
   // A document was written (or failed to be: why is not empty).
   void kept(const QString& why);
-  // The document kept was found changed since it became editable, once a
-  // start: the user edits it (a tick after the first change).
-  void edited();
 
  private:
   void enqueue(std::function<void()> work);
@@ -60,7 +57,6 @@ class UnsavedKeeper final : public QObject {
   int count_ = -1;
   bool reading_ = false;
   bool readingAhead_ = false;
-  bool toldEdited_ = false;
   double longestOwnMs_ = 0;
   double longestReadMs_ = 0;
 };
