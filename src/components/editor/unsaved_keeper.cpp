@@ -25,7 +25,9 @@ void UnsavedKeeper::start(QWebEnginePage* page, const unsavededits::Base& base) 
   ++generation_;
   page_ = page;
   path_ = base.page;
-  count_ = -1;
+  // Count 0: the document as it became editable, which the base holds;
+  // only a change is worth keeping.
+  count_ = 0;
   markup_.clear();
   reading_ = false;
   enqueue([base] { (void)unsavededits::keepBase(base); });
