@@ -44,6 +44,8 @@ struct Pending final {
   struct stat before {};
   std::optional<history::Copy> copy;
   QString pageTemp, dataTemp, indexTemp;
+  bool linked = false;  // the history's copy is a second name of the old file
+  bool copyPlaced = false;
   bool alive = true;
   QByteArray old;                         // while its history copy is written
   std::shared_future<QByteArray> oldSha;  // of old, worked out on another thread
@@ -64,16 +66,21 @@ void removeTemps(Pending& p) {
 // A new file's mode: the usual one less the umask.
 constexpr mode_t kNewFile = mode_t(-1);
 
+QString tempName(const QString& target) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  QString name = target + u'.';
+  for (int i = 0; i < 6; ++i)
+    name += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)]);
+  return name;
+}
+
 Status writeTemp(const QString& target, const QByteArray& bytes, mode_t mode, QString& temp,
                  const std::function<QString(vFile::WriteStep)>& fault) {
-  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   if (QString why = fault(vFile::WriteStep::Open); !why.isEmpty()) return Status::failure(why);
   int fd = -1;
   QString name;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    name = target + u'.';
-    for (int i = 0; i < 6; ++i)
-      name += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)]);
+    name = tempName(target);
     fd = ::open(encoded(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                 mode != kNewFile ? S_IRUSR | S_IWUSR : 0666);
     if (fd < 0 && errno != EEXIST) return Status::failure(vFile::reasonOf(errno));
@@ -153,6 +160,40 @@ bool sameFile(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
+// The page's old file itself as its history copy, no byte written again: a
+// second name for it beside the copy's place, taken only while nothing else
+// names the file and it is ours (another name could change it, and the copy
+// with it). False: the bytes are to be copied (another file system, say).
+bool linkBeside(Pending& p) {
+  if (p.before.st_nlink != 1 || p.before.st_uid != ::geteuid()) return false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const QString name = tempName(p.copy->dataPath);
+    if (::link(encoded(p.target).constData(), encoded(name).constData()) != 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    // The page may have been replaced or written since it was read.
+    struct stat linked {};
+    if (::stat(encoded(name).constData(), &linked) != 0 || !sameFile(linked, p.before)) {
+      ::unlink(encoded(name).constData());
+      return false;
+    }
+    p.dataTemp = name;
+    p.linked = true;
+    return true;
+  }
+  return false;
+}
+
+// Once the batch has put the page's new file in place (written) or not: a
+// linked copy becomes the history's own, or goes while it is still the page.
+void settleLinked(const Pending& p, bool written) {
+  FileStamp stamp;
+  stamp.device = quint64(p.before.st_dev);
+  stamp.inode = quint64(p.before.st_ino);
+  history::settleLink(history::Linked{p.target, stamp, p.copy->folder, p.copy->stem}, written);
+}
+
 // Reads and checks a page of the batch; false when it is done with (its
 // outcome set). The checksum its history copy needs is started on another
 // thread, so that it is ready by the time the copy is written.
@@ -203,8 +244,11 @@ bool writeBeside(Pending& p, Outcome& out) {
         return at == vFile::WriteStep::Write ? history::injectedFault(step) : QString();
       };
     };
-    copied = writeTemp(p.copy->dataPath, p.old, S_IRUSR | S_IWUSR, p.dataTemp,
-                       historyFault(history::Step::Data));
+    if (QString why = history::injectedFault(history::Step::Data); !why.isEmpty())
+      copied = Status::failure(why);
+    else if (!linkBeside(p))
+      copied = writeTemp(p.copy->dataPath, p.old, S_IRUSR | S_IWUSR, p.dataTemp,
+                         [](vFile::WriteStep) { return QString(); });
     if (copied)
       copied = writeTemp(p.copy->indexPath, p.copy->index, S_IRUSR | S_IWUSR, p.indexTemp,
                          historyFault(history::Step::Index));
@@ -297,6 +341,7 @@ void commit(std::vector<Pending>& pending, std::vector<Outcome>& out) {
       continue;
     }
     p.indexTemp.clear();
+    p.copyPlaced = true;
     historyFolders.insert(p.copy->folder);
     kept.push_back(*p.copy);
   }
@@ -330,6 +375,8 @@ void commit(std::vector<Pending>& pending, std::vector<Outcome>& out) {
   // The pages are in place: a failed sync of their folders can no longer be
   // undone, and the next sync of the disk writes them anyway.
   if (!pageFolders.isEmpty()) syncAll(pageFolders, {});
+  for (const Pending& p : pending)
+    if (p.copyPlaced && p.linked) settleLinked(p, out[p.index].written());
   history::trimAfter(kept);
 }
 

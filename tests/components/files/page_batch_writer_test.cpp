@@ -19,6 +19,7 @@
 #include "support/test_files.h"
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +65,16 @@ QByteArray keptBytes(const QString& page) {
   QByteArray bytes;
   if (kept.empty() || !history::readVersion(page, kept.front(), bytes)) return "<none>";
   return bytes;
+}
+
+// How many names the file has (0: none).
+int namesOf(const QString& path) {
+#ifdef Q_OS_UNIX
+  struct stat st {};
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_nlink) : 0;
+#else
+  return QFileInfo::exists(path) ? 1 : 0;
+#endif
 }
 
 }  // namespace
@@ -119,6 +130,11 @@ void PageBatchWriterTest::writesEveryPageAndKeepsItsHistory() {
   QCOMPARE(keptBytes(secret), oldBytes(2));
   QCOMPARE(keptBytes(target), oldBytes(3));
   QCOMPARE(history::versions(plain).front().action, QStringLiteral("Insert Code"));
+  // The old file became the copy: the history's alone, as private as any copy.
+  const QString kept = history::folderOf(plain) + u'/' + history::versions(plain).front().id;
+  QCOMPARE(int(QFile::permissions(kept + ".bytes") & 0x7077),
+           int(QFile::ReadOwner | QFile::WriteOwner));
+  QCOMPARE(namesOf(plain), 1);
   QVERIFY(history::versions(same).empty());  // nothing replaced, nothing kept
   QVERIFY(history::versions(fresh).empty());
   // No temporary file is left beside the pages.
@@ -181,6 +197,8 @@ void PageBatchWriterTest::onePageFailsTheOthersAreWritten() {
   QCOMPARE(out[2].why, why);
   QCOMPARE(QFile::exists(pages[2]), how != u"gone");
   if (how != u"gone") QCOMPARE(testfiles::read(pages[2]), before);
+  // No history copy is left that is the page itself, to change with it.
+  if (how != u"gone" && how != u"folder") QCOMPARE(namesOf(pages[2]), 1);
   for (int i : {0, 1, 3, 4}) {
     QVERIFY2(out[i].written(), qPrintable(out[i].why));
     QCOMPARE(testfiles::read(pages[i]), newBytes(i));
