@@ -41,45 +41,27 @@
   // A caller that has the document as last sent gets only the stretch that
   // changed in it (from, to: where in what it has; text: what goes there),
   // so its thread receives a few bytes, not the page, while the user types.
-  var sent = null, sentCount = null;
+  var sentLength = null, sentCount = null, sentRead = null;
   qv.editsSince = function (count) {
     if (!edits || edits.count === count) return null;
     var at = performance.now();
-    var markup = qv.keptMarkup();
+    var since = sentLength !== null && count === sentCount && qv.keptReads() === sentRead;
+    var read = qv.keptMarkup(true), markup = read.markup;
     var answer = { count: edits.count };
-    if (sent !== null && count === sentCount) {
-      var stretch = changedStretch(sent, markup);
-      answer.base = sent.length;
-      answer.from = stretch[0];
-      answer.to = stretch[1];
-      answer.text = markup.slice(stretch[0], markup.length - (sent.length - stretch[1]));
+    if (since) {
+      answer.base = sentLength;
+      answer.from = read.from;
+      answer.to = sentLength - (markup.length - read.to);
+      answer.text = read.text;
     } else {
       answer.markup = markup;
     }
-    sent = markup;
+    sentLength = markup.length;
     sentCount = edits.count;
+    sentRead = qv.keptReads();
     answer.ms = performance.now() - at;
     return answer;
   };
-  // [from, to] of the stretch of a that b changed: a long block at a time,
-  // compared by the engine, then character by character.
-  function changedStretch(a, b) {
-    var most = Math.min(a.length, b.length), p = 0, s = 0, step;
-    for (step = 4096; step >= 1; step >>= 4) {
-      while (p + step <= most && a.substr(p, step) === b.substr(p, step)) p += step;
-    }
-    most -= p;
-    for (step = 4096; step >= 1; step >>= 4) {
-      while (s + step <= most &&
-             a.substr(a.length - s - step, step) === b.substr(b.length - s - step, step)) {
-        s += step;
-      }
-    }
-    // Never between the two halves of a character: each side is sent as text.
-    if (p > 0 && /[\ud800-\udbff]/.test(a[p - 1])) --p;
-    if (s > 0 && /[\udc00-\udfff]/.test(a[a.length - s])) --s;
-    return [p, a.length - s];
-  }
   // Puts the document of an edit kept from an earlier run in place of the
   // one loaded from the file. It is parsed as an inert document: nothing in
   // it runs or loads while it is parsed.
