@@ -97,8 +97,8 @@ class WebBrowser final : public QWidget {
   void loadFinished(bool ok);
   // A page whose renderer already runs, for the next load without scripts.
   WebPage* freshPage();
-  // The spare that freshPage() hands out: started once the user edits, and
-  // let go when the editor is left.
+  // The spare that freshPage() hands out: started after each load, so that
+  // the next Edit Page finds a renderer running.
   void startSpare();
   // The page URL of a file, and the file of the document shown: the one
   // place that maps between the two.
