@@ -138,8 +138,9 @@ QByteArray EditSession::toFile(const QByteArray& work) const {
 void EditSession::end(bool keepCopy) {
   ++generation_;
   keeper_->stop(keepCopy);
-  // The user has left the editor: its checker and its renderer go with it.
-  if (!state_->editing()) dropChecker();
+  // The checker stays once the user has edited: the next edit's save, often
+  // right after Edit Page, would otherwise wait for a renderer to start. A
+  // big page's checker goes after its check (kKeepCheckerUpTo).
   page_.clear();
   fileBytes_.reset();
   wide_.reset();
