@@ -168,11 +168,12 @@ std::vector<minimalsave::Stretch> tidy(const QString& before, const QString& aft
   return out;
 }
 
-// Up to two places where needle stands in file; an empty needle stands
-// everywhere.
-int occurrences(const QByteArray& file, const QByteArray& needle, qsizetype* first) {
+// Up to two places at or past from where needle stands in file; an empty
+// needle stands everywhere.
+int occurrences(const QByteArray& file, const QByteArray& needle, qsizetype from,
+                qsizetype* first) {
   if (needle.isEmpty()) return 2;
-  const qsizetype at = file.indexOf(needle);
+  const qsizetype at = file.indexOf(needle, std::max<qsizetype>(0, from));
   if (at < 0) return 0;
   *first = at;
   return file.indexOf(needle, at + 1) < 0 ? 1 : 2;
@@ -186,14 +187,16 @@ struct Anchor {
   bool strong = false;  // long enough, or all there is on that side, to trust
 };
 
+// Only places at or past floor count: the changes before this one are placed
+// already, and the file holds them in the same order.
 template <typename Needle>
-Anchor anchor(const QByteArray& file, qsizetype most, Needle needle) {
+Anchor anchor(const QByteArray& file, qsizetype floor, qsizetype most, Needle needle) {
   qsizetype first = -1;
   qsizetype prefix = 0;
   const auto found = [&](qsizetype k) {
     const auto [bytes, lead] = needle(k);
     if (!bytes) return 0;
-    const int n = occurrences(file, *bytes, &first);
+    const int n = occurrences(file, *bytes, floor - lead, &first);
     prefix = lead;
     return n;
   };
@@ -273,8 +276,9 @@ struct Haystack {
 // Where before[stretch) stands in hay: the only place whose bytes match it
 // together with the markup around it on at least one side. fold: hay is in
 // lower case, and the markup is matched in lower case too.
-std::optional<Place> locate(const QByteArray& hay, const QString& before, const Stretch& stretch,
-                            const Spelling& spelling, bool fold, QString* why) {
+std::optional<Place> locate(const QByteArray& hay, qsizetype floor, const QString& before,
+                            const Stretch& stretch, const Spelling& spelling, bool fold,
+                            QString* why) {
   const auto spelled = [&](qsizetype from, qsizetype to) -> std::optional<QByteArray> {
     std::optional<QByteArray> bytes = minimalsave::spell(before.mid(from, to - from), spelling);
     if (bytes && fold) *bytes = bytes->toLower();
@@ -300,8 +304,8 @@ std::optional<Place> locate(const QByteArray& hay, const QString& before, const 
     if (!bytes) return {std::nullopt, 0};
     return {*old + *bytes, 0};
   };
-  const Anchor l = anchor(hay, std::min(stretch.from, kMaxContext), left);
-  const Anchor r = anchor(hay, std::min(before.size() - stretch.to, kMaxContext), right);
+  const Anchor l = anchor(hay, floor, std::min(stretch.from, kMaxContext), left);
+  const Anchor r = anchor(hay, floor, std::min(before.size() - stretch.to, kMaxContext), right);
   if (l.count == 0 && r.count == 0) {
     *why = QStringLiteral("a changed stretch is written differently in the file");
     return std::nullopt;
@@ -333,13 +337,14 @@ bool insideTag(const QString& markup, qsizetype at) {
   const qsizetype open = markup.lastIndexOf(u'<', at - 1);
   if (open < 0 || open + 1 >= markup.size() || markup.lastIndexOf(u'>', at - 1) > open)
     return false;
-  // A tag's name: ASCII letters and digits, then a space, "/" or ">".
+  // A tag's name: ASCII letters and digits, then a space, "/" or ">". Right
+  // after the "<" is inside the tag too: the name follows.
   qsizetype end = open + 1 + (markup[open + 1] == u'/' ? 1 : 0);
   const qsizetype nameStart = end;
-  while (end < at && markup[end].unicode() < 0x80 && markup[end].isLetterOrNumber()) ++end;
+  while (end < markup.size() && markup[end].unicode() < 0x80 && markup[end].isLetterOrNumber())
+    ++end;
   if (end == nameStart || end >= markup.size() || !markup[nameStart].isLetter()) return false;
-  if (end < at && !markup[end].isSpace() && markup[end] != u'/' && markup[end] != u'>')
-    return false;
+  if (!markup[end].isSpace() && markup[end] != u'/' && markup[end] != u'>') return false;
   for (const char* raw : {"script", "style", "textarea", "title", "xmp"}) {
     const QString name = QString::fromLatin1(raw);
     const qsizetype starts = markup.lastIndexOf(u'<' + name, open, Qt::CaseInsensitive);
@@ -350,13 +355,13 @@ bool insideTag(const QString& markup, qsizetype at) {
   return true;
 }
 
-// Where before[stretch) stands in the file's lines (positions in the lines),
-// matched as spelled, then in another case, then tag by tag by what each tag
-// is. The last may widen the stretch to whole tags: stretch then grows, its
+// Where before[stretch) stands in the file's lines (positions in the lines,
+// at or past floor), matched as spelled, then in another case, then tag by
+// tag by what each tag is. The last may widen the stretch to whole tags: stretch then grows, its
 // text with it (shift: where after stands against before at the stretch).
-std::optional<Place> place(Haystack& file, const QString& before, const QString& after,
-                           Stretch& stretch, qsizetype shift, Spelling spelling,
-                           std::optional<OneWay> (&oneWay)[2], QString* why) {
+std::optional<Place> place(Haystack& file, qsizetype floor, const QString& before,
+                           const QString& after, Stretch& stretch, qsizetype shift,
+                           Spelling spelling, std::optional<OneWay> (&oneWay)[2], QString* why) {
   // The file is searched with its line breaks read as the browser reads them.
   spelling.crlf = false;
   // A change inside a tag is placed as the whole tag: a value is written in
@@ -364,9 +369,10 @@ std::optional<Place> place(Haystack& file, const QString& before, const QString&
   const bool inTag = insideTag(before, stretch.from);
   QString firstWhy;
   if (!inTag) {
-    if (auto exact = locate(file.bytes, before, stretch, spelling, false, why)) return exact;
+    if (auto exact = locate(file.bytes, floor, before, stretch, spelling, false, why)) return exact;
     firstWhy = *why;
-    if (auto folded = locate(file.lower(), before, stretch, spelling, true, why)) return folded;
+    if (auto folded = locate(file.lower(), floor, before, stretch, spelling, true, why))
+      return folded;
   }
   // Tag by tag; then also without the tags the file may leave out and the
   // engine puts in (a paragraph's end, a table's body).
@@ -377,8 +383,9 @@ std::optional<Place> place(Haystack& file, const QString& before, const QString&
     const qsizetype to = std::max(from, way->before.tagEnd(stretch.to));
     const Stretch formed{way->before.toForm(from), way->before.toForm(to), {}};
     std::optional<Place> found;
+    const qsizetype formFloor = way->file.toForm(way->file.tagStart(floor));
     if (formed.from >= 0 && formed.to >= formed.from)
-      found = locate(way->file.text, way->before.text, formed, spelling, false, why);
+      found = locate(way->file.text, formFloor, way->before.text, formed, spelling, false, why);
     if (!found) continue;
     const qsizetype at = way->file.toSource(found->at);
     const qsizetype end = way->file.toSource(found->at + found->length);
@@ -444,13 +451,15 @@ Patch patch(const QByteArray& file, const QString& before, const QString& after,
   QByteArray out;
   out.reserve(file.size() + 256);
   qsizetype done = 0;   // bytes of file already carried over
+  qsizetype floor = 0;  // the same in the lines
   qsizetype shift = 0;  // where after stands against before, past the stretches so far
   for (Stretch stretch : *found) {
     const qsizetype grows = stretch.text.size() - (stretch.to - stretch.from);
     std::optional<Place> at =
-        place(hay, before, after, stretch, shift, spelling, oneWay, &result.why);
+        place(hay, floor, before, after, stretch, shift, spelling, oneWay, &result.why);
     shift += grows;
     if (!at) return result;
+    floor = at->at + at->length;
     const qsizetype end = lines.fileAt(at->at + at->length);
     at->at = lines.fileAt(at->at);
     at->length = end - at->at;

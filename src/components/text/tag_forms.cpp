@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "text/html_entities.h"
 #include "text/markup_scan.h"
 
 namespace {
@@ -84,6 +85,54 @@ bool tag(const S& s, qsizetype i, S& form, qsizetype* end) {
   return true;
 }
 
+// A declaration the browser reads as a comment ("<![if !vml]>", "<?xml ?>")
+// in the form the engine writes that comment, and where it ends; false for a
+// doctype and for what is no such declaration.
+template <typename S>
+bool bogusComment(const S& s, qsizetype i, S& form, qsizetype* end) {
+  const qsizetype n = s.size();
+  if (at(s, i) != '<' || i + 1 >= n || (at(s, i + 1) != '!' && at(s, i + 1) != '?')) return false;
+  static const char kDoctype[] = "!doctype";
+  qsizetype k = 0;
+  while (k < 8 && i + 1 + k < n && lower(at(s, i + 1 + k)) == char16_t(kDoctype[k])) ++k;
+  if (k == 8) return false;
+  const qsizetype data = i + (at(s, i + 1) == '!' ? 2 : 1);
+  qsizetype close = data;
+  while (close < n && at(s, close) != '>') ++close;
+  for (const char c : {'<', '!', '-', '-'}) put(form, char16_t(c));
+  put(form, s, data, close);
+  for (const char c : {'-', '-', '>'}) put(form, char16_t(c));
+  *end = close < n ? close + 1 : n;
+  return true;
+}
+
+// A character reference the engine writes otherwise ("&nbsp" without its
+// ";", "&#160;", "&#65;") in the engine's form, and where it ends; false
+// when the engine writes it the same or as a character the file may encode
+// its own way.
+template <typename S>
+bool reference(const S& s, qsizetype i, S& form, qsizetype* end) {
+  if (at(s, i) != '&') return false;
+  const qsizetype window = std::min<qsizetype>(s.size() - i, 40);
+  QString text;
+  for (qsizetype k = 0; k < window; ++k) text += QChar(at(s, i + k));
+  const htmlentities::Reference ref = htmlentities::decodeAt(text, 0);
+  if (ref.length == 0) return false;
+  const char* spelled = ref.character == '&'    ? "&amp;"
+                        : ref.character == '<'  ? "&lt;"
+                        : ref.character == '>'  ? "&gt;"
+                        : ref.character == 0xA0 ? "&nbsp;"
+                        : ref.character < 0x80  ? nullptr
+                                                : "";
+  if (spelled && !*spelled) return false;
+  const QString canonical =
+      spelled ? QString::fromLatin1(spelled) : QString(QChar(char16_t(ref.character)));
+  if (text.first(ref.length) == canonical) return false;
+  for (const QChar c : canonical) put(form, c.unicode());
+  *end = i + ref.length;
+  return true;
+}
+
 // Tags the browser adds where a page leaves them out: end tags it may omit,
 // and start tags without attributes it may imply.
 template <typename S>
@@ -128,6 +177,13 @@ tagforms::Forms<S> formsOf(const S& s, bool loose) {
         (isAlpha(at(s, i + 1)) || (at(s, i + 1) == '/' && i + 2 < n && isAlpha(at(s, i + 2))));
     S form;
     qsizetype end = 0;
+    if (bogusComment(s, i, form, &end) || reference(s, i, form, &end)) {
+      // Lines up as a whole with what the engine writes, like a tag.
+      out.tokens.push_back({out.text.size(), i, true});
+      out.text += form;
+      i = end;
+      continue;
+    }
     if (opens && tag(s, i, form, &end)) {
       out.tokens.push_back({out.text.size(), i, true});
       if (!loose || !impliable(form)) out.text += form;

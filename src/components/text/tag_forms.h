@@ -7,8 +7,11 @@
 // Markup with every tag written one way, whatever its spelling: tag and
 // attribute names in lower case, each value in double quotes with &amp; and
 // &quot; read, no self-closing slash, single spaces. "<P ID=b>", "<p id='b'>"
-// and "<p  id=\"b\" />" all read "<p id=\"b\">". Text, comments and
-// declarations stay as written. Lets a file's tags be lined up with the
+// and "<p  id=\"b\" />" all read "<p id=\"b\">". A declaration the browser
+// reads as a comment reads as that comment ("<![if x]>" as "<!--[if x]-->"),
+// and a reference the engine writes otherwise as the engine writes it
+// ("&nbsp" as "&nbsp;", "&#65;" as "A"). Other text, comments and the doctype
+// stay as written. Lets a file's tags be lined up with the
 // engine's by what they are rather than how they are spelled.
 namespace tagforms {
 

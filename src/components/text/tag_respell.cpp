@@ -237,41 +237,81 @@ std::optional<QByteArray> carry(QByteArrayView file, QStringView before, QString
   const auto f = tokens(file);
   const auto b = tokens(before);
   const auto a = tokens(after);
-  if (!f || !b || !a || f->size() != b->size() || b->size() != a->size()) return std::nullopt;
-  QByteArray out;
+  if (!f || !b || !a || f->size() != b->size()) return std::nullopt;
+  // The file's tokens must be the ones the engine read as before's: text
+  // that reads otherwise (or a tag of another name) means the two do not
+  // line up, and nothing is carried.
+  const auto tagOf = [](const auto& s, const Token& t) {
+    return t.tag ? parseTag(s.sliced(t.from, t.to - t.from)) : std::nullopt;
+  };
   for (std::size_t i = 0; i < f->size(); ++i) {
     const Token& ft = (*f)[i];
     const Token& bt = (*b)[i];
-    const Token& at = (*a)[i];
-    if (ft.tag != bt.tag || bt.tag != at.tag) return std::nullopt;
+    if (ft.tag != bt.tag) return std::nullopt;
     const QByteArrayView fileToken = file.sliced(ft.from, ft.to - ft.from);
     const QStringView beforeToken = before.sliced(bt.from, bt.to - bt.from);
-    const QStringView afterToken = after.sliced(at.from, at.to - at.from);
-    // The file's token must be the one the engine read as before's: text
-    // that reads otherwise (or a tag of another name) means the three do
-    // not line up, and nothing is carried.
     if (!ft.tag) {
       const std::optional<QByteArray> read = spell(beforeToken);
       if (!read || *read != fileToken) return std::nullopt;
-    } else {
-      const auto fileTag = parseTag(fileToken);
-      const auto beforeTag = parseTag(beforeToken);
-      if ((fileTag && beforeTag &&
-           (fileTag->name != beforeTag->name || fileTag->closing != beforeTag->closing)) ||
-          bool(fileTag) != bool(beforeTag))
-        return std::nullopt;
-    }
-    if (beforeToken == afterToken) {
-      out += fileToken;
       continue;
     }
-    std::optional<QByteArray> bytes;
-    if (!at.tag)
-      bytes = spell(afterToken);
-    else if (!beforeToken.startsWith(u"<!"))
-      bytes = respellTag(fileToken, beforeToken, afterToken, spell);
-    if (!bytes) return std::nullopt;
-    out += *bytes;
+    const auto fileTag = tagOf(file, ft);
+    const auto beforeTag = tagOf(before, bt);
+    if ((fileTag && beforeTag &&
+         (fileTag->name != beforeTag->name || fileTag->closing != beforeTag->closing)) ||
+        bool(fileTag) != bool(beforeTag))
+      return std::nullopt;
+  }
+  // Before's tokens lined up with after's: a tag with the tag of the same
+  // name, text with the same text. What is left over was taken out (the
+  // file's bytes go) or put in (the engine's spelling comes).
+  const std::size_t n = b->size(), m = a->size();
+  if (n * m > 1'000'000) return std::nullopt;
+  const auto same = [&](std::size_t i, std::size_t j) {
+    const Token& bt = (*b)[i];
+    const Token& at = (*a)[j];
+    if (bt.tag != at.tag) return false;
+    if (!bt.tag)
+      return before.sliced(bt.from, bt.to - bt.from) == after.sliced(at.from, at.to - at.from);
+    const auto x = tagOf(before, bt);
+    const auto y = tagOf(after, at);
+    if (!x || !y)
+      return before.sliced(bt.from, bt.to - bt.from) == after.sliced(at.from, at.to - at.from);
+    return x->name == y->name && x->closing == y->closing;
+  };
+  std::vector<std::vector<int>> longest(n + 1, std::vector<int>(m + 1, 0));
+  for (std::size_t i = n; i-- > 0;)
+    for (std::size_t j = m; j-- > 0;)
+      longest[i][j] =
+          same(i, j) ? longest[i + 1][j + 1] + 1 : std::max(longest[i + 1][j], longest[i][j + 1]);
+  QByteArray out;
+  std::size_t i = 0, j = 0;
+  while (i < n || j < m) {
+    if (i < n && j < m && same(i, j) && longest[i][j] == longest[i + 1][j + 1] + 1) {
+      const Token& ft = (*f)[i];
+      const Token& bt = (*b)[i];
+      const Token& at = (*a)[j];
+      const QByteArrayView fileToken = file.sliced(ft.from, ft.to - ft.from);
+      const QStringView beforeToken = before.sliced(bt.from, bt.to - bt.from);
+      const QStringView afterToken = after.sliced(at.from, at.to - at.from);
+      ++i, ++j;
+      if (beforeToken == afterToken) {
+        out += fileToken;
+        continue;
+      }
+      std::optional<QByteArray> bytes;
+      if (!beforeToken.startsWith(u"<!"))
+        bytes = respellTag(fileToken, beforeToken, afterToken, spell);
+      if (!bytes) return std::nullopt;
+      out += *bytes;
+    } else if (j < m && (i == n || longest[i][j + 1] >= longest[i + 1][j])) {
+      const Token& at = (*a)[j++];
+      const std::optional<QByteArray> bytes = spell(after.sliced(at.from, at.to - at.from));
+      if (!bytes) return std::nullopt;
+      out += *bytes;
+    } else {
+      ++i;  // taken out
+    }
   }
   return out;
 }

@@ -213,9 +213,33 @@ void MinimalSaveTest::patch_data() {
       << wrap.arg("<p id=\"a\">Same</p><p id=\"a\">Same</p><p id=\"a\">Same</p>")
       << wrap.arg("<p id=\"a\">Same</p><p id=\"a\">SameX</p><p id=\"a\">Same</p>") << "UTF-8"
       << false << QByteArray();
-  QTest::newRow("deleted text spelled otherwise: falls back")
+  // References and declarations the engine writes its own way are placed
+  // as what they read as.
+  QTest::newRow("deleted reference spelled otherwise")
       << QByteArray("<P>Fish &#38; chips</P>") << wrap.arg("<p>Fish &amp; chips</p>")
-      << wrap.arg("<p>Fish chips</p>") << "UTF-8" << false << QByteArray();
+      << wrap.arg("<p>Fish chips</p>") << "UTF-8" << false << QByteArray("<P>Fish chips</P>");
+  QTest::newRow("no-break space without its ;")
+      << QByteArray("<TD>&nbsp</TD><TD>x</TD>")
+      << wrap.arg("<table><tbody><tr><td>&nbsp;</td><td>x</td></tr></tbody></table>")
+      << wrap.arg("<table><tbody><tr><td></td><td>x</td></tr></tbody></table>") << "UTF-8" << false
+      << QByteArray("<TD></TD><TD>x</TD>");
+  QTest::newRow("a join over a declaration read as a comment")
+      << QByteArray("<P>One</P>\n<P><![if !x]>&nbsp;<![endif]></P>\n<P>Two</P>")
+      << wrap.arg("<p>One</p>\n<p><!--[if !x]-->&nbsp;<!--[endif]--></p>\n<p>Two</p>")
+      << wrap.arg("<p>One Two</p>") << "UTF-8" << false << QByteArray("<P>One Two</P>");
+  QTest::newRow("a change right after a tag's <")
+      << QByteArray("<P><STRONG><FONT COLOR=red>Change</FONT></STRONG></P>")
+      << wrap.arg("<p><strong><font color=\"red\">Change</font></strong></p>")
+      << wrap.arg("<p><font color=\"red\" style=\"\">Change</font></p>") << "UTF-8" << false
+      << QByteArray("<P><FONT COLOR=red STYLE=\"\">Change</FONT></P>");
+  // The second change's markup stands before the first change too; the
+  // file holds the changes in order.
+  QTest::newRow("placed past the change before")
+      << QByteArray("<P>Two</P>\n<p class=\"m\">\n\nX</p>\n<P>Three</P>\n<P CLASS=m>\n\nY</P>")
+      << wrap.arg("<p>Two</p>\n<p class=\"m\">\n\nX</p>\n<p>Three</p>\n<p class=\"m\">\n\nY</p>")
+      << wrap.arg("<p>Two</p>\n<p class=\"m\">\n\nX</p>\n<p>Threes</p>\n<p class=\"m\">\nY</p>")
+      << "UTF-8" << false
+      << QByteArray("<P>Two</P>\n<p class=\"m\">\n\nX</p>\n<P>Threes</P>\n<P CLASS=m>\nY</P>");
   QTest::newRow("unwritable charset: falls back")
       << QByteArray("<p>x</p>") << wrap.arg("<p>x</p>") << wrap.arg("<p>xy</p>") << "UTF-16LE"
       << false << QByteArray();

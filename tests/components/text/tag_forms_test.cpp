@@ -26,6 +26,12 @@ void TagFormsTest::oneWay_data() {
                                            << QByteArray("<a href=\"a?x=1&y=\"2\"\">");
   QTest::newRow("comment and text stay")
       << QByteArray("<!-- <P ID=b> -->a < b") << QByteArray("<!-- <P ID=b> -->a < b");
+  QTest::newRow("declarations read as comments, the doctype as written")
+      << QByteArray("<!DOCTYPE html><?xml version=\"1.0\"?><![if !vml]>x<![endif]>")
+      << QByteArray("<!DOCTYPE html><!--?xml version=\"1.0\"?--><!--[if !vml]-->x<!--[endif]-->");
+  QTest::newRow("references as the engine writes them")
+      << QByteArray("&nbsp &#160; &#65; &AMP &lt &eacute; &nbsp; &amp; &unknown;")
+      << QByteArray("&nbsp; &nbsp; A &amp; &lt; &eacute; &nbsp; &amp; &unknown;");
   QTest::newRow("unended tag stays text") << QByteArray("x<P ID=b") << QByteArray("x<P ID=b");
 }
 
