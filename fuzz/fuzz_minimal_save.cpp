@@ -96,9 +96,14 @@ class Reading final : public markupscan::Visitor {
 // other text can make two parsers read one tag differently.
 class EngineSpelled final : public markupscan::Visitor {
  public:
-  explicit EngineSpelled(QByteArrayView page) : page_(page) { markupscan::scan(page, *this); }
+  explicit EngineSpelled(QByteArrayView page) : page_(page) {
+    markupscan::scan(page, *this);
+    // The engine ends every tag: one left open takes the rest of the page.
+    if (page.sliced(reached_).contains('<')) yes = false;
+  }
   bool yes = true;
   void tag(const markupscan::Tag& tag) override {
+    reached_ = std::max(reached_, tag.end);
     for (const char c : tag.name)
       if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) yes = false;
     for (const markupscan::Attribute& a : tag.attributes) {
@@ -114,6 +119,7 @@ class EngineSpelled final : public markupscan::Visitor {
   void text(qsizetype from, qsizetype to) override { plain(from, to); }
   // The engine closes every comment: one left open takes the rest of the page.
   void comment(qsizetype, qsizetype to) override {
+    reached_ = std::max(reached_, to);
     if (to >= page_.size()) yes = false;
   }
   void raw(const markupscan::Tag& element, qsizetype from, qsizetype to) override {
@@ -122,10 +128,12 @@ class EngineSpelled final : public markupscan::Visitor {
 
  private:
   void plain(qsizetype from, qsizetype to) {
+    reached_ = std::max(reached_, to);
     const QByteArrayView t = page_.sliced(from, to - from);
     if (t.contains('<') || t.contains('>')) yes = false;
   }
   QByteArrayView page_;
+  qsizetype reached_ = 0;
 };
 
 }  // namespace
