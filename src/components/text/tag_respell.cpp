@@ -167,6 +167,15 @@ std::optional<QByteArray> respellTag(QByteArrayView file, QStringView before, QS
   if (!f || !b || !a || f->name != b->name || b->name != a->name || f->closing != b->closing ||
       b->closing != a->closing)
     return std::nullopt;
+  // Attributes are found by name: a name written twice (the browser keeps
+  // the first) would have one's change written into the other.
+  const auto twice = [](const Tag& tag) {
+    for (std::size_t i = 0; i < tag.attrs.size(); ++i)
+      for (std::size_t j = i + 1; j < tag.attrs.size(); ++j)
+        if (tag.attrs[i].name == tag.attrs[j].name) return true;
+    return false;
+  };
+  if (twice(*f) || twice(*b) || twice(*a)) return std::nullopt;
   // A value that needs quotes gets the quote the tag already uses.
   char tagQuote = '"';
   for (const Attr& attr : f->attrs)

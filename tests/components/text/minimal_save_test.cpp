@@ -232,6 +232,12 @@ void MinimalSaveTest::patch_data() {
       << wrap.arg("<p><strong><font color=\"red\">Change</font></strong></p>")
       << wrap.arg("<p><font color=\"red\" style=\"\">Change</font></p>") << "UTF-8" << false
       << QByteArray("<P><FONT COLOR=red STYLE=\"\">Change</FONT></P>");
+  // The browser keeps the first of two attributes of one name; the change
+  // is never carried into the wrong one.
+  QTest::newRow("an attribute written twice: falls back")
+      << QByteArray("<P>Go <A HREF=x HREF=y>there</A></P>")
+      << wrap.arg("<p>Go <a href=\"x\">there</a></p>") << wrap.arg("<p>Go <a>there</a></p>")
+      << "UTF-8" << false << QByteArray();
   // The second change's markup stands before the first change too; the
   // file holds the changes in order.
   QTest::newRow("placed past the change before")
