@@ -357,8 +357,9 @@ bool insideTag(const QString& markup, qsizetype at) {
 
 // Where before[stretch) stands in the file's lines (positions in the lines,
 // at or past floor), matched as spelled, then in another case, then tag by
-// tag by what each tag is. The last may widen the stretch to whole tags: stretch then grows, its
-// text with it (shift: where after stands against before at the stretch).
+// tag by what each tag is. The last may widen the stretch to whole tags:
+// stretch then grows, its text with it (shift: where after stands against
+// before at the stretch).
 std::optional<Place> place(Haystack& file, qsizetype floor, const QString& before,
                            const QString& after, Stretch& stretch, qsizetype shift,
                            Spelling spelling, std::optional<OneWay> (&oneWay)[2], QString* why) {

@@ -11,8 +11,8 @@
 // reads as a comment reads as that comment ("<![if x]>" as "<!--[if x]-->"),
 // and a reference the engine writes otherwise as the engine writes it
 // ("&nbsp" as "&nbsp;", "&#65;" as "A"). Other text, comments and the doctype
-// stay as written. Lets a file's tags be lined up with the
-// engine's by what they are rather than how they are spelled.
+// stay as written. Lets a file's tags be lined up with the engine's by what
+// they are rather than how they are spelled.
 namespace tagforms {
 
 struct Token final {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <algorithm>
+#include <dtl/dtl.hpp>
 #include <vector>
 
 namespace {
@@ -271,56 +272,45 @@ std::optional<QByteArray> carry(QByteArrayView file, QStringView before, QString
         bool(fileTag) != bool(beforeTag))
       return std::nullopt;
   }
-  // Before's tokens lined up with after's: a tag with the tag of the same
-  // name, text with the same text. What is left over was taken out (the
-  // file's bytes go) or put in (the engine's spelling comes).
-  const std::size_t n = b->size(), m = a->size();
-  if (n * m > 1'000'000) return std::nullopt;
-  const auto same = [&](std::size_t i, std::size_t j) {
-    const Token& bt = (*b)[i];
-    const Token& at = (*a)[j];
-    if (bt.tag != at.tag) return false;
-    if (!bt.tag)
-      return before.sliced(bt.from, bt.to - bt.from) == after.sliced(at.from, at.to - at.from);
-    const auto x = tagOf(before, bt);
-    const auto y = tagOf(after, at);
-    if (!x || !y)
-      return before.sliced(bt.from, bt.to - bt.from) == after.sliced(at.from, at.to - at.from);
-    return x->name == y->name && x->closing == y->closing;
+  // Before's tokens lined up with after's by what each is: a tag by its name,
+  // text by its text. What is left over was taken out (the file's bytes go)
+  // or put in (the engine's spelling comes).
+  const auto keys = [&](const auto& s, const std::vector<Token>& tokens) {
+    std::vector<QString> out;
+    for (const Token& t : tokens) {
+      const auto tag = tagOf(s, t);
+      out.push_back(tag ? QString::fromLatin1((tag->closing ? "</" : "<") + tag->name)
+                        : s.sliced(t.from, t.to - t.from).toString());
+    }
+    return out;
   };
-  std::vector<std::vector<int>> longest(n + 1, std::vector<int>(m + 1, 0));
-  for (std::size_t i = n; i-- > 0;)
-    for (std::size_t j = m; j-- > 0;)
-      longest[i][j] =
-          same(i, j) ? longest[i + 1][j + 1] + 1 : std::max(longest[i + 1][j], longest[i][j + 1]);
+  dtl::Diff<QString, std::vector<QString>> diff(keys(before, *b), keys(after, *a));
+  diff.compose();
   QByteArray out;
   std::size_t i = 0, j = 0;
-  while (i < n || j < m) {
-    if (i < n && j < m && same(i, j) && longest[i][j] == longest[i + 1][j + 1] + 1) {
+  for (const auto& element : diff.getSes().getSequence()) {
+    const dtl::edit_t type = element.second.type;
+    if (type == dtl::SES_DELETE) {
+      ++i;
+      continue;
+    }
+    const Token& at = (*a)[j++];
+    const QStringView afterToken = after.sliced(at.from, at.to - at.from);
+    std::optional<QByteArray> bytes;
+    if (type == dtl::SES_ADD) {
+      bytes = spell(afterToken);
+    } else {
       const Token& ft = (*f)[i];
-      const Token& bt = (*b)[i];
-      const Token& at = (*a)[j];
+      const Token& bt = (*b)[i++];
       const QByteArrayView fileToken = file.sliced(ft.from, ft.to - ft.from);
       const QStringView beforeToken = before.sliced(bt.from, bt.to - bt.from);
-      const QStringView afterToken = after.sliced(at.from, at.to - at.from);
-      ++i, ++j;
-      if (beforeToken == afterToken) {
-        out += fileToken;
-        continue;
-      }
-      std::optional<QByteArray> bytes;
-      if (!beforeToken.startsWith(u"<!"))
+      if (beforeToken == afterToken)
+        bytes = fileToken.toByteArray();
+      else if (!beforeToken.startsWith(u"<!"))
         bytes = respellTag(fileToken, beforeToken, afterToken, spell);
-      if (!bytes) return std::nullopt;
-      out += *bytes;
-    } else if (j < m && (i == n || longest[i][j + 1] >= longest[i + 1][j])) {
-      const Token& at = (*a)[j++];
-      const std::optional<QByteArray> bytes = spell(after.sliced(at.from, at.to - at.from));
-      if (!bytes) return std::nullopt;
-      out += *bytes;
-    } else {
-      ++i;  // taken out
     }
+    if (!bytes) return std::nullopt;
+    out += *bytes;
   }
   return out;
 }

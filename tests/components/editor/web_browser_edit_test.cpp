@@ -477,9 +477,8 @@ void WebBrowserEditTest::toolSettlingAsksNothingMore() {
   QVERIFY(browser_->session()->lastSaveWay().minimal);
 }
 
-// The spare page and the save's checker (each a page with a renderer of its
-// own) start once the user changes the document, not for viewing or opening
-// it, and go with the editor.
+// Renderers of their own: viewing a page adds only the spare for the next
+// Edit Page; the save's checker comes with editing and stays for the next.
 void WebBrowserEditTest::renderersOnlyForEdits() {
   // The page shown and a spare for the next page opened for editing; the
   // save's checker only once the user edits, kept for the next edit.
