@@ -21,6 +21,9 @@ namespace {
 // How often a document being loaded without scripts is asked whether its
 // parsing has ended: the engine has no signal for it.
 constexpr int kReadyPollMs = 5;
+// Past this a page viewed is not loaded a second time ahead of Edit Page:
+// its second document would cost more memory than its load costs time.
+constexpr qint64 kPreparedUpTo = 1024 * 1024;
 
 bool isInput(QEvent::Type type) {
   switch (type) {
@@ -144,12 +147,21 @@ void WebBrowser::usePage(WebPage* page) {
   view_->setPage(page_);
 }
 
-WebPage* WebBrowser::freshPage() {
-  // A spare still loading its empty document would report that load as this one's.
-  WebPage* page = spareReady_ && spareReady_ == spare_ ? spare_.data() : new WebPage(view_);
-  if (page == spare_) spare_ = nullptr;
-  spareReady_ = nullptr;
-  return page;
+WebBrowser::Spare WebBrowser::takeSpare(const QUrl& url) {
+  Spare spare = std::exchange(spare_, {});
+  if (!spare.page) return {};
+  const bool same = spare.url == url;
+  // The file viewed is the file to edit only while it is not written since.
+  if (same && !spare.waiting && spare.stamp.sameAs(filestamp::of(pagescheme::pathOf(url))))
+    return spare;
+  // A spare still loading would report that load as this one's, and one
+  // holding the file as it was would pass for its new document.
+  if (!spare.loaded || same) {
+    spare.page->deleteLater();
+    return {};
+  }
+  spare.url = QUrl();
+  return spare;
 }
 
 void WebBrowser::startLoad(const QUrl& url) {
@@ -160,9 +172,11 @@ void WebBrowser::startLoad(const QUrl& url) {
   // the old page goes, and its renderer with it.
   // A fresh page also starts from an empty document, so the document whose
   // parsing is watched below is this load's, never the one it replaces.
+  Spare spare;
   if (!scripts && !page_->url().isEmpty()) {
     WebPage* old = page_;
-    usePage(freshPage());
+    spare = takeSpare(url);
+    usePage(spare.page ? spare.page.data() : new WebPage(view_));
     page_->silent = old->silent;
     old->deleteLater();
   }
@@ -184,8 +198,22 @@ void WebBrowser::startLoad(const QUrl& url) {
     return;
   }
   state_->loadStarted(url, scripts);
-  view_->load(url);
   askingReady_ = false;
+  if (spare.page && spare.url == url) {
+    // Its load is this one: what it told of it is told again, or its end is
+    // still to come.
+    if (spare.loaded)
+      QMetaObject::invokeMethod(
+          this,
+          [this, load = state_->load(), ok = spare.ok] {
+            if (!destroying_ && state_->load() == load) loadFinished(ok);
+          },
+          Qt::QueuedConnection);
+    else
+      readyPoll_->start();
+    return;
+  }
+  view_->load(url);
   // The engine says when a load ends, not when its document is parsed: a
   // load without scripts is asked until it is, so it can be edited at once.
   if (scripts)
@@ -213,19 +241,54 @@ void WebBrowser::loadFinished(bool ok) {
   // A page's scripts may have added or changed its viewport tag meanwhile.
   if (file) readViewport();
   // The next page opened for editing starts in a renderer already running:
-  // Edit Page waits for no renderer to start.
-  startSpare();
+  // Edit Page waits for no renderer to start, nor, for a page of a usual
+  // size, for the page to load.
+  const bool prepare =
+      file && state_->scriptsRan() && QFileInfo(LocationPath()).size() <= kPreparedUpTo;
+  startSpare(prepare ? page_->url() : QUrl());
   emit DownloadComplete();
 }
 
-void WebBrowser::startSpare() {
-  if (spare_ || destroying_) return;
-  // An empty document assigns the renderer to no site, so any page may load in it.
-  spare_ = new WebPage(view_);
-  connect(spare_, &QWebEnginePage::loadFinished, this, [this, page = spare_] {
-    if (page == spare_) spareReady_ = page;
+void WebBrowser::startSpare(const QUrl& prepared) {
+  if (destroying_) return;
+  const FileStamp stamp =
+      prepared.isEmpty() ? FileStamp() : filestamp::of(pagescheme::pathOf(prepared));
+  if (spare_.page && spare_.url == prepared && (prepared.isEmpty() || spare_.stamp.sameAs(stamp)))
+    return;
+  const bool ended = spare_.page && spare_.loaded;
+  spare_.url = prepared;
+  spare_.stamp = stamp;
+  spare_.loaded = spare_.ok = false;
+  // The spare's renderer is running already: it takes the next document
+  // once its last load has ended, so that load's end is not taken for it.
+  if (ended) {
+    loadSpare();
+    return;
+  }
+  if (spare_.page) {
+    spare_.waiting = true;
+    return;
+  }
+  spare_.page = new WebPage(view_);
+  spare_.page->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+  connect(spare_.page, &QWebEnginePage::loadFinished, this, [this, page = spare_.page](bool ok) {
+    if (page != spare_.page || spare_.loaded) return;
+    if (std::exchange(spare_.waiting, false)) {
+      loadSpare();
+      return;
+    }
+    spare_.loaded = true;
+    spare_.ok = ok;
   });
-  spare_->load(QUrl(QStringLiteral("about:blank")));
+  loadSpare();
+}
+
+void WebBrowser::loadSpare() {
+  // Its document is the file's alone: a refresh or a redirect it asks for
+  // on its own is refused.
+  spare_.page->holdsEdits = [asked = false]() mutable { return std::exchange(asked, true); };
+  // An empty document assigns the renderer to no site, so any page may load in it.
+  spare_.page->load(spare_.url.isEmpty() ? QUrl(QStringLiteral("about:blank")) : spare_.url);
 }
 
 void WebBrowser::pollReady() {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "editor/device_view.h"
+#include "files/file_stamp.h"
 
 class EditSession;
 class EditingState;
@@ -95,11 +96,24 @@ class WebBrowser final : public QWidget {
   void forgetDocument(bool keepCopy = false);
   void startLoad(const QUrl& url);
   void loadFinished(bool ok);
-  // A page whose renderer already runs, for the next load without scripts.
-  WebPage* freshPage();
-  // The spare that freshPage() hands out: started after each load, so that
-  // the next Edit Page finds a renderer running.
-  void startSpare();
+  // A page whose renderer already runs, kept for the next load without
+  // scripts: an empty document, or the page just viewed loaded the way Edit
+  // Page loads it, so that Edit Page finds it parsed already.
+  struct Spare {
+    QPointer<WebPage> page;
+    QUrl url;         // the file it holds; empty: an empty document
+    FileStamp stamp;  // of that file as its load began
+    bool loaded = false;  // its load of url has ended
+    bool ok = false;
+    bool waiting = false;  // url is to be loaded once the load before it ends
+  };
+  // Takes the spare for a load of url without scripts: its page is null when
+  // none can take that load, and its url is url when it holds that document.
+  Spare takeSpare(const QUrl& url);
+  // Started after each load, so that the next Edit Page finds a renderer
+  // running; prepared is the file just viewed, to be loaded in it.
+  void startSpare(const QUrl& prepared);
+  void loadSpare();
   // The page URL of a file, and the file of the document shown: the one
   // place that maps between the two.
   static QUrl urlOf(const QString& path);
@@ -118,9 +132,7 @@ class WebBrowser final : public QWidget {
 
   QWebEngineView* view_ = nullptr;
   WebPage* page_ = nullptr;
-  // A fresh page whose renderer is running already: its empty document has loaded.
-  QPointer<WebPage> spare_;
-  QPointer<WebPage> spareReady_;
+  Spare spare_;
   EditingState* state_ = nullptr;
   EditSession* session_ = nullptr;
 

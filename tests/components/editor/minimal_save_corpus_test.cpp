@@ -389,14 +389,18 @@ void MinimalSaveCorpusTest::goalMet() {
   // Every edit of every page is written as only its stretches. A check the
   // engine could not finish (a renderer slowed past its time on a loaded
   // machine) says nothing of where the stretches went.
+  const auto unchecked = [](const Result& r) {
+    return r.why == u"the browser could not read the changed file";
+  };
   for (const Result& r : results)
-    if (r.why != u"the browser could not read the changed file")
+    if (!unchecked(r))
       QVERIFY2(r.minimal,
                qPrintable(r.page + u' ' + r.edit + u' ' + r.method + QStringLiteral(": ") + r.why));
   // Both methods write the same bytes: the same way, the same reason.
   for (const Result& r : results)
     for (const Result& o : results)
-      if (r.page == o.page && r.edit == o.edit && r.method != o.method) {
+      if (r.page == o.page && r.edit == o.edit && r.method != o.method && !unchecked(r) &&
+          !unchecked(o)) {
         QCOMPARE(r.minimal, o.minimal);
         QCOMPARE(r.outside, o.outside);
       }

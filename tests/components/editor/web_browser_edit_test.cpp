@@ -71,6 +71,8 @@ class WebBrowserEditTest final : public QObject {
   void changedOnDisk();
   void toolSettlingAsksNothingMore();
   void renderersOnlyForEdits();
+  void preparedEditLoad_data();
+  void preparedEditLoad();
 
  private:
   QString write(const QString& name, const QByteArray& bytes);
@@ -497,6 +499,45 @@ void WebBrowserEditTest::renderersOnlyForEdits() {
   QVERIFY(testfiles::read(path).contains("<p id=\"first\">Hellozebra</p>"));
   QTest::qWait(200);
   QCOMPARE(pages(), 3);
+}
+
+// The page viewed is loaded ahead of Edit Page without its scripts; what
+// Edit Page then shows is still the file as it is now, and the page itself.
+void WebBrowserEditTest::preparedEditLoad_data() {
+  QTest::addColumn<QByteArray>("page");
+  QTest::addColumn<QByteArray>("written");  // over the file after it is viewed
+  QTest::newRow("file written since it was viewed")
+      << kPage << QByteArray(kPage).replace("World", "Changed world");
+  // Without scripts the page asks to go elsewhere at once.
+  QTest::newRow("page that leaves when its scripts are off")
+      << QByteArray(kPage).replace("<body>",
+                                   "<body><noscript><meta http-equiv=\"refresh\" "
+                                   "content=\"0;url=other.htm\"></noscript>")
+      << QByteArray();
+}
+
+void WebBrowserEditTest::preparedEditLoad() {
+  QFETCH(QByteArray, page);
+  QFETCH(QByteArray, written);
+  write(QStringLiteral("other.htm"), "<p>other</p>");
+  const QString path = write(QStringLiteral("sales.htm"), page);
+  QVERIFY(driver::load(browser_.get(), path));
+  QTest::qWait(1000);  // the spare's load ends meanwhile
+  if (!written.isEmpty()) testfiles::write(path, written);
+  browser_->state()->setEditing(true);
+  QSignalSpy loaded(browser_.get(), &WebBrowser::DownloadComplete);
+  browser_->setDesignMode(QStringLiteral("On"));
+  QVERIFY(loaded.wait(30000));
+  QCOMPARE(driver::designMode(browser_.get()), QStringLiteral("on"));
+  QCOMPARE(browser_->LocationPath(), path);
+  const QString markup = driver::markup(browser_.get());
+  QVERIFY(markup.contains(written.isEmpty() ? "World" : "Changed world"));
+  QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#first"), "zebra"));
+  MsgBoxRecorder rec(MsgAnswer::Save);
+  QVERIFY(driver::load(browser_.get(), dir_->filePath(QStringLiteral("other.htm"))));
+  QVERIFY(testfiles::read(path).contains("<p id=\"first\">Hellozebra</p>"));
+  QCOMPARE(testfiles::read(dir_->filePath(QStringLiteral("other.htm"))),
+           QByteArray("<p>other</p>"));
 }
 
 QV_TEST_MAIN(WebBrowserEditTest)
