@@ -281,6 +281,12 @@ void WebBrowser::startSpare(const QUrl& prepared) {
     spare_.loaded = true;
     spare_.ok = ok;
   });
+  // A spare whose renderer died holds nothing a load could be told from.
+  connect(spare_.page, &QWebEnginePage::renderProcessTerminated, this, [this, page = spare_.page] {
+    if (page != spare_.page) return;
+    page->deleteLater();
+    spare_ = {};
+  });
   loadSpare();
 }
 

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <csignal>
 
 #include "editor/edit_session.h"
 #include "editor/editing_state.h"
@@ -73,6 +74,7 @@ class WebBrowserEditTest final : public QObject {
   void renderersOnlyForEdits();
   void preparedEditLoad_data();
   void preparedEditLoad();
+  void deadSpareNotTaken();
 
  private:
   QString write(const QString& name, const QByteArray& bytes);
@@ -544,6 +546,28 @@ void WebBrowserEditTest::preparedEditLoad() {
   QVERIFY(testfiles::read(path).contains("<p id=\"first\">Hellozebra</p>"));
   QCOMPARE(testfiles::read(dir_->filePath(QStringLiteral("other.htm"))),
            QByteArray("<p>other</p>"));
+}
+
+// A spare whose renderer died is not taken for the page it had loaded.
+void WebBrowserEditTest::deadSpareNotTaken() {
+  const QString path = write(QStringLiteral("sales.htm"), kPage);
+  QVERIFY(driver::load(browser_.get(), path));
+  QWebEnginePage* spare = nullptr;
+  QVERIFY(driver::waitFor([&] {
+    for (QWebEnginePage* p : browser_->findChildren<QWebEnginePage*>())
+      if (p != browser_->view()->page() && p->url().fileName() == u"sales.htm") spare = p;
+    return spare && spare->renderProcessPid() > 0;
+  }));
+  QVERIFY(spare->renderProcessPid() != browser_->view()->page()->renderProcessPid());
+  QSignalSpy died(spare, &QWebEnginePage::renderProcessTerminated);
+  ::kill(pid_t(spare->renderProcessPid()), SIGKILL);
+  QVERIFY(died.wait(30000));
+  browser_->state()->setEditing(true);
+  QSignalSpy loaded(browser_.get(), &WebBrowser::DownloadComplete);
+  browser_->setDesignMode(QStringLiteral("On"));
+  QVERIFY(loaded.wait(30000));
+  QVERIFY(driver::waitFor([&] { return driver::designMode(browser_.get()) == u"on"; }));
+  QVERIFY(driver::markup(browser_.get()).contains("World"));
 }
 
 QV_TEST_MAIN(WebBrowserEditTest)
