@@ -57,7 +57,7 @@ grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/
   <<<"$copyright" || fail "the copyright file is not in the Debian format"
 grep -qx 'License: GPL-3+' <<<"$copyright" || fail "the copyright file does not give GPL-3+"
 for lib in libqt6core6 libqt6webenginecore6 libqscintilla2-qt6-15 libcurl4 libqt6keychain1 \
-    libarchive13; do
+    libarchive13 libssl3; do
   grep -qw -- "$lib" <<<"$depends" || continue
   grep -qF -- "/usr/share/doc/$lib/copyright" <<<"$copyright" ||
     fail "the copyright file does not name $lib, which the program links"

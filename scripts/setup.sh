@@ -10,7 +10,7 @@ packages=(
   libbenchmark-dev libdtl-dev fonts-dejavu-core xdg-utils
   dpkg-dev file xvfb xauth xdotool
   clang libclang-rt-14-dev desktop-file-utils
-  libcurl4-openssl-dev qtkeychain-qt6-dev
+  libcurl4-openssl-dev qtkeychain-qt6-dev libssl-dev
   libarchive-dev
   libqscintilla2-qt6-dev
   unzip  # only the unpacking benchmark's reference

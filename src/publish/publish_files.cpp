@@ -1,11 +1,11 @@
 #include "publish/publish_files.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
+#include "files/checksum.h"
 #include "files/paths.h"
 #include "files/v_file.h"
 #include "text/page_references.h"
@@ -60,7 +60,7 @@ struct Collector final {
 QByteArray fileSha256(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
-  QCryptographicHash hash(QCryptographicHash::Sha256);
+  checksum::Sha256 hash;
   if (!hash.addData(&file)) return {};
   return hash.result().toHex();
 }

@@ -1,9 +1,10 @@
 #include "publish/site_store.h"
 
-#include <QCryptographicHash>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
+
+#include "files/checksum.h"
 
 namespace {
 
@@ -12,16 +13,12 @@ namespace {
 QString siteKey(const SiteFields& site) {
   const QByteArray id =
       site.host.toLower().toUtf8() + '\n' + site.user.toUtf8() + '\n' + site.remoteFolder.toUtf8();
-  return QStringLiteral("site-") +
-         QString::fromLatin1(
-             QCryptographicHash::hash(id, QCryptographicHash::Sha256).toHex().left(32));
+  return QStringLiteral("site-") + QString::fromLatin1(checksum::sha256(id).toHex().left(32));
 }
 
 QString hostKey(const QString& host, int port) {
   const QByteArray id = host.toLower().toUtf8() + ':' + QByteArray::number(port);
-  return QStringLiteral("hostkeys/") +
-         QString::fromLatin1(
-             QCryptographicHash::hash(id, QCryptographicHash::Sha256).toHex().left(32));
+  return QStringLiteral("hostkeys/") + QString::fromLatin1(checksum::sha256(id).toHex().left(32));
 }
 
 }  // namespace

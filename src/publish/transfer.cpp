@@ -2,11 +2,11 @@
 
 #include <curl/curl.h>
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
 #include <mutex>
 
+#include "files/checksum.h"
 #include "files/v_file.h"
 
 // Everything one connection needs between libcurl's callbacks and the
@@ -25,7 +25,7 @@ struct TransferHandle final {
   QByteArray bytes;
   qint64 offset = 0;
   bool fromMemory = false;
-  QCryptographicHash sent{QCryptographicHash::Sha256};  // of what libcurl took
+  checksum::Sha256 sent;  // of what libcurl took
 
   const std::atomic_bool* cancel = nullptr;
   std::function<void(qint64)> progress;
@@ -122,7 +122,7 @@ void Transfer::initialise() {
 }
 
 QString Transfer::hostKeyFingerprint(const QByteArray& keyBlob) {
-  QByteArray b64 = QCryptographicHash::hash(keyBlob, QCryptographicHash::Sha256).toBase64();
+  QByteArray b64 = checksum::sha256(keyBlob).toBase64();
   while (b64.endsWith('=')) b64.chop(1);
   return QStringLiteral("SHA256:") + QString::fromLatin1(b64);
 }

@@ -3,7 +3,6 @@
 #include <Qsci/qscilexerhtml.h>
 #include <Qsci/qsciscintilla.h>
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -366,7 +365,7 @@ bool CodeView::saveBig() {
     // another program changed is not overwritten unasked, and then with
     // the whole text: the edits' places in it are not known.
     QFile file;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    checksum::Sha256 hash;
     const bool asShown = !known.sha256.isEmpty() && vFile::OpenRegular(file, path_) &&
                          hash.addData(&file) && hash.result().toHex() == known.sha256 &&
                          filestamp::of(path_).sameAs(known.stamp);

@@ -1,6 +1,5 @@
 #include "engine/page_scheme.h"
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHash>
 #include <QMimeDatabase>
@@ -11,6 +10,7 @@
 #include <QStringList>
 #include <QWebEngineUrlScheme>
 
+#include "files/checksum.h"
 #include "files/paths.h"
 
 namespace pagescheme {
@@ -88,10 +88,7 @@ void registerScheme() {
 
 QString hostFor(const QString& folder) {
   // A letter first: a host of digits alone would read as an IP address.
-  return QLatin1Char('p') +
-         QString::fromLatin1(QCryptographicHash::hash(folder.toUtf8(), QCryptographicHash::Sha256)
-                                 .toHex()
-                                 .left(32));
+  return QLatin1Char('p') + QString::fromLatin1(checksum::sha256(folder.toUtf8()).toHex().left(32));
 }
 
 QUrl urlOf(const QString& path) {

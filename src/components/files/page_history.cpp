@@ -1,6 +1,5 @@
 #include "files/page_history.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +20,7 @@
 #include <unistd.h>
 #endif
 
+#include "files/checksum.h"
 #include "files/history_action.h"
 #include "files/history_faults.h"
 #include "files/history_limits.h"
@@ -90,9 +90,7 @@ qint64 nowNanoseconds() {
       .count();
 }
 
-QByteArray sha256Hex(const QByteArray& bytes) {
-  return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-}
+QByteArray sha256Hex(const QByteArray& bytes) { return checksum::sha256(bytes).toHex(); }
 
 QString folderOfCanonical(const QString& canonicalPath) {
   return rootFolder() + u'/' + QString::fromLatin1(sha256Hex(canonicalPath.toUtf8()));
@@ -350,7 +348,7 @@ bool whole(const QString& dataPath, const Version& v) {
   QFile file(dataPath);
   bool ok = false;
   if (file.open(QIODevice::ReadOnly)) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    checksum::Sha256 hash;
     ok = hash.addData(&file) && hash.result().toHex() == v.sha256;
   }
   if (settled) known.insert(key, ok);

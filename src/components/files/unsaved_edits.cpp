@@ -1,6 +1,5 @@
 #include "files/unsaved_edits.h"
 
-#include <QCryptographicHash>
 #include <QDataStream>
 #include <QDir>
 #include <QFileInfo>
@@ -8,6 +7,7 @@
 #include <QStandardPaths>
 #include <algorithm>
 
+#include "files/checksum.h"
 #include "files/paths.h"
 #include "files/v_file.h"
 
@@ -33,8 +33,7 @@ constexpr qint64 kMaxPartBytes = 512LL * 1024 * 1024;
 
 QString stemOf(const QString& page) {
   const QByteArray key = paths::identityOf(page).toUtf8();
-  return QString::fromLatin1(
-      QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32));
+  return QString::fromLatin1(checksum::sha256(key).toHex().left(32));
 }
 
 QString fileOf(const QString& page, const QString& suffix) {
