@@ -516,12 +516,6 @@ void WebBrowserEditTest::preparedEditLoad_data() {
                                    "<body><noscript><meta http-equiv=\"refresh\" "
                                    "content=\"0;url=other.htm\"></noscript>")
       << QByteArray();
-  QTest::newRow("big page that leaves when its scripts are off")
-      << QByteArray(kPage).replace("<body>",
-                                   "<body><noscript><meta http-equiv=\"refresh\" "
-                                   "content=\"0;url=other.htm\"></noscript>" +
-                                       QByteArray(300 * 1024, ' '))
-      << QByteArray();
 }
 
 void WebBrowserEditTest::preparedEditLoad() {
