@@ -532,14 +532,7 @@ void WebBrowserEditTest::preparedEditLoad() {
   QVERIFY(loaded.wait(30000));
   QCOMPARE(driver::designMode(browser_.get()), QStringLiteral("on"));
   QCOMPARE(browser_->LocationPath(), path);
-  const QString markup = driver::markup(browser_.get());
-  QVERIFY(markup.contains(written.isEmpty() ? "World" : "Changed world"));
-  QVERIFY(driver::typeInto(browser_.get(), QStringLiteral("#first"), "zebra"));
-  MsgBoxRecorder rec(MsgAnswer::Save);
-  QVERIFY(driver::load(browser_.get(), dir_->filePath(QStringLiteral("other.htm"))));
-  QVERIFY(testfiles::read(path).contains("<p id=\"first\">Hellozebra</p>"));
-  QCOMPARE(testfiles::read(dir_->filePath(QStringLiteral("other.htm"))),
-           QByteArray("<p>other</p>"));
+  QVERIFY(driver::markup(browser_.get()).contains(written.isEmpty() ? "World" : "Changed world"));
 }
 
 // A spare whose renderer died is not taken for the page it had loaded.

@@ -125,6 +125,10 @@ void PageHistoryTest::keepsTheReplacedBytes() {
   QCOMPARE(kept[1].size, 9);
   QCOMPARE(kept[3].sha256,
            QCryptographicHash::hash("v0 <b>original</b>\r\n", QCryptographicHash::Sha256).toHex());
+  // A copy longer than one piece of a read is listed: its bytes check out whole.
+  QVERIFY(pagefile::save(QByteArray(3 << 20, 'a'), page_));
+  QVERIFY(pagefile::save("v5", page_));
+  QCOMPARE(bytesOf(page_, history::versions(page_).at(0)), QByteArray(3 << 20, 'a'));
   QVERIFY(kept[3].original);
   QVERIFY(!kept[0].original);
   QVERIFY(kept[0].time >= kept[3].time);
