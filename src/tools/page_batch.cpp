@@ -207,6 +207,16 @@ SearchedPage searchPage(const QString& path, const pagesearch::Options& options)
   }
   searched.size = bytes.size();
   searched.fingerprint = qHash(bytes);
+  // Code is found in a UTF-8 page's bytes, never decoded whole.
+  if (pagesearch::codeInBytes(options)) {
+    const TextEncoding encoding = textcodec::encodingOf(bytes);
+    if (std::optional<pagesearch::Found> found =
+            pagesearch::findCodeInUtf8(bytes, encoding, options)) {
+      searched.coding = pagesearch::codingOf(bytes, encoding);
+      searched.matches = std::move(found->matches);
+      return searched;
+    }
+  }
   const TextBuffer page = textcodec::decode(bytes);
   searched.coding = pagesearch::codingOf(bytes, page.encoding);
   pagesearch::Found found = pagesearch::findMatches(page, searched.coding, options);

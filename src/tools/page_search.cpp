@@ -5,6 +5,7 @@
 #include <QStringView>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -646,6 +647,128 @@ Found findMatchesBy(const TextBuffer& page, const PageCoding& coding, const Opti
 }
 
 }  // namespace
+
+namespace {
+
+// Characters outside ASCII whose case folds into it (the Kelvin sign to k): a
+// page holding one needs the decoded search when the case does not count.
+const QList<QByteArray>& foldingIntoAscii() {
+  static const QList<QByteArray> found = [] {
+    QList<QByteArray> out;
+    for (char32_t c = 0x80; c <= 0xFFFF; ++c)
+      if (!QChar::isSurrogate(c) && QChar::toCaseFolded(c) < 0x80)
+        out.append(QString(QChar(c)).toUtf8());
+    return out;
+  }();
+  return found;
+}
+
+// The text of a stretch of a UTF-8 page, decoded as the whole page is.
+QString decodedStretch(QByteArrayView bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8,
+                      QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+  return utf8.decode(bytes);
+}
+
+bool continuation(char b) { return (uchar(b) & 0xC0) == 0x80; }
+
+// The UTF-16 units and line feeds of a stretch of valid UTF-8, eight bytes at
+// a time: a search of many pages walks nearly every byte of each.
+struct Tally {
+  qsizetype units = 0;
+  qsizetype lineFeeds = 0;
+};
+Tally tallyUtf8(const char* from, const char* to) {
+  constexpr quint64 k01 = 0x0101010101010101ULL, k7F = k01 * 0x7F, k80 = k01 * 0x80;
+  // How many bytes have their high bit set, when no other bit is.
+  const auto flagged = [](quint64 x) { return qsizetype(((x >> 7) * k01) >> 56); };
+  Tally t;
+  const char* b = from;
+  for (; to - b >= 8; b += 8) {
+    quint64 w;
+    std::memcpy(&w, b, 8);
+    const quint64 continuing = w & ~(w << 1) & k80;                  // 10xxxxxx
+    const quint64 pairs = w & (w << 1) & (w << 2) & (w << 3) & k80;  // 11110xxx: two units
+    const quint64 x = w ^ (k01 * '\n');
+    const quint64 feeds = ~(((x & k7F) + k7F) | x | k7F);  // exactly the zero bytes of x
+    t.units += 8 - flagged(continuing) + flagged(pairs);
+    t.lineFeeds += flagged(feeds);
+  }
+  for (; b < to; ++b) {
+    t.units += qsizetype(!continuation(*b)) + qsizetype(uchar(*b) >= 0xF0);
+    t.lineFeeds += qsizetype(*b == '\n');
+  }
+  return t;
+}
+
+}  // namespace
+
+bool codeInBytes(const Options& options) {
+  return options.mode == Mode::Code && !options.wholeWord;
+}
+
+std::optional<Found> findCodeInUtf8(const QByteArray& fileBytes, TextEncoding encoding,
+                                    const Options& options) {
+  if (!codeInBytes(options)) return std::nullopt;
+  if (encoding != TextEncoding::Utf8 && encoding != TextEncoding::Utf8Bom) return std::nullopt;
+  Found result;
+  const QString needle = findTextFor(options);
+  if (needle.isEmpty()) return result;
+  QByteArray find = needle.toUtf8();
+  if (QString::fromUtf8(find) != needle) return std::nullopt;  // a lone surrogate matches nothing
+  const qsizetype skipped = encoding == TextEncoding::Utf8Bom ? 3 : 0;
+  const QByteArrayView page = QByteArrayView(fileBytes).sliced(skipped);
+  QByteArray folded;
+  QByteArrayView haystack = page;
+  if (!options.matchCase) {
+    if (charsets::firstNonAscii(find) != find.size()) return std::nullopt;
+    for (const QByteArray& widening : foldingIntoAscii())
+      if (page.contains(widening)) return std::nullopt;
+    find = find.toLower();
+    folded = page.toByteArray().toLower();
+    haystack = folded;
+  }
+  // UTF-8 is self-synchronising: the needle's bytes found in valid UTF-8
+  // begin and end on whole characters, as they do in the decoded text.
+  const qsizetype n = page.size();
+  const char* p = page.data();
+  qsizetype at = 0, units = 0;
+  int line = 1;
+  const auto walkTo = [&](qsizetype to) {
+    const Tally t = tallyUtf8(p + at, p + to);
+    units += t.units;
+    line += int(t.lineFeeds);
+    for (const char* r = static_cast<const char*>(std::memchr(p + at, '\r', size_t(to - at))); r;
+         r = static_cast<const char*>(std::memchr(r + 1, '\r', size_t(p + to - r - 1))))
+      line += int(r + 1 == p + n || r[1] != '\n');  // a lone CR breaks a line too
+    at = to;
+  };
+  // Enough bytes for kContext characters on either side, cut on whole characters.
+  constexpr qsizetype kContextBytes = 4 * kContext + 4;
+  for (qsizetype from = haystack.indexOf(find); from >= 0;
+       from = haystack.indexOf(find, from + find.size())) {
+    const qsizetype to = from + find.size();
+    Match m;
+    walkTo(from);
+    m.start = units;
+    m.line = line;
+    walkTo(to);
+    m.end = units;
+    m.byteStart = skipped + from;
+    m.byteEnd = skipped + to;
+    qsizetype beforeFrom = std::max<qsizetype>(0, from - kContextBytes);
+    while (beforeFrom < from && continuation(p[beforeFrom])) ++beforeFrom;
+    const QString before = decodedStretch(page.sliced(beforeFrom, from - beforeFrom));
+    m.before = shown(QStringView(before).last(std::min(m.start, kContext)));
+    m.found = shown(decodedStretch(page.sliced(from, to - from)));
+    qsizetype afterTo = std::min(n, to + kContextBytes);
+    while (afterTo > to && afterTo < n && continuation(p[afterTo])) --afterTo;
+    const QString after = decodedStretch(page.sliced(to, afterTo - to));
+    m.after = shown(QStringView(after).first(std::min(kContext, after.size())));
+    result.matches.append(std::move(m));
+  }
+  return result;
+}
 
 Found findMatches(const TextBuffer& page, const PageCoding& coding, const Options& options) {
   return findMatchesBy(page, coding, options, true);

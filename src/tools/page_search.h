@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <optional>
 #include <utility>
 
 #include "text/text_buffer.h"
@@ -61,6 +62,17 @@ Found findMatches(const TextBuffer& page, const PageCoding& coding, const Option
 // The same found by building the whole page's visible text first: slower,
 // and what the search above is checked against.
 Found findMatchesWhole(const TextBuffer& page, const PageCoding& coding, const Options& options);
+
+// In code mode, the matches findMatches finds in the decoded page, found in
+// the bytes of a UTF-8 page without decoding it (the most of a search of many
+// pages). Nothing when the page or the options need the decoded text: another
+// encoding, whole words, or a case-blind search that Unicode folding could
+// widen.
+std::optional<Found> findCodeInUtf8(const QByteArray& fileBytes, TextEncoding encoding,
+                                    const Options& options);
+// Whether findCodeInUtf8 may answer for these options, before the page's
+// encoding is worked out.
+bool codeInBytes(const Options& options);
 
 // The bytes the replacement is written as in this page: in text mode with
 // &, < and > escaped; a character the page's charset cannot hold as a

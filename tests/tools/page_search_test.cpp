@@ -258,7 +258,9 @@ void PageSearchTest::randomPagesMatchOnlyText() {
 // the search over the whole visible text finds, context and places included,
 // on pages made to trip it: references standing for the find text's letters,
 // markup and raw text holding it, unclosed comments and titles, white space
-// of every kind, letters whose case folds to ASCII, other charsets.
+// of every kind, letters whose case folds to ASCII, other charsets. In code
+// mode, the search of a UTF-8 page's bytes finds what the search of its
+// decoded text finds.
 void PageSearchTest::byRunsAsWhole() {
   const QList<QByteArray> pieces = {"Acme Corp ",
                                     "acme\r\ncorp",
@@ -279,6 +281,11 @@ void PageSearchTest::byRunsAsWhole() {
                                     "\xC5\xBF",
                                     "\xC2\xA0",
                                     "\xEF\xBF\xBF",
+                                    "\xF0\x9F\x98\x80"
+                                    "Acme",
+                                    "gr\xC3\xBC\xC3\x9F\xE2\x80\x93",
+                                    "\r",
+                                    "\xEF\xBB\xBF",
                                     " ",
                                     "\r\n",
                                     "\n\n  \t",
@@ -312,12 +319,21 @@ void PageSearchTest::byRunsAsWhole() {
                                    "<meta charset=iso-8859-7>\xE1",
                                    "<meta charset=shift_jis>",
                                    "\xFF\xFE<\0p\0>\0"};
-  const QStringList finds = {QStringLiteral("acme corp"), QStringLiteral("Acme"),
-                             QStringLiteral(" corp"),     QStringLiteral("corp\u00A0acme"),
-                             QStringLiteral("a"),         QStringLiteral("&"),
-                             QStringLiteral("< b"),       QStringLiteral("k"),
-                             QStringLiteral("  "),        QStringLiteral("p co"),
-                             QStringLiteral("\u017F"),    QStringLiteral("acme_corp")};
+  const QStringList finds = {QStringLiteral("acme corp"),
+                             QStringLiteral("Acme"),
+                             QStringLiteral(" corp"),
+                             QStringLiteral("corp\u00A0acme"),
+                             QStringLiteral("a"),
+                             QStringLiteral("&"),
+                             QStringLiteral("< b"),
+                             QStringLiteral("k"),
+                             QStringLiteral("  "),
+                             QStringLiteral("p co"),
+                             QStringLiteral("\u017F"),
+                             QStringLiteral("acme_corp"),
+                             QString::fromUtf8("\xF0\x9F\x98\x80"
+                                               "A"),
+                             QString(QChar(0xD83D))};
   QRandomGenerator random(35);
   for (int round = 0; round < 1500; ++round) {
     QByteArray page = heads[random.bounded(int(heads.size()))];
@@ -335,6 +351,22 @@ void PageSearchTest::byRunsAsWhole() {
     for (qsizetype i = 0; i < fast.matches.size(); ++i) {
       const pagesearch::Match& a = fast.matches[i];
       const pagesearch::Match& b = whole.matches[i];
+      QVERIFY2(a.start == b.start && a.end == b.end && a.byteStart == b.byteStart &&
+                   a.byteEnd == b.byteEnd && a.line == b.line,
+               what.constData());
+      QVERIFY2(a.before == b.before && a.found == b.found && a.after == b.after, what.constData());
+    }
+    const pagesearch::Options code{options.find, Mode::Code, options.matchCase, false};
+    const std::optional<pagesearch::Found> inBytes =
+        pagesearch::findCodeInUtf8(page, decoded.encoding, code);
+    if (!inBytes) continue;
+    QVERIFY2(decoded.encoding == TextEncoding::Utf8 || decoded.encoding == TextEncoding::Utf8Bom,
+             what.constData());
+    const pagesearch::Found decodedCode = pagesearch::findMatches(decoded, coding, code);
+    QVERIFY2(inBytes->matches.size() == decodedCode.matches.size(), what.constData());
+    for (qsizetype i = 0; i < inBytes->matches.size(); ++i) {
+      const pagesearch::Match& a = inBytes->matches[i];
+      const pagesearch::Match& b = decodedCode.matches[i];
       QVERIFY2(a.start == b.start && a.end == b.end && a.byteStart == b.byteStart &&
                    a.byteEnd == b.byteEnd && a.line == b.line,
                what.constData());

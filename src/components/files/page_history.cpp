@@ -124,10 +124,15 @@ struct Stored final {
   qint64 keptAt = 0;  // nanoseconds
 };
 
-// The committed entries of a page's folder (those with their index), oldest first.
-std::vector<Stored> committed(const QDir& folder) {
+// The names in a page's folder, its writers' hidden leftovers included: one
+// reading serves all that a copy's planning asks of the folder.
+QStringList namesIn(const QDir& folder) { return folder.entryList(QDir::Files | QDir::Hidden); }
+
+// The committed entries among a folder's names (those with their index), oldest first.
+std::vector<Stored> committed(const QStringList& names) {
   std::vector<Stored> out;
-  for (const QString& name : folder.entryList({QStringLiteral("*") + kIndex}, QDir::Files)) {
+  for (const QString& name : names) {
+    if (!name.endsWith(kIndex)) continue;
     const auto match = entryName().match(name);
     if (match.hasMatch())
       out.push_back({name.chopped(kIndex.size()), match.captured(1).toLongLong(),
@@ -139,9 +144,11 @@ std::vector<Stored> committed(const QDir& folder) {
   return out;
 }
 
-qint64 nextSequence(const QDir& folder) {
+std::vector<Stored> committed(const QDir& folder) { return committed(namesIn(folder)); }
+
+qint64 nextSequence(const QStringList& names) {
   qint64 last = 0;
-  for (const QString& name : folder.entryList(QDir::Files)) {
+  for (const QString& name : names) {
     const auto match = entryName().match(name);
     if (match.hasMatch()) last = std::max(last, match.captured(1).toLongLong());
   }
@@ -174,17 +181,18 @@ std::optional<Version> readIndex(const QDir& folder, const Stored& stored,
 }
 
 // Leftovers of writes cut short: temporary files and bytes whose index never came.
-void removeAbandoned(const QDir& folder) {
+void removeAbandoned(const QDir& folder, const QStringList& names) {
   const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSecs);
-  for (const QFileInfo& info : folder.entryInfoList(QDir::Files | QDir::Hidden)) {
-    const QString name = info.fileName();
+  const QSet<QString> present(names.cbegin(), names.cend());
+  for (const QString& name : names) {
     // The writer's temporary files: "<name>.XXXXXX" beside the name (and
     // ".<name>.tmp" of older versions).
     const bool temporary = (name.startsWith(u'.') && name.endsWith(QStringLiteral(".tmp"))) ||
                            temporaryName().match(name).hasMatch();
     const bool orphan = name.endsWith(kData) && entryName().match(name).hasMatch() &&
-                        !folder.exists(name.chopped(kData.size()) + kIndex);
+                        !present.contains(name.chopped(kData.size()) + kIndex);
     if (!temporary && !orphan) continue;
+    const QFileInfo info(folder.filePath(name));
     // Bytes with a second name may be a page's file linked just now: their
     // age is that of the link (the change time), not of the page's last write.
     const FileStamp stamp = filestamp::of(info.filePath());
@@ -252,11 +260,13 @@ Status plan(const QString& canonicalPath, const QByteArray& sha, qint64 size,
   if (freshRoot) QFile::setPermissions(rootFolder(), kOwnerOnlyFolder);
   if (fresh) QFile::setPermissions(path, kOwnerOnlyFolder);
   const QDir folder(path);
-  removeAbandoned(folder);
+  // A folder made just now holds nothing to read.
+  const QStringList names = fresh ? QStringList() : namesIn(folder);
+  removeAbandoned(folder, names);
 
   // The same bytes as the newest version (a write that failed and is tried
   // again, a save of an unchanged page) are kept once.
-  const std::vector<Stored> entries = committed(folder);
+  const std::vector<Stored> entries = committed(names);
   if (!entries.empty()) {
     const std::optional<Version> newest = readIndex(folder, entries.back(), canonicalPath);
     if (newest && newest->sha256 == sha && newest->size == size) return Status::success();
@@ -264,8 +274,9 @@ Status plan(const QString& canonicalPath, const QByteArray& sha, qint64 size,
 
   Copy planned;
   planned.folder = path;
+  planned.versionsBefore = qsizetype(entries.size());
   planned.stem = QStringLiteral("%1-%2")
-                     .arg(nextSequence(folder), 8, 10, QLatin1Char('0'))
+                     .arg(nextSequence(names), 8, 10, QLatin1Char('0'))
                      .arg(nowNanoseconds(), 19, 10, QLatin1Char('0'));
   QJsonObject index;
   index.insert(QStringLiteral("page"), canonicalPath);
@@ -395,7 +406,8 @@ void trimAfter(const std::vector<Copy>& kept) {
   // Trimming is housekeeping: a file that cannot be removed now is removed next time.
   QSet<QString> stems;
   for (const Copy& copy : kept) {
-    trimPage(QDir(copy.folder));
+    // A page's folder is read again only when it may hold too many.
+    if (copy.versionsBefore > limitsInForce().newestPerPage) trimPage(QDir(copy.folder));
     stems.insert(QDir(copy.folder).filePath(copy.stem));
   }
   trimTotal(stems);

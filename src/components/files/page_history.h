@@ -70,6 +70,7 @@ struct Copy final {
   QString dataPath;
   QString indexPath;
   QByteArray index;
+  qsizetype versionsBefore = 0;  // the page's versions when it was planned
 };
 
 // Names the copy that writing newBytes over the page at path needs, its
