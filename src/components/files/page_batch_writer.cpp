@@ -6,8 +6,12 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <cerrno>
+#include <condition_variable>
 #include <deque>
 #include <future>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 #include "files/checksum.h"
 #include "files/history_faults.h"
@@ -36,29 +40,7 @@ const QString kChanged = QStringLiteral("it changed since it was read");
 
 #ifdef Q_OS_UNIX
 
-struct Pending final {
-  std::size_t index = 0;
-  QString target;
-  QByteArray bytes;
-  bool existed = false;
-  struct stat before {};
-  std::optional<history::Copy> copy;
-  QString pageTemp, dataTemp, indexTemp;
-  bool linked = false;  // the history's copy is a second name of the old file
-  bool copyPlaced = false;
-  bool alive = true;
-  QByteArray old;                         // while its history copy is written
-  std::shared_future<QByteArray> oldSha;  // of old, worked out on another thread
-};
-
 QByteArray encoded(const QString& path) { return QFile::encodeName(path); }
-
-void removeTemps(Pending& p) {
-  for (QString* temp : {&p.pageTemp, &p.dataTemp, &p.indexTemp}) {
-    if (!temp->isEmpty()) ::unlink(encoded(*temp).constData());
-    temp->clear();
-  }
-}
 
 // A new file beside target holding bytes, with mode's permissions from its
 // first byte on (a private page's new bytes are never readable by others).
@@ -74,9 +56,25 @@ QString tempName(const QString& target) {
   return name;
 }
 
+// A test's fault for one write (vFile::WriteFault), asked before the write
+// begins so that the write itself may run on another thread.
+struct Fault final {
+  vFile::WriteStep at = vFile::WriteStep::Open;
+  QString why;
+};
+std::optional<Fault> faultOf(const std::function<QString(vFile::WriteStep)>& hook) {
+  for (const vFile::WriteStep step :
+       {vFile::WriteStep::Open, vFile::WriteStep::Write, vFile::WriteStep::Flush})
+    if (QString why = hook(step); !why.isEmpty()) return Fault{step, why};
+  return std::nullopt;
+}
+
 Status writeTemp(const QString& target, const QByteArray& bytes, mode_t mode, QString& temp,
-                 const std::function<QString(vFile::WriteStep)>& fault) {
-  if (QString why = fault(vFile::WriteStep::Open); !why.isEmpty()) return Status::failure(why);
+                 const std::optional<Fault>& fault = std::nullopt) {
+  const auto faultAt = [&fault](vFile::WriteStep step) {
+    return fault && fault->at == step ? fault->why : QString();
+  };
+  if (QString why = faultAt(vFile::WriteStep::Open); !why.isEmpty()) return Status::failure(why);
   int fd = -1;
   QString name;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -92,7 +90,7 @@ Status writeTemp(const QString& target, const QByteArray& bytes, mode_t mode, QS
     return Status::failure(why.isEmpty() ? vFile::reasonOf(error) : why);
   };
   if (mode != kNewFile && ::fchmod(fd, mode) != 0) return fail(errno);
-  if (QString why = fault(vFile::WriteStep::Write); !why.isEmpty()) {
+  if (QString why = faultAt(vFile::WriteStep::Write); !why.isEmpty()) {
     [[maybe_unused]] const auto cut = ::write(fd, bytes.constData(), size_t(bytes.size() / 2));
     return fail(0, why);
   }
@@ -102,9 +100,96 @@ Status writeTemp(const QString& target, const QByteArray& bytes, mode_t mode, QS
     if (n <= 0) return fail(n < 0 ? errno : ENOSPC);
     done += n;
   }
-  if (QString why = fault(vFile::WriteStep::Flush); !why.isEmpty()) return fail(0, why);
+  if (QString why = faultAt(vFile::WriteStep::Flush); !why.isEmpty()) return fail(0, why);
   if (::close(fd) != 0) return Status::failure(vFile::reasonOf(errno));
   return Status::success();
+}
+
+// Writes pages' new bytes beside them on a thread of its own while the next
+// pages are read and their history copies planned: creating and filling files
+// is the kernel's work, and the two overlap.
+class BesideWriter final {
+ public:
+  struct Written final {
+    Status status = Status::success();
+    QString temp;  // set once the file exists, whether or not it was filled
+  };
+
+  BesideWriter() : thread_([this] { run(); }) {}
+  ~BesideWriter() {
+    {
+      const std::lock_guard lock(mutex_);
+      closed_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  BesideWriter(const BesideWriter&) = delete;
+  BesideWriter& operator=(const BesideWriter&) = delete;
+
+  std::future<Written> write(QString target, QByteArray bytes, mode_t mode,
+                             std::optional<Fault> fault) {
+    Job job{std::move(target), std::move(bytes), mode, std::move(fault), {}};
+    std::future<Written> done = job.done.get_future();
+    {
+      const std::lock_guard lock(mutex_);
+      jobs_.push_back(std::move(job));
+    }
+    wake_.notify_one();
+    return done;
+  }
+
+ private:
+  struct Job final {
+    QString target;
+    QByteArray bytes;
+    mode_t mode;
+    std::optional<Fault> fault;
+    std::promise<Written> done;
+  };
+
+  void run() {
+    for (;;) {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [this] { return closed_ || !jobs_.empty(); });
+      if (jobs_.empty()) return;
+      Job job = std::move(jobs_.front());
+      jobs_.pop_front();
+      lock.unlock();
+      Written written;
+      written.status = writeTemp(job.target, job.bytes, job.mode, written.temp, job.fault);
+      job.done.set_value(std::move(written));
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Job> jobs_;
+  bool closed_ = false;
+  std::thread thread_;  // last: it starts once the rest is made
+};
+
+struct Pending final {
+  std::size_t index = 0;
+  QString target;
+  QByteArray bytes;
+  bool existed = false;
+  struct stat before {};
+  std::optional<history::Copy> copy;
+  QString pageTemp, dataTemp, indexTemp;
+  bool linked = false;  // the history's copy is a second name of the old file
+  bool copyPlaced = false;
+  bool alive = true;
+  QByteArray old;                         // while its history copy is written
+  std::shared_future<QByteArray> oldSha;  // of old, worked out on another thread
+  std::future<BesideWriter::Written> pageWritten;
+};
+
+void removeTemps(Pending& p) {
+  for (QString* temp : {&p.pageTemp, &p.dataTemp, &p.indexTemp}) {
+    if (!temp->isEmpty()) ::unlink(encoded(*temp).constData());
+    temp->clear();
+  }
 }
 
 dev_t deviceOf(const QString& path) {
@@ -232,8 +317,7 @@ bool readPage(pagebatchwriter::Change& change, QSet<QString>& targets, Pending& 
 
 // Writes a page read by readPage beside its target, with its history copy;
 // false when it failed (its outcome says why).
-bool writeBeside(Pending& p, Outcome& out) {
-  const auto pageFault = [](vFile::WriteStep step) { return vFile::injectedWriteFault(step); };
+bool writeBeside(Pending& p, Outcome& out, BesideWriter& writer) {
   // A new file replaces nothing, so it has nothing to keep.
   Status copied = p.existed ? history::planCopy(p.target, p.old, p.bytes, p.copy,
                                                 p.oldSha.valid() ? p.oldSha.get() : QByteArray())
@@ -247,11 +331,10 @@ bool writeBeside(Pending& p, Outcome& out) {
     if (QString why = history::injectedFault(history::Step::Data); !why.isEmpty())
       copied = Status::failure(why);
     else if (!linkBeside(p))
-      copied = writeTemp(p.copy->dataPath, p.old, S_IRUSR | S_IWUSR, p.dataTemp,
-                         [](vFile::WriteStep) { return QString(); });
+      copied = writeTemp(p.copy->dataPath, p.old, S_IRUSR | S_IWUSR, p.dataTemp);
     if (copied)
       copied = writeTemp(p.copy->indexPath, p.copy->index, S_IRUSR | S_IWUSR, p.indexTemp,
-                         historyFault(history::Step::Index));
+                         faultOf(historyFault(history::Step::Index)));
   }
   p.old = QByteArray();
   p.oldSha = {};
@@ -264,13 +347,20 @@ bool writeBeside(Pending& p, Outcome& out) {
     }
   }
   const mode_t mode = p.existed ? p.before.st_mode & 07777 : kNewFile;
-  if (Status written = writeTemp(p.target, p.bytes, mode, p.pageTemp, pageFault); !written) {
-    removeTemps(p);
-    out.why = written.why();
-    return false;
-  }
-  p.bytes = QByteArray();
+  p.pageWritten = writer.write(p.target, std::exchange(p.bytes, QByteArray()), mode,
+                               faultOf(vFile::injectedWriteFault));
   return true;
+}
+
+// Once its new bytes are written beside it: false when that failed (its
+// outcome says why, and nothing of it is left).
+bool writtenBeside(Pending& p, Outcome& out) {
+  BesideWriter::Written written = p.pageWritten.get();
+  p.pageTemp = written.temp;
+  if (written.status) return true;
+  removeTemps(p);
+  out.why = written.status.why();
+  return false;
 }
 
 // Reads, checks and writes beside its target every page of the batch. A few
@@ -284,6 +374,7 @@ void prepare(std::vector<pagebatchwriter::Change>& changes, std::vector<Pending>
   std::deque<Pending> ahead;
   qint64 aheadBytes = 0;
   std::size_t next = 0;
+  BesideWriter writer;
   while (next < changes.size() || !ahead.empty()) {
     while (next < changes.size() && ahead.size() < kAheadPages &&
            (ahead.empty() || aheadBytes < kAheadBytes)) {
@@ -299,8 +390,9 @@ void prepare(std::vector<pagebatchwriter::Change>& changes, std::vector<Pending>
     Pending p = std::move(ahead.front());
     ahead.pop_front();
     aheadBytes -= p.old.size();
-    if (writeBeside(p, out[p.index])) pending.push_back(std::move(p));
+    if (writeBeside(p, out[p.index], writer)) pending.push_back(std::move(p));
   }
+  std::erase_if(pending, [&out](Pending& p) { return !writtenBeside(p, out[p.index]); });
 }
 
 void commit(std::vector<Pending>& pending, std::vector<Outcome>& out) {
