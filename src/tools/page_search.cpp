@@ -416,6 +416,38 @@ bool byteOffsetsKnown(const TextBuffer& page) {
   return false;  // an encoding this walk does not know
 }
 
+// The line feeds of a stretch of text, and the UTF-8 bytes it takes past one
+// per unit; four units at a time, since a search walks nearly all of a page.
+struct UnitTally {
+  qsizetype lineFeeds = 0;
+  qsizetype extraUtf8 = 0;
+};
+UnitTally tallyUnits(const char16_t* from, const char16_t* to) {
+  constexpr quint64 k1 = 0x0001000100010001ULL, k7FFF = k1 * 0x7FFF, k8000 = k1 * 0x8000;
+  // Lanes whose top bit is set, when no other bit is; and lanes that are zero.
+  const auto flagged = [](quint64 x) { return qsizetype(((x >> 15) * k1) >> 48); };
+  const auto zero = [](quint64 x) { return ~(((x & k7FFF) + k7FFF) | x | k7FFF) & k8000; };
+  const auto atLeast = [](quint64 x, quint64 bound) {  // bound at most 0x8000
+    return (((x & k7FFF) + k1 * (0x8000 - bound)) | x) & k8000;
+  };
+  UnitTally t;
+  const char16_t* c = from;
+  for (; to - c >= 4; c += 4) {
+    quint64 w;
+    std::memcpy(&w, c, 8);
+    t.lineFeeds += flagged(zero(w ^ (k1 * '\n')));
+    t.extraUtf8 +=
+        flagged(atLeast(w, 0x80)) + flagged(atLeast(w, 0x800)) -
+        flagged(zero((w & (k1 * 0xF800)) ^ (k1 * 0xD800)));  // a surrogate: 4 bytes a pair
+  }
+  for (; c < to; ++c) {
+    t.lineFeeds += qsizetype(*c == '\n');
+    t.extraUtf8 +=
+        qsizetype(*c >= 0x80) + qsizetype(*c >= 0x800) - qsizetype((*c & 0xF800) == 0xD800);
+  }
+  return t;
+}
+
 // Line numbers and file offsets of every match, in one walk over the text.
 void placeMatches(QList<Match>& matches, const TextBuffer& page) {
   const QString& text = page.text;
@@ -431,19 +463,9 @@ void placeMatches(QList<Match>& matches, const TextBuffer& page) {
     const QStringView upTo = QStringView(text).first(to);
     for (qsizetype r = upTo.indexOf(u'\r', at); r >= 0; r = upTo.indexOf(u'\r', r + 1))
       line += int(r + 1 >= n || data[r + 1] != '\n');
-    int newlines = 0;
-    qsizetype extra = 0;  // UTF-8 bytes past the first of each unit
-    if (oneBytePerUnit) {
-      for (qsizetype k = at; k < to; ++k) newlines += int(data[k] == '\n');
-    } else {
-      for (qsizetype k = at; k < to; ++k) {
-        const char16_t c = data[k];
-        newlines += int(c == '\n');
-        extra += qsizetype(c >= 0x80) + qsizetype(c >= 0x800) - qsizetype((c & 0xF800) == 0xD800);
-      }
-    }
-    line += newlines;
-    bytes += to - at + extra;
+    const UnitTally t = tallyUnits(data + at, data + to);
+    line += int(t.lineFeeds);
+    bytes += to - at + (oneBytePerUnit ? 0 : t.extraUtf8);
     at = to;
   };
   for (Match& m : matches) {
