@@ -1,5 +1,7 @@
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,6 +61,34 @@ class TextFilesTest final : public QObject {
     QCOMPARE(int(buffer.encoding), encoding);
     QVERIFY(vFile::SaveText(buffer, path).ok());
     QCOMPARE(testfiles::read(path), bytes);
+  }
+
+  // A UTF-8 page decodes to what Qt's own decoder makes of it: ASCII runs of
+  // every length around the eight bytes read at once, characters of one to
+  // four bytes, a second mark, noncharacters, and a mark read as one.
+  void utf8DecodesAsQtDoes() {
+    const QList<char32_t> characters = {'a',    '<',    '\n',    0xE9,    0x7FF,
+                                        0x800,  0x2014, 0xFEFF,  0xFFFD,  0xFFFE,
+                                        0xFFFF, 0xE000, 0x10000, 0x1F600, 0x10FFFF};
+    QRandomGenerator random(35);
+    for (int round = 0; round < 2000; ++round) {
+      QString text;
+      for (int piece = random.bounded(1, 12); piece > 0; --piece) {
+        text += QString(random.bounded(0, 20), QLatin1Char('x'));
+        const char32_t c = characters[random.bounded(int(characters.size()))];
+        text += QString::fromUcs4(&c, 1);
+      }
+      const QByteArray bytes = (random.bounded(2) ? "\xEF\xBB\xBF" : "") + text.toUtf8();
+      const TextBuffer decoded = textcodec::decode(bytes);
+      if (decoded.encoding == TextEncoding::Bytes) continue;  // ASCII declaring nothing
+      const bool bom = decoded.encoding == TextEncoding::Utf8Bom;
+      QStringDecoder qt(QStringDecoder::Utf8,
+                        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+      const QString expected = qt.decode(QByteArrayView(bytes).sliced(bom ? 3 : 0));
+      QVERIFY(!qt.hasError());
+      QCOMPARE(decoded.text, expected);
+      QCOMPARE(textcodec::encode(decoded), bytes);
+    }
   }
 
   void everyPageRoundTrips_data() {
