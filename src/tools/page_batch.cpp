@@ -197,6 +197,10 @@ QString toolReport(const QList<PageOutcome>& outcomes, const QString& one, const
   return report;
 }
 
+namespace {
+constexpr qsizetype kKeptSearchText = qsizetype(1) << 20;  // characters: 2 MB
+}  // namespace
+
 SearchedPage searchPage(const QString& path, const pagesearch::Options& options) {
   SearchedPage searched;
   searched.path = path;
@@ -217,9 +221,13 @@ SearchedPage searchPage(const QString& path, const pagesearch::Options& options)
       return searched;
     }
   }
-  const TextBuffer page = textcodec::decode(bytes);
+  // One text for every page searched on this thread: fresh memory for each
+  // page would be faulted in page by page. A very big page's goes with it.
+  thread_local TextBuffer page;
+  textcodec::decodeInto(bytes, page);
   searched.coding = pagesearch::codingOf(bytes, page.encoding);
   pagesearch::Found found = pagesearch::findMatches(page, searched.coding, options);
+  if (page.text.capacity() > kKeptSearchText) page = TextBuffer();
   if (!found.refused.isEmpty()) {
     searched.failure = found.refused;
     return searched;

@@ -69,8 +69,8 @@ QByteArray textToBytes(const QString& text) {
 // decoder gives for valid bytes, several times faster on a page that mixes
 // ASCII and other characters; a sequence cut short by the end is a caller's
 // fault and yields U+FFFD, never a read past the end.
-QString fromValidUtf8(QByteArrayView bytes) {
-  QString out(bytes.size(), Qt::Uninitialized);
+void fromValidUtf8(QByteArrayView bytes, QString& out) {
+  out.resize(bytes.size());  // the room it had is used again
   char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
   char16_t* o = begin;
   const uchar* p = reinterpret_cast<const uchar*>(bytes.data());
@@ -112,7 +112,6 @@ QString fromValidUtf8(QByteArrayView bytes) {
     p += length;
   }
   out.truncate(o - begin);
-  return out;
 }
 
 }  // namespace
@@ -131,14 +130,19 @@ TextEncoding encodingOf(QByteArrayView bytes) {
 
 TextBuffer decode(const QByteArray& bytes) {
   TextBuffer result;
+  decodeInto(bytes, result);
+  return result;
+}
+
+void decodeInto(const QByteArray& bytes, TextBuffer& result) {
   result.encoding = encodingOf(bytes);
   switch (result.encoding) {
     case TextEncoding::Utf8Bom:
     case TextEncoding::Utf8: {
       const bool bom = result.encoding == TextEncoding::Utf8Bom;
       // The mark itself is cut off here; a second one is text the file holds.
-      result.text = fromValidUtf8(QByteArrayView(bytes).sliced(bom ? 3 : 0));
-      return result;
+      fromValidUtf8(QByteArrayView(bytes).sliced(bom ? 3 : 0), result.text);
+      return;
     }
     case TextEncoding::Utf16LeBom:
     case TextEncoding::Utf16BeBom: {
@@ -149,14 +153,13 @@ TextBuffer decode(const QByteArray& bytes) {
         qFromLittleEndian<char16_t>(bytes.constData() + 2, result.text.size(), result.text.data());
       else
         qFromBigEndian<char16_t>(bytes.constData() + 2, result.text.size(), result.text.data());
-      return result;
+      return;
     }
     case TextEncoding::Bytes:
       break;
   }
   result.text = bytesToText(bytes);
   result.encoding = TextEncoding::Bytes;
-  return result;
 }
 
 QByteArray encode(const TextBuffer& source) {

@@ -10,6 +10,9 @@
 namespace textcodec {
 
 TextBuffer decode(const QByteArray& bytes);
+// The same into a buffer whose room is used again, so that decoding many
+// pages one after another does not take fresh memory for each.
+void decodeInto(const QByteArray& bytes, TextBuffer& into);
 QByteArray encode(const TextBuffer& source);
 
 // The encoding decode settles on for these bytes, without decoding them.
