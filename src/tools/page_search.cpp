@@ -14,6 +14,7 @@
 #include "text/markup_scan.h"
 #include "text/page_text.h"
 #include "text/splice.h"
+#include "text/text_codec.h"
 
 namespace {
 
@@ -685,13 +686,6 @@ const QList<QByteArray>& foldingIntoAscii() {
   return found;
 }
 
-// The text of a stretch of a UTF-8 page, decoded as the whole page is.
-QString decodedStretch(QByteArrayView bytes) {
-  QStringDecoder utf8(QStringDecoder::Utf8,
-                      QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-  return utf8.decode(bytes);
-}
-
 bool continuation(char b) { return (uchar(b) & 0xC0) == 0x80; }
 
 // The UTF-16 units and line feeds of a stretch of valid UTF-8, eight bytes at
@@ -780,12 +774,12 @@ std::optional<Found> findCodeInUtf8(const QByteArray& fileBytes, TextEncoding en
     m.byteEnd = skipped + to;
     qsizetype beforeFrom = std::max<qsizetype>(0, from - kContextBytes);
     while (beforeFrom < from && continuation(p[beforeFrom])) ++beforeFrom;
-    const QString before = decodedStretch(page.sliced(beforeFrom, from - beforeFrom));
+    const QString before = textcodec::fromValidUtf8(page.sliced(beforeFrom, from - beforeFrom));
     m.before = shown(QStringView(before).last(std::min(m.start, kContext)));
-    m.found = shown(decodedStretch(page.sliced(from, to - from)));
+    m.found = shown(textcodec::fromValidUtf8(page.sliced(from, to - from)));
     qsizetype afterTo = std::min(n, to + kContextBytes);
     while (afterTo > to && afterTo < n && continuation(p[afterTo])) --afterTo;
-    const QString after = decodedStretch(page.sliced(to, afterTo - to));
+    const QString after = textcodec::fromValidUtf8(page.sliced(to, afterTo - to));
     m.after = shown(QStringView(after).first(std::min(kContext, after.size())));
     result.matches.append(std::move(m));
   }

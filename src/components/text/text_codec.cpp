@@ -69,7 +69,7 @@ QByteArray textToBytes(const QString& text) {
 // decoder gives for valid bytes, several times faster on a page that mixes
 // ASCII and other characters; a sequence cut short by the end is a caller's
 // fault and yields U+FFFD, never a read past the end.
-void fromValidUtf8(QByteArrayView bytes, QString& out) {
+void validUtf8Into(QByteArrayView bytes, QString& out) {
   out.resize(bytes.size());  // the room it had is used again
   char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
   char16_t* o = begin;
@@ -128,6 +128,12 @@ TextEncoding encodingOf(QByteArrayView bytes) {
   return bytes.sliced(nonAscii).isValidUtf8() ? TextEncoding::Utf8 : TextEncoding::Bytes;
 }
 
+QString fromValidUtf8(QByteArrayView bytes) {
+  QString text;
+  validUtf8Into(bytes, text);
+  return text;
+}
+
 TextBuffer decode(const QByteArray& bytes) {
   TextBuffer result;
   decodeInto(bytes, result);
@@ -141,7 +147,7 @@ void decodeInto(const QByteArray& bytes, TextBuffer& result) {
     case TextEncoding::Utf8: {
       const bool bom = result.encoding == TextEncoding::Utf8Bom;
       // The mark itself is cut off here; a second one is text the file holds.
-      fromValidUtf8(QByteArrayView(bytes).sliced(bom ? 3 : 0), result.text);
+      validUtf8Into(QByteArrayView(bytes).sliced(bom ? 3 : 0), result.text);
       return;
     }
     case TextEncoding::Utf16LeBom:

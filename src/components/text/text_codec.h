@@ -15,6 +15,10 @@ TextBuffer decode(const QByteArray& bytes);
 void decodeInto(const QByteArray& bytes, TextBuffer& into);
 QByteArray encode(const TextBuffer& source);
 
+// Bytes known to be valid UTF-8 (encodingOf said so, or a stretch of such a
+// page cut on whole characters) as text, as decode reads them.
+QString fromValidUtf8(QByteArrayView bytes);
+
 // The encoding decode settles on for these bytes, without decoding them.
 TextEncoding encodingOf(QByteArrayView bytes);
 
